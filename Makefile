@@ -1,0 +1,50 @@
+# Fenwave: build, run and test. `make run` and `make test` install what is missing first.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test bench clean format sanitize-asan sanitize-tsan screenshot
+
+all: build
+
+deps:
+	./scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+
+configure: $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: deps
+	@$(MAKE) --no-print-directory build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+		echo "make run: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)."; \
+		echo "Run it from a desktop session, or under a virtual display:"; \
+		echo "    xvfb-run -a $(BUILD_DIR)/bin/fenwave"; \
+		exit 1; \
+	fi
+	$(BUILD_DIR)/bin/fenwave
+
+test: deps
+	@$(MAKE) --no-print-directory build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	$(BUILD_DIR)/bin/bench_logging
+
+# The whole suite under the sanitizers, each in a build folder of its own.
+sanitize-asan: deps
+	@$(MAKE) --no-print-directory test BUILD_DIR=build-asan BUILD_TYPE=Debug CMAKE_FLAGS="-DWITH_ASAN=ON -DWITH_BENCH=OFF"
+
+sanitize-tsan: deps
+	@$(MAKE) --no-print-directory test BUILD_DIR=build-tsan BUILD_TYPE=Debug CMAKE_FLAGS="-DWITH_TSAN=ON -DWITH_BENCH=OFF"
+
+format:
+	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan
