@@ -1,0 +1,35 @@
+#pragma once
+
+#include "model/FNWBaseBean.h"
+
+#include <QDateTime>
+
+#include <memory>
+
+// One target server running iperf, entered by hand or found by discovery.
+class FNWAgentBean : public FNWBaseBean
+{
+public:
+    FNWAgentBean() = default;
+
+    QString ip_address;
+    qint64 port_number = 5201;
+    QString agent_name;
+    bool addedManually = false;
+    bool isAttachedToQueue = false;
+    qint64 viewPosition = -1;
+    // Invalid until discovery has seen the agent.
+    QDateTime lastSeen;
+
+    // The table's columns in store order, "id" first.
+    static QStringList storedFieldNames();
+
+    // A new agent with ID -1 carrying address, port, name, flags and lastSeen; viewPosition
+    // stays -1.
+    std::shared_ptr<FNWAgentBean> copy() const;
+
+    QVariant valueForKey(const QString& key) const override;
+    bool setValueForKey(const QVariant& value, const QString& key) override;
+    // "name,address,port"; an unset text prints "(null)".
+    QString description() const override;
+};

@@ -1,0 +1,146 @@
+#include "model/TestBean.h"
+
+#include "model/FNWAgentBean.h"
+#include "model/FNWBeanFields.h"
+#include "model/FNWPresetBean.h"
+
+namespace {
+
+using Fields = fnw::model::FNWBeanFields<TestBean>;
+
+const Fields& testFields()
+{
+    static const Fields fields{
+        {"testQueueID", &TestBean::testQueueID},
+        {"testOrder", &TestBean::testOrder},
+        {"preset_id", &TestBean::preset_id},
+        {"agent_id", &TestBean::agent_id},
+        {"testName", &TestBean::testName},
+        {"haveSameOrderAsLastRow", &TestBean::haveSameOrderAsLastRow},
+        {"haveSameOrderAsNextRow", &TestBean::haveSameOrderAsNextRow},
+        {"created_date", &TestBean::created_date},
+        {"sourceIPAddress", &TestBean::sourceIPAddress},
+        {"executionStatus",
+         Fields::Accessor{[](const TestBean& test) { return fnw::model::integerValue(test.executionStatus()); },
+                          [](TestBean& test, const QVariant& value) {
+                              qint64 status = 0;
+                              if (!fnw::model::assignInteger(status, value))
+                                  return false;
+                              test.setExecutionStatus(status);
+                              return true;
+                          }}},
+        {"message", Fields::Accessor{[](const TestBean& test) { return fnw::model::textValue(test.message()); },
+                                     [](TestBean& test, const QVariant& value) {
+                                         QString message;
+                                         if (!fnw::model::assignText(message, value))
+                                             return false;
+                                         test.setMessage(message);
+                                         return true;
+                                     }}},
+    };
+    return fields;
+}
+
+} // namespace
+
+// A fresh test's name is an empty text rather than an unset one.
+TestBean::TestBean()
+    : testName(QString::fromLatin1(""))
+{
+}
+
+TestBean::~TestBean() = default;
+
+QStringList TestBean::storedFieldNames()
+{
+    return {QStringLiteral("id"),
+            QStringLiteral("testName"),
+            QStringLiteral("preset_id"),
+            QStringLiteral("agent_id"),
+            QStringLiteral("testOrder"),
+            QStringLiteral("testQueueID"),
+            QStringLiteral("created_date"),
+            QStringLiteral("sourceIPAddress")};
+}
+
+std::shared_ptr<FNWPresetBean> TestBean::preset() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_preset;
+}
+
+void TestBean::setPreset(std::shared_ptr<FNWPresetBean> preset)
+{
+    std::lock_guard lock(m_mutex);
+    m_preset = std::move(preset);
+}
+
+std::shared_ptr<FNWAgentBean> TestBean::agent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_agent;
+}
+
+void TestBean::setAgent(std::shared_ptr<FNWAgentBean> agent)
+{
+    std::lock_guard lock(m_mutex);
+    m_agent = std::move(agent);
+}
+
+qint64 TestBean::executionStatus() const
+{
+    return m_executionStatus.load();
+}
+
+void TestBean::setExecutionStatus(qint64 status)
+{
+    m_executionStatus.store(status);
+}
+
+QString TestBean::message() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_message;
+}
+
+void TestBean::setMessage(const QString& message)
+{
+    // Swapped in so that the previous text is released after the lock, not under it.
+    QString text = message;
+    {
+        std::lock_guard lock(m_mutex);
+        m_message.swap(text);
+    }
+}
+
+std::shared_ptr<TestBean> TestBean::copy() const
+{
+    auto test = std::make_shared<TestBean>();
+    test->testName = testName;
+    test->testQueueID = testQueueID;
+    test->preset_id = preset_id;
+    test->agent_id = agent_id;
+    test->created_date = created_date;
+    test->testOrder = testOrder;
+    test->setPreset(preset());
+    test->setAgent(agent());
+    return test;
+}
+
+QVariant TestBean::valueForKey(const QString& key) const
+{
+    const Fields::Field* field = testFields().find(key);
+    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+}
+
+bool TestBean::setValueForKey(const QVariant& value, const QString& key)
+{
+    const Fields::Field* field = testFields().find(key);
+    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+}
+
+QString TestBean::description() const
+{
+    return FNWStringWithFormat("TestBean: %ld,%@,order=%ld,profile=%ld,status=%ld", ID, fnw::model::textArg(testName),
+                               testOrder, testQueueID, executionStatus());
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "model/FNWBaseBean.h"
+
+#include <QDateTime>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class FNWAgentBean;
+class FNWPresetBean;
+
+// One queued test: a preset run against an agent. Tests with equal testOrder run together;
+// orders run in ascending order.
+class TestBean : public FNWBaseBean
+{
+public:
+    TestBean();
+    ~TestBean() override;
+
+    qint64 testQueueID = -1;
+    qint64 testOrder = -1;
+    qint64 preset_id = -1;
+    // 1, not -1: a fresh test has always pointed at the first agent row.
+    qint64 agent_id = 1;
+    QString testName;
+    // Not stored: display flags computed by the queue view.
+    bool haveSameOrderAsLastRow = false;
+    bool haveSameOrderAsNextRow = false;
+    // Invalid until the test is saved.
+    QDateTime created_date;
+    // This computer's address during the last run.
+    QString sourceIPAddress;
+
+    // The table's columns in store order, "id" first.
+    static QStringList storedFieldNames();
+
+    // The held preset and agent, which the test manager reads from several threads. Loading
+    // them by preset_id and agent_id comes with the store; setting them leaves the ids alone.
+    std::shared_ptr<FNWPresetBean> preset() const;
+    void setPreset(std::shared_ptr<FNWPresetBean> preset);
+    std::shared_ptr<FNWAgentBean> agent() const;
+    void setAgent(std::shared_ptr<FNWAgentBean> agent);
+
+    // Not stored: the state in the current run (FNWExecutionStatus), written by the test
+    // manager's threads and read by the queue view.
+    qint64 executionStatus() const;
+    void setExecutionStatus(qint64 status);
+    // Not stored: the failure reason of the last run.
+    QString message() const;
+    void setMessage(const QString& message);
+
+    // A new test with ID 0 carrying name, profile, ids, order, created_date and the same
+    // preset and agent objects; flags, status, message and sourceIPAddress start afresh.
+    std::shared_ptr<TestBean> copy() const;
+
+    QVariant valueForKey(const QString& key) const override;
+    bool setValueForKey(const QVariant& value, const QString& key) override;
+    QString description() const override;
+
+private:
+    std::atomic<qint64> m_executionStatus{0};
+    mutable std::mutex m_mutex;
+    std::shared_ptr<FNWPresetBean> m_preset;
+    std::shared_ptr<FNWAgentBean> m_agent;
+    QString m_message;
+};
