@@ -1,0 +1,160 @@
+#include "app/FNWAppDelegate.h"
+
+#include "app/FNWNotifications.h"
+#include "app/FNWUtils.h"
+#include "support/DDFileLogger.h"
+#include "support/DDLog.h"
+#include "support/DDTTYLogger.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+namespace {
+
+std::mutex s_fileLoggerMutex;
+std::shared_ptr<DDFileLogger> s_fileLogger;
+
+QString operatingSystemVersion()
+{
+    return QSysInfo::prettyProductName() + QLatin1String(" (") + QSysInfo::kernelType() + QLatin1Char(' ') +
+           QSysInfo::kernelVersion() + QLatin1Char(')');
+}
+
+// Removes what is at the destination and copies the source there, modes included.
+bool replaceFile(const QString& source, const QString& destination, QString* error)
+{
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    fs::remove(fs::path(destination.toStdString()), ignored);
+    std::error_code code;
+    fs::copy_file(fs::path(source.toStdString()), fs::path(destination.toStdString()), code);
+    if (code) {
+        *error = QString::fromStdString(code.message()) + QLatin1String(" (") + source + QLatin1Char(')');
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+FNWAppDelegate::FNWAppDelegate() = default;
+
+FNWAppDelegate::~FNWAppDelegate()
+{
+    waitForExecutableInstall();
+}
+
+QString FNWAppDelegate::versionString()
+{
+    return QStringLiteral(FENWAVE_VERSION);
+}
+
+QString FNWAppDelegate::buildNumber()
+{
+    return QStringLiteral(FENWAVE_BUILD_NUMBER);
+}
+
+std::shared_ptr<DDFileLogger> FNWAppDelegate::fileLogger()
+{
+    std::lock_guard lock(s_fileLoggerMutex);
+    return s_fileLogger;
+}
+
+void FNWAppDelegate::applicationDidFinishLaunching(FNWMainWindowHost* window)
+{
+    setupLogging();
+    setupDefaults();
+    waitForExecutableInstall();
+    m_installThread = std::thread([this] { copyiPerfExecutableToAppSupportDir(); });
+    setupDatabase();
+    FNWUtils::setUserSetting(50, QStringLiteral("NSInitialToolTipDelay"));
+    if (window)
+        window->prepareMainWindow();
+    FNWUtils::setUserSetting(false, QStringLiteral("StartStopButtonVisibility"));
+}
+
+void FNWAppDelegate::setupLogging()
+{
+    {
+        std::lock_guard lock(s_fileLoggerMutex);
+        if (!s_fileLogger) {
+            DDLog& log = DDLog::sharedInstance();
+            log.addLogger(DDTTYLogger::sharedInstance());
+
+            auto manager = std::make_shared<DDLogFileManagerDefault>(FNWUtils::applicationSupportDirectory());
+            auto fileLogger = std::make_shared<DDFileLogger>(manager);
+            fileLogger->setRollingFrequency(60 * 60 * 24);
+            manager->setMaximumNumberOfLogFiles(7);
+            log.addLogger(fileLogger);
+            s_fileLogger = fileLogger;
+        }
+    }
+    if (!m_terminateObserver.isActive()) {
+        m_terminateObserver = FNWNotificationCenter::defaultCenter().addObserver(
+            QString::fromLatin1(NSApplicationWillTerminateNotification),
+            [](const FNWNotification&) { DDLog::sharedInstance().flushLog(); });
+    }
+
+    DDLogError("%@", QString(87, QLatin1Char('-')));
+    DDLogError("Starting Enterprise Fenwave Version %@.%@", versionString(), buildNumber());
+    DDLogError("OS Version %@", operatingSystemVersion());
+}
+
+void FNWAppDelegate::setupDefaults()
+{
+    const QVariantMap defaults = FNWUtils::loadDefaultsResource();
+    QString text;
+    QDebug(&text).nospace().noquote() << defaults;
+    std::fprintf(stderr, "setupDefaults:%s\n", qPrintable(text));
+    FNWUtils::registerDefaults(defaults);
+}
+
+void FNWAppDelegate::copyiPerfExecutableToAppSupportDir()
+{
+    QDir().mkpath(FNWUtils::applicationSupportDirectory());
+
+    const QString destinationA = FNWUtils::getiPerfExecutablePath();
+    DDLogInfo("FNWBaseModel: iPerf Executable Path is %@", destinationA);
+    QString error;
+    if (!replaceFile(FNWUtils::pathForResource(QStringLiteral("native-iperf")), destinationA, &error))
+        DDLogError("FNWAppDelegate: can't copy iPerf3 executable file at above path..%@.", error);
+    else
+        DDLogInfo("FNWAppDelegate: copied iperf3 executable...");
+
+    const QString destinationB = FNWUtils::getiPerf_2_ExecutablePath();
+    if (!replaceFile(FNWUtils::pathForResource(QStringLiteral("native-iPerf-2")), destinationB, &error))
+        DDLogError("FNWAppDelegate: can't copy iPerf2 executable file at above path..%@.", error);
+    else
+        DDLogInfo("FNWAppDelegate: copied iPerf2 executable...");
+}
+
+void FNWAppDelegate::waitForExecutableInstall()
+{
+    if (m_installThread.joinable())
+        m_installThread.join();
+}
+
+void FNWAppDelegate::setupDatabase()
+{
+    // The database file's first-start copy and its migrations run here.
+}
+
+bool FNWAppDelegate::applicationShouldTerminateAfterLastWindowClosed()
+{
+    // The shared database connection is closed here once the database exists.
+    FNWUtils::clearTmpDirectory();
+    return true;
+}
+
+void FNWAppDelegate::applicationWillTerminate()
+{
+    waitForExecutableInstall();
+    FNWNotificationCenter::defaultCenter().postNotificationName(
+        QString::fromLatin1(NSApplicationWillTerminateNotification));
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/FNWNotificationCenter.h"
+
+#include <QString>
+
+#include <memory>
+#include <thread>
+
+class DDFileLogger;
+
+// What start-up needs from the main window: the window layer implements it.
+class FNWMainWindowHost
+{
+public:
+    virtual ~FNWMainWindowHost() = default;
+    // Selects the home tab and readies the window before it is shown.
+    virtual void prepareMainWindow() = 0;
+};
+
+// Runs the start-up sequence and the clean-up at termination.
+class FNWAppDelegate final
+{
+public:
+    FNWAppDelegate();
+    ~FNWAppDelegate();
+    FNWAppDelegate(const FNWAppDelegate&) = delete;
+    FNWAppDelegate& operator=(const FNWAppDelegate&) = delete;
+
+    // Logging, defaults, executable install (in the background), database, settings, window.
+    void applicationDidFinishLaunching(FNWMainWindowHost* window);
+
+    void setupLogging();
+    void setupDefaults();
+    // Replaces both installed iperf executables with the resources' copies.
+    void copyiPerfExecutableToAppSupportDir();
+    // The install of the executables runs on its own thread; nothing waits for it but this.
+    void waitForExecutableInstall();
+    void setupDatabase();
+
+    // Closes the database and empties the temporary directory; the application then quits.
+    bool applicationShouldTerminateAfterLastWindowClosed();
+    // Last call before the process exits: flushes the logs through the terminate notification.
+    void applicationWillTerminate();
+
+    // The process-wide file logger made by setupLogging, or none before it ran.
+    static std::shared_ptr<DDFileLogger> fileLogger();
+    static QString versionString();
+    static QString buildNumber();
+
+private:
+    std::thread m_installThread;
+    FNWObserverToken m_terminateObserver;
+};

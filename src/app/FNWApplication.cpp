@@ -1,0 +1,91 @@
+#include "app/FNWApplication.h"
+
+#include "app/FNWMainWindow.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int s_signalSocket[2] = {-1, -1};
+
+void handleTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(s_signalSocket[0], &byte, 1);
+}
+
+} // namespace
+
+FNWApplication::FNWApplication(QApplication& app)
+    : m_app(app)
+{
+    QApplication::setOrganizationName(QStringLiteral("Fenwave"));
+    QApplication::setApplicationName(QStringLiteral("Fenwave"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Fenwave"));
+    QApplication::setApplicationVersion(FNWAppDelegate::versionString());
+    QApplication::setDesktopFileName(QStringLiteral("fenwave"));
+
+    // The application decides itself whether closing the last window quits.
+    QApplication::setQuitOnLastWindowClosed(false);
+    connect(&m_app, &QGuiApplication::lastWindowClosed, this, [this] {
+        if (m_delegate.applicationShouldTerminateAfterLastWindowClosed())
+            QCoreApplication::quit();
+    });
+    watchTerminationSignals();
+}
+
+FNWApplication::~FNWApplication() = default;
+
+bool FNWApplication::haveDisplay()
+{
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+void FNWApplication::launch()
+{
+    m_window = std::make_unique<FNWMainWindow>();
+    m_delegate.applicationDidFinishLaunching(m_window.get());
+    m_window->show();
+}
+
+int FNWApplication::exec()
+{
+    const int status = QApplication::exec();
+    m_delegate.applicationWillTerminate();
+    return status;
+}
+
+void FNWApplication::quitAfterCleanUp()
+{
+    m_delegate.applicationShouldTerminateAfterLastWindowClosed();
+    QCoreApplication::quit();
+}
+
+void FNWApplication::watchTerminationSignals()
+{
+    // A logout or Ctrl+C quits through the event loop, so the clean-up still runs.
+    if (s_signalSocket[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_signalSocket) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(s_signalSocket[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(s_signalSocket[1], &byte, 1);
+        quitAfterCleanUp();
+    });
+    struct sigaction action = {};
+    action.sa_handler = handleTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}

@@ -1,0 +1,146 @@
+#include "app/FNWUtils.h"
+
+#include "support/DDLog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <mutex>
+
+namespace {
+
+std::mutex s_defaultsMutex;
+QVariantMap s_registeredDefaults;
+
+std::mutex s_resourcesMutex;
+QString s_resourcesDirectory;
+
+QString executableDirectory()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+}
+
+} // namespace
+
+void FNWUtils::setUserSetting(const QVariant& value, const QString& key)
+{
+    QSettings settings(QStringLiteral("Fenwave"), QStringLiteral("Fenwave"));
+    settings.setValue(key, value);
+    settings.sync();
+}
+
+QVariant FNWUtils::getUserSettingForKey(const QString& key)
+{
+    QSettings settings(QStringLiteral("Fenwave"), QStringLiteral("Fenwave"));
+    settings.sync();
+    if (settings.contains(key))
+        return settings.value(key);
+    std::lock_guard lock(s_defaultsMutex);
+    return s_registeredDefaults.value(key);
+}
+
+void FNWUtils::registerDefaults(const QVariantMap& defaults)
+{
+    std::lock_guard lock(s_defaultsMutex);
+    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
+        s_registeredDefaults.insert(it.key(), it.value());
+}
+
+QVariantMap FNWUtils::registeredDefaults()
+{
+    std::lock_guard lock(s_defaultsMutex);
+    return s_registeredDefaults;
+}
+
+void FNWUtils::clearRegisteredDefaults()
+{
+    std::lock_guard lock(s_defaultsMutex);
+    s_registeredDefaults.clear();
+}
+
+QVariantMap FNWUtils::loadDefaultsResource()
+{
+    QFile file(pathForResource(QStringLiteral("FenwaveDefaults.json")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    return document.isObject() ? document.object().toVariantMap() : QVariantMap();
+}
+
+QString FNWUtils::applicationSupportDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QLatin1String("/FenwaveEnterprise");
+}
+
+QString FNWUtils::getiPerfExecutablePath()
+{
+    return applicationSupportDirectory() + QLatin1String("/native-iperf");
+}
+
+QString FNWUtils::getiPerf_2_ExecutablePath()
+{
+    return applicationSupportDirectory() + QLatin1String("/native-iPerf-2");
+}
+
+QString FNWUtils::resourcesDirectory()
+{
+    {
+        std::lock_guard lock(s_resourcesMutex);
+        if (!s_resourcesDirectory.isEmpty())
+            return s_resourcesDirectory;
+    }
+    return QDir::cleanPath(executableDirectory() + QLatin1String("/../share/fenwave"));
+}
+
+void FNWUtils::setResourcesDirectory(const QString& directory)
+{
+    std::lock_guard lock(s_resourcesMutex);
+    s_resourcesDirectory = directory;
+}
+
+QString FNWUtils::pathForResource(const QString& name)
+{
+    return resourcesDirectory() + QLatin1Char('/') + name;
+}
+
+QString FNWUtils::temporaryDirectory()
+{
+    // Removed with everything in it when the process ends.
+    static const QTemporaryDir directory(QDir::tempPath() + QLatin1String("/fenwave-XXXXXX"));
+    if (!directory.isValid()) {
+        static std::once_flag reported;
+        std::call_once(reported, [] {
+            DDLogError("FNWUtils: can't create temporary directory..%@.", directory.errorString());
+        });
+        return {};
+    }
+    return directory.path() + QLatin1Char('/');
+}
+
+void FNWUtils::clearTmpDirectory()
+{
+    const QString directory = temporaryDirectory();
+    // Without a private directory there is nothing of ours to clear, and the shared one is not ours.
+    if (directory.isEmpty())
+        return;
+    const QStringList entries =
+        QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        const QString path = directory + entry;
+        const QFileInfo info(path);
+        if (info.isDir() && !info.isSymLink())
+            QDir(path).removeRecursively();
+        else
+            QFile::remove(path);
+    }
+}

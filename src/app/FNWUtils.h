@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+// A colour as plain components in 0..1.
+struct FNWColor
+{
+    double red = 0.0;
+    double green = 0.0;
+    double blue = 0.0;
+    double alpha = 1.0;
+    bool operator==(const FNWColor&) const = default;
+};
+
+// Shared class-level helpers: settings, folders, formatting, addresses, the temporary directory.
+class FNWUtils final
+{
+public:
+    FNWUtils() = delete;
+
+    // Settings. A write is synced to disk at once; a read returns the stored value, else the
+    // registered default, else an invalid QVariant.
+    static void setUserSetting(const QVariant& value, const QString& key);
+    static QVariant getUserSettingForKey(const QString& key);
+    // Registered defaults live in memory only and are never written to the store.
+    static void registerDefaults(const QVariantMap& defaults);
+    static QVariantMap registeredDefaults();
+    static void clearRegisteredDefaults();
+    // The resource "FenwaveDefaults" (JSON); an empty map when it is missing or unreadable.
+    static QVariantMap loadDefaultsResource();
+
+    // Folders. The support folder is the per-user data location + "FenwaveEnterprise".
+    static QString applicationSupportDirectory();
+    static QString getiPerfExecutablePath();
+    static QString getiPerf_2_ExecutablePath();
+    // Where the application's resources are: ../share/fenwave beside the executable.
+    static QString resourcesDirectory();
+    static void setResourcesDirectory(const QString& directory);
+    static QString pathForResource(const QString& name);
+
+    // The process's private temporary directory, ending with "/". Made on first use, removed
+    // when the process ends; never the shared /tmp itself.
+    static QString temporaryDirectory();
+    // Removes every entry of the private temporary directory. Errors are ignored.
+    static void clearTmpDirectory();
+
+    // Formatting by display format index: speeds from bits per second, sizes from bytes.
+    static QString formatBitsToSpeedFormat(qint64 format, qint64 speedBits);
+    static QString formatBytesToDataSizeFormat(qint64 format, qint64 dataBytes);
+
+    static bool hasValue(const QString& text);
+    static bool isIPAddressValid(const QString& text);
+    // The last IPv4 address of the computer's interfaces, or "error".
+    static QString getSystemIPAddress();
+
+    // "MM-dd-yy-HH-mm-ss", for export file names.
+    static QString getCurrentDate();
+    static QString getCurrentDate(const QDateTime& now);
+    // "HH:mm:ss  MM/dd/yy" in local time for a number of seconds since 1970.
+    static QString getFormattedNSDate(double secondsSince1970);
+
+    // The graph's line and title colours: standard gray.
+    static FNWColor getGraphLineColors();
+    static FNWColor getGraphTitleColors();
+};

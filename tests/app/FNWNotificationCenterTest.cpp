@@ -1,0 +1,137 @@
+#include "app/FNWNotificationCenter.h"
+#include "app/FNWNotifications.h"
+
+#include <QObject>
+
+#include "FNWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+TEST(FNWNotificationCenter, DeliversNameObjectAndUserInfoSynchronouslyOnThePostersThread)
+{
+    FNWNotificationCenter center;
+    QObject sender;
+    std::vector<FNWNotification> received;
+    std::thread::id deliveredOn;
+    auto token = center.addObserver(QString::fromLatin1(RerunTestProfileNotification), [&](const FNWNotification& n) {
+        received.push_back(n);
+        deliveredOn = std::this_thread::get_id();
+    });
+
+    center.postNotificationName(QString::fromLatin1(RerunTestProfileNotification), &sender,
+                                {{QString::fromLatin1(kTestProfileIdKey), QStringLiteral("12")}});
+    center.postNotificationName(QString::fromLatin1(DeleteOneTestProfileNotification), &sender);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].name, "RerunTestProfileNotification");
+    EXPECT_EQ(received[0].object, &sender);
+    EXPECT_EQ(received[0].userInfo.value("test_profile_id").toString(), "12");
+    EXPECT_EQ(deliveredOn, std::this_thread::get_id());
+
+    std::thread::id workerId;
+    std::thread worker([&] {
+        workerId = std::this_thread::get_id();
+        center.postNotificationName(QString::fromLatin1(RerunTestProfileNotification));
+    });
+    worker.join();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[1].object, nullptr);
+    EXPECT_TRUE(received[1].userInfo.isEmpty());
+    EXPECT_EQ(deliveredOn, workerId);
+}
+
+TEST(FNWNotificationCenter, ObserversRunInRegistrationOrderUntilTheirTokenGoes)
+{
+    FNWNotificationCenter center;
+    QStringList calls;
+    auto first = center.addObserver("N", [&](const FNWNotification&) { calls << "first"; });
+    auto all = center.addObserver(QString(), [&](const FNWNotification& n) { calls << "all:" + n.name; });
+    {
+        auto scoped = center.addObserver("N", [&](const FNWNotification&) { calls << "scoped"; });
+        center.postNotificationName("N");
+    }
+    center.postNotificationName("N");
+    first.reset();
+    center.postNotificationName("Other");
+    EXPECT_EQ(calls, (QStringList{"first", "all:N", "scoped", "first", "all:N", "all:Other"}));
+}
+
+TEST(FNWNotificationCenter, HandlersMayPostRegisterAndRemoveThemselves)
+{
+    FNWNotificationCenter center;
+    int outer = 0;
+    int inner = 0;
+    FNWObserverToken late;
+    FNWObserverToken self;
+    self = center.addObserver("outer", [&](const FNWNotification&) {
+        ++outer;
+        late = center.addObserver("inner", [&](const FNWNotification&) { ++inner; });
+        center.postNotificationName("inner");
+        self.reset();
+    });
+    center.postNotificationName("outer");
+    center.postNotificationName("outer");
+    EXPECT_EQ(outer, 1);
+    EXPECT_EQ(inner, 1);
+}
+
+TEST(FNWNotificationCenter, ConcurrentPostsAndRegistrationsLoseNothing)
+{
+    FNWNotificationCenter center;
+    std::atomic<int> delivered{0};
+    auto counter = center.addObserver(QString::fromLatin1(AllTestProfileExecutionDidFinishedNotification),
+                                      [&](const FNWNotification&) { ++delivered; });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 250; ++i) {
+                auto churn = center.addObserver("churn", [](const FNWNotification&) {});
+                center.postNotificationName(QString::fromLatin1(AllTestProfileExecutionDidFinishedNotification));
+                center.postNotificationName("churn");
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(delivered, 1000);
+}
+
+TEST(FNWNotificationCenter, RemovalWaitsForADeliveryRunningOnAnotherThread)
+{
+    FNWNotificationCenter center;
+    std::atomic<bool> inside{false};
+    std::atomic<bool> release{false};
+    std::atomic<bool> finished{false};
+    auto token = center.addObserver("slow", [&](const FNWNotification&) {
+        inside = true;
+        while (!release)
+            std::this_thread::yield();
+        finished = true;
+    });
+    std::thread poster([&] { center.postNotificationName("slow"); });
+    while (!inside)
+        std::this_thread::yield();
+    std::thread releaser([&] { release = true; });
+    token.reset();
+    // Once removal returns, the handler is no longer running.
+    EXPECT_TRUE(finished);
+    poster.join();
+    releaser.join();
+}
+
+TEST(FNWNotificationCenter, TokensOutliveTheirCentreSafely)
+{
+    FNWObserverToken token;
+    {
+        FNWNotificationCenter center;
+        token = center.addObserver("x", [](const FNWNotification&) {});
+    }
+    token.reset();
+    EXPECT_FALSE(token.isActive());
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+#include "app/FNWApplication.h"
+#include "app/FNWMainWindow.h"
+#include "app/FNWUtils.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstdlib>
+
+class FNWStartupGuiTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void closingTheMainWindowQuitsAfterCleaningUp();
+    void theExecutableStartsOnAFreshHomeAndQuitsCleanly();
+    void theExecutableExplainsWhatToDoWithoutADisplay();
+
+private:
+    static QString executable() { return QCoreApplication::applicationDirPath() + QLatin1String("/fenwave"); }
+    static QProcessEnvironment environmentWithHome(const QString& home)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("HOME"), home);
+        return env;
+    }
+};
+
+void FNWStartupGuiTest::closingTheMainWindowQuitsAfterCleaningUp()
+{
+    QTemporaryDir resources;
+    FNWUtils::setResourcesDirectory(resources.path());
+    auto* qapp = qobject_cast<QApplication*>(QCoreApplication::instance());
+    FNWApplication application(*qapp);
+    application.launch();
+    FNWMainWindow* window = application.mainWindow();
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Fenwave"));
+    QVERIFY(window->isVisible());
+    QCOMPARE(FNWUtils::getUserSettingForKey(QStringLiteral("StartStopButtonVisibility")).toBool(), false);
+
+    const QString leftover = FNWUtils::temporaryDirectory() + QLatin1String("export.csv");
+    QFile file(leftover);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    QTimer::singleShot(0, window, [window] { window->close(); });
+    QCOMPARE(application.exec(), 0);
+    QVERIFY(!QFileInfo::exists(leftover));
+    FNWUtils::setResourcesDirectory(QString());
+}
+
+void FNWStartupGuiTest::theExecutableStartsOnAFreshHomeAndQuitsCleanly()
+{
+    QTemporaryDir home;
+    QProcess process;
+    QProcessEnvironment env = environmentWithHome(home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(executable(), {});
+    QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+
+    const QString support = home.path() + QLatin1String("/.local/share/FenwaveEnterprise");
+    auto logFiles = [&] { return QDir(support).entryList({QStringLiteral("log-*.txt")}, QDir::Files); };
+    auto logText = [&] {
+        const QStringList files = logFiles();
+        if (files.isEmpty())
+            return QString();
+        QFile log(support + QLatin1Char('/') + files.front());
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QLatin1String("OS Version ")), 20000);
+    // Installing the executables runs in the background; wait until both are in place.
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QLatin1String("iPerf2 executable")), 20000);
+
+    process.terminate();
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+
+    QCOMPARE(logFiles().size(), 1);
+    const QStringList lines = logText().split(QLatin1Char('\n'));
+    QVERIFY(lines.size() >= 3);
+    QVERIFY(lines[0].endsWith(QLatin1String("  ") + QString(87, QLatin1Char('-'))));
+    QVERIFY2(lines[1].contains(QLatin1String("  Starting Enterprise Fenwave Version ")), qPrintable(lines[1]));
+    QVERIFY2(lines[2].contains(QLatin1String("  OS Version ")), qPrintable(lines[2]));
+    QVERIFY(QFileInfo::exists(home.path() + QLatin1String("/.config/Fenwave/Fenwave.conf")));
+}
+
+void FNWStartupGuiTest::theExecutableExplainsWhatToDoWithoutADisplay()
+{
+    QTemporaryDir home;
+    QProcess process;
+    QProcessEnvironment env = environmentWithHome(home.path());
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(env);
+    process.start(executable(), {});
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QString error = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(error.contains(QLatin1String("no display")), qPrintable(error));
+    QVERIFY2(error.contains(QLatin1String("xvfb-run")), qPrintable(error));
+}
+
+int main(int argc, char** argv)
+{
+    // The in-process start-up writes settings and logs: keep them in a home of our own.
+    QTemporaryDir home(QDir::tempPath() + QLatin1String("/fenwave-test-home-XXXXXX"));
+    const QByteArray path = home.path().toUtf8();
+    setenv("HOME", path.constData(), 1);
+    setenv("XDG_DATA_HOME", (path + "/.local/share").constData(), 1);
+    setenv("XDG_CONFIG_HOME", (path + "/.config").constData(), 1);
+    setenv("XDG_CACHE_HOME", (path + "/.cache").constData(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    FNWStartupGuiTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "FNWStartupGuiTest.moc"
