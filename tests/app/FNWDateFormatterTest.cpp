@@ -1,0 +1,155 @@
+#include "app/FNWDateFormatter.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
+
+// A Tuesday afternoon, in UTC, with milliseconds.
+QDateTime sampleDate()
+{
+    return QDateTime(QDate(2021, 3, 2), QTime(14, 5, 9, 42), QTimeZone::utc());
+}
+
+QString formatUtc(const QString& pattern, const QDateTime& date)
+{
+    FNWDateFormatter formatter(pattern);
+    formatter.setTimeZone(QTimeZone::utc());
+    formatter.setLocale(kEnglish);
+    return formatter.stringFromDate(date);
+}
+
+TEST(FNWDateFormatter, Fields)
+{
+    const struct
+    {
+        const char* pattern;
+        const char* expected;
+    } cases[] = {
+        {"hh:mm MM/dd/yy", "02:05 03/02/21"},
+        {"HH:mm:ss  MM/dd/yy", "14:05:09  03/02/21"},
+        {"MM-dd-yy-HH-mm-ss", "03-02-21-14-05-09"},
+        {"h:m:s", "2:5:9"},
+        {"H", "14"},
+        {"y|yy|yyy|yyyy|yyyyy", "2021|21|2021|2021|02021"},
+        {"M|MM|MMM|MMMM", "3|03|Mar|March"},
+        {"LLL|LLLL", "Mar|March"},
+        {"d|dd", "2|02"},
+        {"S|SS|SSS|SSSS", "0|04|042|0420"},
+        {"E|EEE|EEEE", "Tue|Tue|Tuesday"},
+        {"hh a", "02 PM"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatUtc(QString::fromUtf8(c.pattern), sampleDate()), QString::fromUtf8(c.expected)) << c.pattern;
+}
+
+TEST(FNWDateFormatter, LiteralsAndQuotes)
+{
+    const struct
+    {
+        const char* pattern;
+        const char* expected;
+    } cases[] = {
+        {"", ""},
+        {"'at' HH", "at 14"},
+        {"''", "'"},
+        {"'o''clock' h", "o'clock 2"},
+        {"yyyy-MM-dd'T'HH:mm", "2021-03-02T14:05"},
+        {"'hh:mm'", "hh:mm"},
+        {"'unclosed hh", "unclosed hh"},
+        // Letters that are no field stand for themselves.
+        {"T Z x/", "T Z x/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatUtc(QString::fromUtf8(c.pattern), sampleDate()), QString::fromUtf8(c.expected)) << c.pattern;
+}
+
+TEST(FNWDateFormatter, HoursOfTheClock)
+{
+    const struct
+    {
+        int hour;
+        const char* expected;
+    } cases[] = {
+        {0, "12|12|0|24|00|AM"},
+        {1, "01|1|1|1|01|AM"},
+        {11, "11|11|11|11|11|AM"},
+        {12, "12|12|0|12|12|PM"},
+        {13, "01|1|1|13|13|PM"},
+        {23, "11|11|11|23|23|PM"},
+    };
+    for (const auto& c : cases) {
+        const QDateTime date(QDate(2021, 3, 2), QTime(c.hour, 0), QTimeZone::utc());
+        EXPECT_EQ(formatUtc(QStringLiteral("hh|h|K|k|HH|a"), date), QLatin1String(c.expected)) << c.hour;
+    }
+}
+
+TEST(FNWDateFormatter, AgentListPatternInLocalTime)
+{
+    const QString pattern = QStringLiteral("hh:mm MM/dd/yy");
+    EXPECT_EQ(FNWDateFormatter::stringUsingFormatter(pattern, QDateTime(QDate(2021, 3, 2), QTime(0, 30))),
+              QLatin1String("12:30 03/02/21"));
+    EXPECT_EQ(FNWDateFormatter::stringUsingFormatter(pattern, QDateTime(QDate(2021, 3, 2), QTime(13, 5))),
+              QLatin1String("01:05 03/02/21"));
+}
+
+TEST(FNWDateFormatter, ConvertsToItsZone)
+{
+    FNWDateFormatter formatter(QStringLiteral("HH:mm MM/dd/yy"));
+    formatter.setTimeZone(QTimeZone("Asia/Kolkata"));
+    const QDateTime evening(QDate(2021, 3, 2), QTime(20, 0), QTimeZone::utc());
+    EXPECT_EQ(formatter.stringFromDate(evening), QLatin1String("01:30 03/03/21"));
+    EXPECT_FALSE(formatter.usesLocalTimeZone());
+
+    formatter.setLocalTimeZone();
+    EXPECT_EQ(formatter.stringFromDate(evening), formatter.stringFromDate(evening.toLocalTime()));
+    EXPECT_TRUE(formatter.stringFromDate(QDateTime()).isNull());
+}
+
+TEST(FNWDateFormatter, CachedPerThreadAndReset)
+{
+    FNWDateFormatter& first = FNWDateFormatter::dateFormatterWithDateFormat(QStringLiteral("HH:mm"));
+    first.setTimeZone(QTimeZone::utc());
+    first.setLocale(QLocale(QLocale::German, QLocale::Germany));
+
+    FNWDateFormatter& again = FNWDateFormatter::dateFormatterWithDateFormat(QStringLiteral("HH:mm"));
+    EXPECT_EQ(&first, &again);
+    EXPECT_TRUE(again.usesLocalTimeZone());
+    EXPECT_EQ(again.locale(), QLocale::system());
+    EXPECT_EQ(again.dateFormat(), QLatin1String("HH:mm"));
+
+    EXPECT_NE(&first, &FNWDateFormatter::dateFormatterWithDateFormat(QStringLiteral("HH:mm:ss")));
+
+    const FNWDateFormatter* other = nullptr;
+    std::thread([&other] { other = &FNWDateFormatter::dateFormatterWithDateFormat(QStringLiteral("HH:mm")); }).join();
+    EXPECT_NE(other, &first);
+}
+
+TEST(FNWDateFormatter, ConcurrentUse)
+{
+    // These patterns mean the same in Qt's own formatting, which serves as the reference.
+    const QString patterns[] = {QStringLiteral("yyyy-MM-dd HH:mm"), QStringLiteral("dd.MM.yyyy HH:mm:ss")};
+    std::vector<std::thread> threads;
+    std::vector<int> mismatches(6, 0);
+    for (int t = 0; t < static_cast<int>(mismatches.size()); ++t) {
+        threads.emplace_back([t, &patterns, &mismatches] {
+            for (int i = 0; i < 400; ++i) {
+                const qint64 seconds = 1577836800 + t * 31 * 86400 + i * 3671;
+                const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
+                const QString& pattern = patterns[i % 2];
+                if (FNWDateFormatter::stringUsingFormatter(pattern, date) != date.toLocalTime().toString(pattern))
+                    ++mismatches[t];
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int count : mismatches)
+        EXPECT_EQ(count, 0);
+}
+
+} // namespace

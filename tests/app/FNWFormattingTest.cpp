@@ -1,0 +1,195 @@
+#include "app/FNWUtils.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct FormatCase
+{
+    qint64 format;
+    qint64 value;
+    const char* expected;
+};
+
+TEST(FNWFormatting, SpeedTexts)
+{
+    const FormatCase cases[] = {
+        {0, 12345678, "12.35 Mbps"},
+        {1, 12345678, "12345.68 Kbps"},
+        {2, 12345678, "1.54 MBps"},
+        {7, 12345678, "1543.21 KBps"},
+        // Every index but 0, 1 and 2 means KBps, negative ones included.
+        {3, 12345678, "1543.21 KBps"},
+        {-1, 12345678, "1543.21 KBps"},
+        {0, 0, "0.00 Mbps"},
+        {3, 0, "0.00 KBps"},
+        {0, 1234999, "1.23 Mbps"},
+        {0, 1235001, "1.24 Mbps"},
+        {2, 8000000, "1.00 MBps"},
+        {3, 8000, "1.00 KBps"},
+        // Negative values are read as unsigned 64-bit numbers.
+        {0, -1, "18446744073709.55 Mbps"},
+        {1, -1, "18446744073709552.00 Kbps"},
+        {2, -1, "2305843009213.69 MBps"},
+        {9, -1, "2305843009213694.00 KBps"},
+        {0, std::numeric_limits<qint64>::min(), "9223372036854.78 Mbps"},
+    };
+    for (const FormatCase& c : cases) {
+        EXPECT_EQ(FNWUtils::formatBitsToSpeedFormat(c.format, c.value), QLatin1String(c.expected))
+            << "format " << c.format << ", value " << c.value;
+    }
+}
+
+TEST(FNWFormatting, SizeTexts)
+{
+    const FormatCase cases[] = {
+        {0, 1048576, "1.00 MB"},
+        {1, 1048576, "1024.00 KB"},
+        {2, 1048576, "1.00 MB"},
+        {3, 1048576, "1024.00 KB"},
+        {-5, 1536, "1.50 KB"},
+        {0, 0, "0.00 MB"},
+        {1, 1023, "1.00 KB"},
+        {1, 1, "0.00 KB"},
+        {0, -1, "17592186044416.00 MB"},
+        {1, -1, "18014398509481984.00 KB"},
+    };
+    for (const FormatCase& c : cases) {
+        EXPECT_EQ(FNWUtils::formatBytesToDataSizeFormat(c.format, c.value), QLatin1String(c.expected))
+            << "format " << c.format << ", value " << c.value;
+    }
+}
+
+TEST(FNWFormatting, DecimalPointIgnoresLocale)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString speed = FNWUtils::formatBitsToSpeedFormat(0, 12345678);
+    const QString size = FNWUtils::formatBytesToDataSizeFormat(1, 1536);
+    QLocale::setDefault(previous);
+    EXPECT_EQ(speed, QLatin1String("12.35 Mbps"));
+    EXPECT_EQ(size, QLatin1String("1.50 KB"));
+}
+
+TEST(FNWFormatting, CurrentDateText)
+{
+    const struct
+    {
+        QDate date;
+        QTime time;
+        const char* expected;
+    } cases[] = {
+        {QDate(2021, 3, 2), QTime(14, 5, 9), "03-02-21-14-05-09"},
+        {QDate(2000, 1, 1), QTime(0, 0, 0), "01-01-00-00-00-00"},
+        {QDate(2099, 12, 31), QTime(23, 59, 59, 999), "12-31-99-23-59-59"},
+        {QDate(1999, 10, 10), QTime(12, 30, 0), "10-10-99-12-30-00"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FNWUtils::getCurrentDate(QDateTime(c.date, c.time)), QLatin1String(c.expected)) << c.expected;
+
+    static const QRegularExpression shape(QStringLiteral("^\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d$"));
+    EXPECT_TRUE(shape.match(FNWUtils::getCurrentDate()).hasMatch()) << FNWUtils::getCurrentDate().toStdString();
+}
+
+// Puts the process in another local time zone for the scope of a test.
+class ScopedLocalZone
+{
+public:
+    explicit ScopedLocalZone(const char* zone)
+    {
+        if (const char* current = std::getenv("TZ"))
+            m_previous = current;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedLocalZone()
+    {
+        if (m_previous)
+            setenv("TZ", m_previous->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    ScopedLocalZone(const ScopedLocalZone&) = delete;
+    ScopedLocalZone& operator=(const ScopedLocalZone&) = delete;
+
+private:
+    std::optional<std::string> m_previous;
+};
+
+int localOffsetAt(qint64 secondsSince1970)
+{
+    return QDateTime::fromSecsSinceEpoch(secondsSince1970).toLocalTime().offsetFromUtc();
+}
+
+TEST(FNWFormatting, FormattedDateInNewYork)
+{
+    ScopedLocalZone zone("America/New_York");
+    ASSERT_EQ(localOffsetAt(0), -5 * 3600) << "the local zone change did not reach Qt";
+
+    const struct
+    {
+        double seconds;
+        const char* expected;
+    } cases[] = {
+        {0, "19:00:00  12/31/69"},
+        {1614711909, "14:05:09  03/02/21"},
+        // Daylight saving time: four hours behind UTC.
+        {1625152500, "11:15:00  07/01/21"},
+        // Fractions are cut, also before 1970.
+        {1614711909.999, "14:05:09  03/02/21"},
+        {-0.5, "18:59:59  12/31/69"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FNWUtils::getFormattedNSDate(c.seconds), QLatin1String(c.expected)) << c.seconds;
+}
+
+TEST(FNWFormatting, FormattedDateInKolkata)
+{
+    ScopedLocalZone zone("Asia/Kolkata");
+    ASSERT_EQ(localOffsetAt(0), 5 * 3600 + 1800) << "the local zone change did not reach Qt";
+
+    EXPECT_EQ(FNWUtils::getFormattedNSDate(0), QLatin1String("05:30:00  01/01/70"));
+    EXPECT_EQ(FNWUtils::getFormattedNSDate(1614711909), QLatin1String("00:35:09  03/03/21"));
+}
+
+TEST(FNWFormatting, FormattedDateWithoutADate)
+{
+    EXPECT_TRUE(FNWUtils::getFormattedNSDate(std::nan("")).isEmpty());
+    EXPECT_TRUE(FNWUtils::getFormattedNSDate(std::numeric_limits<double>::infinity()).isEmpty());
+    EXPECT_TRUE(FNWUtils::getFormattedNSDate(1e300).isEmpty());
+}
+
+TEST(FNWFormatting, FormattedDateSharedAcrossThreads)
+{
+    ScopedLocalZone zone("Asia/Kolkata");
+    std::vector<std::thread> threads;
+    std::vector<int> mismatches(4, 0);
+    for (size_t t = 0; t < mismatches.size(); ++t) {
+        threads.emplace_back([t, &mismatches] {
+            for (int i = 0; i < 500; ++i) {
+                if (FNWUtils::getFormattedNSDate(1614711909 + 60.0 * static_cast<double>(t))
+                    != QString::asprintf("00:%02d:09  03/03/21", 35 + static_cast<int>(t)))
+                    ++mismatches[t];
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int count : mismatches)
+        EXPECT_EQ(count, 0);
+}
+
+} // namespace
