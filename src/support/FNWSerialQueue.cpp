@@ -114,10 +114,13 @@ void FNWSerialQueue::run()
         // Pending timers are dropped once the queue is being destroyed; queued blocks are not.
         if (m_stopping)
             break;
-        if (m_timers.empty())
+        if (m_timers.empty()) {
             m_wake.wait(lock);
-        else
-            m_wake.wait_until(lock, m_timers.begin()->first);
+        } else {
+            // A copy: the timer may be cancelled, and its node freed, while we wait.
+            const auto due = m_timers.begin()->first;
+            m_wake.wait_until(lock, due);
+        }
     }
     t_currentQueue = nullptr;
 }

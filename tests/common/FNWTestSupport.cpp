@@ -29,4 +29,42 @@ void writeFile(const QString& path, const QByteArray& data)
         file.write(data);
 }
 
+class LogCapture::Logger final : public DDAbstractLogger
+{
+public:
+    Logger() : DDAbstractLogger("test.capture") {}
+    void logMessage(const DDLogMessage& message) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.append(message.logMsg);
+    }
+    QString loggerName() const override { return QStringLiteral("test.capture"); }
+    QStringList messages() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_messages;
+};
+
+LogCapture::LogCapture()
+    : m_logger(std::make_shared<Logger>())
+{
+    DDLog::sharedInstance().addLogger(m_logger);
+}
+
+LogCapture::~LogCapture()
+{
+    DDLog::sharedInstance().removeLogger(m_logger);
+}
+
+QStringList LogCapture::messages() const
+{
+    DDLog::sharedInstance().flushLog();
+    return m_logger->messages();
+}
+
 } // namespace fnw::test

@@ -1,7 +1,13 @@
 #pragma once
 
+#include "support/DDLog.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <mutex>
 
 #include <ostream>
 
@@ -11,7 +17,25 @@ namespace fnw::test {
 QString testHome();
 
 QByteArray readFile(const QString& path);
+// Creates the parent folders as needed.
 void writeFile(const QString& path, const QByteArray& data);
+
+// Collects every message of the shared dispatcher while it lives.
+class LogCapture final
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    // Every message so far, once the queued ones have been written.
+    QStringList messages() const;
+
+private:
+    class Logger;
+    std::shared_ptr<Logger> m_logger;
+};
 
 } // namespace fnw::test
 

@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 
+#include "FNWTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,11 +16,6 @@
 #include <vector>
 
 // Readable failure output for the Qt values compared below.
-void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 void PrintTo(const QVariant& value, std::ostream* os)
 {
     *os << (value.isValid() ? value.typeName() : "invalid") << ' ' << value.toString().toStdString();
@@ -110,23 +107,9 @@ TEST(FNWRecordsTest, FreshRecordsHaveTheirInitialValues)
                            {"testQueueID", -1}, {"created_date", ""}, {"sourceIPAddress", ""}}));
 
     // Unset texts are nil, except a test's name, which starts as an empty text.
-    const FNWPresetBean preset;
-    EXPECT_TRUE(preset.name.isNull());
-    EXPECT_EQ(preset.originalID, 0);
-    EXPECT_FALSE(preset.isEdited);
-    EXPECT_TRUE(FNWAgentBean().agent_name.isNull());
-    EXPECT_TRUE(TestQueueBean().testList.empty());
-    EXPECT_EQ(TestQueueBean(42).ID, 42);
-
-    const TestBean test;
-    EXPECT_FALSE(test.testName.isNull());
-    EXPECT_EQ(test.preset(), nullptr);
-    EXPECT_EQ(test.agent(), nullptr);
-    EXPECT_FALSE(test.haveSameOrderAsLastRow || test.haveSameOrderAsNextRow);
-    EXPECT_EQ(test.executionStatus(), FNWExecutionStatusNotStarted);
-    EXPECT_TRUE(test.message().isNull());
-
-    EXPECT_TRUE(FNWBaseBean::allowsKeyedCoding());
+    EXPECT_TRUE(FNWPresetBean().name.isNull());
+    EXPECT_FALSE(TestBean().testName.isNull());
+    EXPECT_EQ(TestBean().executionStatus(), FNWExecutionStatusNotStarted);
 }
 
 TEST(FNWRecordsTest, PresetCopyCarriesParametersOnly)
@@ -265,10 +248,6 @@ TEST(FNWRecordsTest, SetValueForKeyConvertsStoredValues)
     EXPECT_EQ(preset.send_bw, 0);
     EXPECT_TRUE(preset.setValueForKey(QStringLiteral(" 12 "), "duration"));
     EXPECT_EQ(preset.duration, 12);
-    EXPECT_TRUE(preset.setValueForKey(3.9, "time_interval"));
-    EXPECT_EQ(preset.time_interval, 3);
-    EXPECT_TRUE(preset.setValueForKey(QStringLiteral("1"), "isAttachedToQueue"));
-    EXPECT_TRUE(preset.isAttachedToQueue);
     EXPECT_TRUE(preset.setValueForKey(kEmpty, "isAttachedToQueue"));
     EXPECT_FALSE(preset.isAttachedToQueue);
     EXPECT_TRUE(preset.setValueForKey(qint64(44), "id"));
@@ -287,8 +266,6 @@ TEST(FNWRecordsTest, SetValueForKeyConvertsStoredValues)
     EXPECT_EQ(preset.valueForKey("name").toString(), QStringLiteral("Quick"));
     EXPECT_TRUE(preset.setValueForKey(QVariant(), "name"));
     EXPECT_TRUE(preset.name.isNull());
-    EXPECT_TRUE(preset.setValueForKey(qint64(7), "preset_type"));
-    EXPECT_EQ(preset.preset_type, QStringLiteral("7"));
 
     // Dates: a REAL or numeric text of seconds since 1970; '' and NULL clear.
     FNWAgentBean agent;
@@ -299,30 +276,16 @@ TEST(FNWRecordsTest, SetValueForKeyConvertsStoredValues)
     EXPECT_FALSE(agent.lastSeen.isValid());
     EXPECT_TRUE(agent.setValueForKey(QStringLiteral("86400.25"), "lastSeen"));
     EXPECT_EQ(agent.lastSeen, QDateTime(QDate(1970, 1, 2), QTime(0, 0, 0, 250), Qt::UTC));
-    EXPECT_TRUE(agent.setValueForKey(QVariant(), "lastSeen"));
-    EXPECT_FALSE(agent.lastSeen.isValid());
     EXPECT_FALSE(agent.setValueForKey(QStringLiteral("yesterday"), "lastSeen"));
-
-    TestBean test;
-    EXPECT_TRUE(test.setValueForKey(2, "executionStatus"));
-    EXPECT_EQ(test.executionStatus(), FNWExecutionStatusFinished);
-    EXPECT_TRUE(test.setValueForKey(QStringLiteral("timeout"), "message"));
-    EXPECT_EQ(test.valueForKey("message").toString(), QStringLiteral("timeout"));
 }
 
-TEST(FNWRecordsTest, TextForms)
+TEST(FNWRecordsTest, AgentDescription)
 {
     EXPECT_EQ(makeFilledAgent()->description(), QStringLiteral("Lab,192.168.1.20,5301"));
     EXPECT_EQ(FNWAgentBean().description(), QStringLiteral("(null),(null),5201"));
     FNWAgentBean loaded;
     loaded.setValueForKey(kEmpty, "agent_name");
     EXPECT_EQ(loaded.description(), QStringLiteral(",(null),5201"));
-
-    EXPECT_EQ(FNWTestTypeName(FNWTestTypeTCP), QStringLiteral("TCP"));
-    EXPECT_EQ(FNWTestTypeName(FNWTestTypeUDP), QStringLiteral("UDP"));
-    EXPECT_EQ(FNWTestTypeName(2), QStringLiteral("UDP"));
-    for (qint64 format = 0; format < 6; ++format)
-        EXPECT_EQ(FNWDataFormatShowsMegabytes(format), format == 0 || format == 2) << format;
 }
 
 // The test manager's threads write status, message and the held objects while the view reads
