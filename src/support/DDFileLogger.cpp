@@ -405,6 +405,12 @@ void DDFileLogger::logMessage(const DDLogMessage& message)
         text += QLatin1Char('\n');
     const QByteArray data = text.toUtf8();
 
+    // The age timer runs on a monotonic clock that stands still while the computer sleeps; a
+    // file that came of age meanwhile is rolled before it takes another day's messages.
+    const double frequency = m_rollingFrequency;
+    if (m_currentLogFileHandle >= 0 && frequency > 0 && m_currentLogFileInfo->age(*m_clock) >= frequency)
+        rollLogFileNow();
+
     const int fd = currentLogFileHandle();
     if (fd < 0)
         return;

@@ -7,7 +7,8 @@ namespace {
 class SystemClock final : public FNWClock
 {
 public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    // UTC: cheaper than local time, and every use is arithmetic between dates.
+    QDateTime now() const override { return QDateTime::currentDateTimeUtc(); }
 };
 
 } // namespace

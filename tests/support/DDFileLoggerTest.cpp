@@ -215,6 +215,27 @@ TEST_F(DDFileLoggerTest, RollsWhenTheFileComesOfAgeByTheClock)
     EXPECT_TRUE(readFile(secondPath).endsWith("  second day\n"));
 }
 
+// Wall-clock time that moves without telling anyone, as across a suspend.
+class SleepingClock final : public FNWClock
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTimeUtc().addSecs(offset); }
+    std::atomic<qint64> offset{0};
+};
+
+TEST_F(DDFileLoggerTest, AFileThatCameOfAgeWhileAsleepIsRolledBeforeTheNextWrite)
+{
+    auto clock = std::make_shared<SleepingClock>();
+    start(clock);
+    write(QStringLiteral("before sleeping"));
+    const QString firstPath = logger->currentLogFileInfo()->filePath();
+    clock->offset = 24 * 60 * 60 + 60;
+    write(QStringLiteral("after waking"));
+    EXPECT_TRUE(DDLogFileInfo(firstPath).isArchived());
+    EXPECT_FALSE(readFile(firstPath).contains("after waking"));
+    EXPECT_EQ(manager->sortedLogFilePaths().size(), 2);
+}
+
 TEST_F(DDFileLoggerTest, AgeTimerFiresOnTheLoggersQueue)
 {
     start();
