@@ -55,7 +55,6 @@ TEST(FNWDateFormatter, LiteralsAndQuotes)
     } cases[] = {
         {"", ""},
         {"'at' HH", "at 14"},
-        {"''", "'"},
         {"'o''clock' h", "o'clock 2"},
         {"'hh:mm'", "hh:mm"},
         {"'unclosed hh", "unclosed hh"},

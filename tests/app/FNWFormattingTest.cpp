@@ -148,15 +148,6 @@ TEST(FNWFormatting, FormattedDateInNewYork)
         EXPECT_EQ(FNWUtils::getFormattedNSDate(c.seconds), QLatin1String(c.expected)) << c.seconds;
 }
 
-TEST(FNWFormatting, FormattedDateInKolkata)
-{
-    ScopedLocalZone zone("Asia/Kolkata");
-    ASSERT_EQ(localOffsetAt(0), 5 * 3600 + 1800) << "the local zone change did not reach Qt";
-
-    EXPECT_EQ(FNWUtils::getFormattedNSDate(0), QLatin1String("05:30:00  01/01/70"));
-    EXPECT_EQ(FNWUtils::getFormattedNSDate(1614711909), QLatin1String("00:35:09  03/03/21"));
-}
-
 TEST(FNWFormatting, FormattedDateWithoutADate)
 {
     EXPECT_TRUE(FNWUtils::getFormattedNSDate(std::nan("")).isEmpty());

@@ -140,15 +140,11 @@ TEST(FNWRecordsTest, AgentAndProfileCopies)
 
     TestQueueBean profile(31);
     profile.testProfileName = QStringLiteral("Nightly");
-    profile.viewPosition = 6;
-    profile.isDeleted = true;
     profile.testList.push_back(std::make_shared<TestBean>());
     const auto profileCopy = profile.copy();
     EXPECT_EQ(profileCopy->ID, 0);
     EXPECT_TRUE(profileCopy->testList.empty());
     EXPECT_EQ(profileCopy->testProfileName, QStringLiteral("Nightly"));
-    EXPECT_EQ(profileCopy->viewPosition, 6);
-    EXPECT_TRUE(profileCopy->isDeleted);
 }
 
 TEST(FNWRecordsTest, TestCopySharesPresetAndAgentAndStartsAfresh)
