@@ -1,6 +1,7 @@
 #include "app/FNWAppDelegate.h"
 
 #include "app/FNWNotifications.h"
+#include "app/FNWSettingsKeys.h"
 #include "app/FNWUtils.h"
 #include "support/DDFileLogger.h"
 #include "support/DDLog.h"
@@ -73,10 +74,10 @@ void FNWAppDelegate::applicationDidFinishLaunching(FNWMainWindowHost* window)
     waitForExecutableInstall();
     m_installThread = std::thread([this] { copyiPerfExecutableToAppSupportDir(); });
     setupDatabase();
-    FNWUtils::setUserSetting(50, QStringLiteral("NSInitialToolTipDelay"));
+    FNWUtils::setUserSetting(50, QString::fromLatin1(kInitialToolTipDelayKey));
     if (window)
         window->prepareMainWindow();
-    FNWUtils::setUserSetting(false, QStringLiteral("StartStopButtonVisibility"));
+    FNWUtils::setUserSetting(false, QString::fromLatin1(kStartStopButtonVisibilityKey));
 }
 
 void FNWAppDelegate::setupLogging()

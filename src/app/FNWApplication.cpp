@@ -1,8 +1,11 @@
 #include "app/FNWApplication.h"
 
 #include "app/FNWMainWindow.h"
+#include "app/FNWSettingsKeys.h"
+#include "app/FNWUtils.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -19,6 +22,23 @@ void handleTerminationSignal(int)
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(s_signalSocket[0], &byte, 1);
 }
+
+// Shows tool tips after the delay kept in the settings.
+class ToolTipDelayStyle final : public QProxyStyle
+{
+public:
+    explicit ToolTipDelayStyle(int delay) : m_delay(delay) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_ToolTip_WakeUpDelay)
+            return m_delay;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+private:
+    const int m_delay;
+};
 
 } // namespace
 
@@ -55,6 +75,9 @@ void FNWApplication::launch()
 {
     m_window = std::make_unique<FNWMainWindow>();
     m_delegate.applicationDidFinishLaunching(m_window.get());
+    const QVariant delay = FNWUtils::getUserSettingForKey(QString::fromLatin1(kInitialToolTipDelayKey));
+    if (delay.isValid())
+        QApplication::setStyle(new ToolTipDelayStyle(delay.toInt()));
     m_window->show();
 }
 

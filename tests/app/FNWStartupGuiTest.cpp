@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -44,6 +45,7 @@ void FNWStartupGuiTest::closingTheMainWindowQuitsAfterCleaningUp()
     QCOMPARE(window->windowTitle(), QStringLiteral("Fenwave"));
     QVERIFY(window->isVisible());
     QCOMPARE(FNWUtils::getUserSettingForKey(QStringLiteral("StartStopButtonVisibility")).toBool(), false);
+    QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 50);
 
     const QString leftover = FNWUtils::temporaryDirectory() + QLatin1String("export.csv");
     QFile file(leftover);
