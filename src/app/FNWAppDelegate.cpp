@@ -3,6 +3,8 @@
 #include "app/FNWNotifications.h"
 #include "app/FNWSettingsKeys.h"
 #include "app/FNWUtils.h"
+#include "db/DBUtils.h"
+#include "db/FNWBaseModel.h"
 #include "support/DDFileLogger.h"
 #include "support/DDLog.h"
 #include "support/DDTTYLogger.h"
@@ -143,12 +145,14 @@ void FNWAppDelegate::waitForExecutableInstall()
 
 void FNWAppDelegate::setupDatabase()
 {
-    // The database file's first-start copy and its migrations run here.
+    // Failures are logged by both steps; start-up goes on with whatever schema the file has.
+    DBUtils::copyDBFileIfNeeded();
+    DBUtils::performDBMigration();
 }
 
 bool FNWAppDelegate::applicationShouldTerminateAfterLastWindowClosed()
 {
-    // The shared database connection is closed here once the database exists.
+    FNWBaseModel::closeFMDB();
     FNWUtils::clearTmpDirectory();
     return true;
 }

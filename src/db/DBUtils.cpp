@@ -1,0 +1,112 @@
+#include "db/DBUtils.h"
+
+#include "app/FNWUtils.h"
+#include "db/FMDBMigrationManager.h"
+#include "support/DDLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <limits>
+#include <mutex>
+
+namespace {
+
+std::mutex s_pathMutex;
+QString s_appDBPath;
+
+// Writes the copy under a temporary name and renames it into place, so that an interrupted copy
+// never leaves a partial file that later starts would take for the database. The new file gets
+// default permissions rather than the resource's, which may be read-only once installed.
+bool copyFileAtomically(const QString& source, const QString& destination, QString* error)
+{
+    QFile input(source);
+    if (!input.open(QIODevice::ReadOnly)) {
+        *error = input.errorString() + QLatin1String(" (") + source + QLatin1Char(')');
+        return false;
+    }
+    QSaveFile output(destination);
+    if (!output.open(QIODevice::WriteOnly)) {
+        *error = output.errorString() + QLatin1String(" (") + destination + QLatin1Char(')');
+        return false;
+    }
+    while (!input.atEnd()) {
+        const QByteArray chunk = input.read(1 << 16);
+        if (chunk.isEmpty() && input.error() != QFileDevice::NoError) {
+            *error = input.errorString() + QLatin1String(" (") + source + QLatin1Char(')');
+            return false;
+        }
+        if (output.write(chunk) != chunk.size()) {
+            *error = output.errorString() + QLatin1String(" (") + destination + QLatin1Char(')');
+            return false;
+        }
+    }
+    if (!output.commit()) {
+        *error = output.errorString() + QLatin1String(" (") + destination + QLatin1Char(')');
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString DBUtils::appDBPath()
+{
+    std::lock_guard lock(s_pathMutex);
+    if (s_appDBPath.isEmpty()) {
+        s_appDBPath = FNWUtils::applicationSupportDirectory() + QLatin1String("/fnwe.db");
+        DDLogInfo("DBUtils: dbPath is %@", s_appDBPath);
+    }
+    return s_appDBPath;
+}
+
+void DBUtils::setAppDBPathForTesting(const QString& path)
+{
+    std::lock_guard lock(s_pathMutex);
+    s_appDBPath = path;
+}
+
+bool DBUtils::copyDBFileIfNeeded()
+{
+    const QString path = appDBPath();
+    if (QFileInfo::exists(path)) {
+        DDLogInfo("DBUtils: DB file is already present..");
+        return true;
+    }
+    QString error;
+    if (!copyFileAtomically(FNWUtils::pathForResource(QStringLiteral("fnwe.db")), path, &error)) {
+        DDLogError("DBUtils: copied db file at above path..%@.", error);
+        return false;
+    }
+    DDLogInfo("DBUtils: copied db file at above path..%@.", QString());
+    return true;
+}
+
+bool DBUtils::performDBMigration()
+{
+    std::unique_ptr<FMDBMigrationManager> manager =
+        FMDBMigrationManager::managerWithDatabaseAtPath(appDBPath(), FNWUtils::resourcesDirectory());
+    if (!manager)
+        return false;
+
+    if (manager->hasMigrationsTable()) {
+        DDLogInfo("DBUtils: migration table is already present...");
+    } else {
+        FMError error;
+        if (!manager->createMigrationsTable(&error))
+            DDLogError("DBUtils: Unable create migration table, not sure what to do now.. %@", error);
+    }
+
+    FMError error;
+    if (!manager->migrateDatabaseToVersion(std::numeric_limits<quint64>::max(), {}, &error)) {
+        DDLogError("DBUtils: Opps can't perfrom database migration using FMDBMigrationManager... not sure where to go "
+                   "after this error.. %@",
+                   error);
+        return false;
+    }
+    DDLogInfo("DBUtils: migration done successfully...");
+    DDLogInfo("DBUtils: Origin Version is '%llu'", manager->originVersion());
+    DDLogInfo("DBUtils: Current version is '%llu'", manager->currentVersion());
+    return true;
+}

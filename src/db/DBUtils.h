@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The database file's location and the two start-up steps that ready it.
+class DBUtils final
+{
+public:
+    DBUtils() = delete;
+
+    // The support folder + "/fnwe.db", computed once per process.
+    static QString appDBPath();
+    // Replaces the path; an empty one makes the next appDBPath compute (and log) it afresh.
+    static void setAppDBPathForTesting(const QString& path);
+
+    // Copies the prepared "fnwe.db" of the resources when no database file exists yet. True when
+    // a file is there afterwards.
+    static bool copyDBFileIfNeeded();
+    // Applies the pending migrations of the resources folder; true when all of them succeeded.
+    static bool performDBMigration();
+};
