@@ -1,5 +1,6 @@
 #include "model/FNWAgentBean.h"
 
+#include "db/FNWAgentDAO.h"
 #include "model/FNWBeanFields.h"
 
 namespace {
@@ -45,6 +46,36 @@ std::shared_ptr<FNWAgentBean> FNWAgentBean::copy() const
     agent->isAttachedToQueue = isAttachedToQueue;
     agent->lastSeen = lastSeen;
     return agent;
+}
+
+bool FNWAgentBean::save(QString* error)
+{
+    return FNWAgentDAO().save(*this, error);
+}
+
+bool FNWAgentBean::update()
+{
+    return FNWAgentDAO().update(*this);
+}
+
+bool FNWAgentBean::remove()
+{
+    return FNWAgentDAO().remove(*this);
+}
+
+bool FNWAgentBean::updateViewPostion()
+{
+    return FNWAgentDAO().updateViewPostion(*this);
+}
+
+qint64 FNWAgentBean::getMaxViewPosition()
+{
+    return FNWAgentDAO().getMaxViewPosition();
+}
+
+bool FNWAgentBean::findAgent(const QString& ipAddress)
+{
+    return FNWAgentDAO().findAgent(ipAddress);
 }
 
 QVariant FNWAgentBean::valueForKey(const QString& key) const

@@ -28,6 +28,16 @@ public:
     // stays -1.
     std::shared_ptr<FNWAgentBean> copy() const;
 
+    // Inserts a new row (the agent takes its id); the store's failure is handed out through error.
+    bool save(QString* error = nullptr);
+    bool update();
+    bool remove();
+    bool updateViewPostion();
+    // The largest viewPosition over all agents, 0 when there are none.
+    static qint64 getMaxViewPosition();
+    // Whether a library agent has exactly this address.
+    static bool findAgent(const QString& ipAddress);
+
     QVariant valueForKey(const QString& key) const override;
     bool setValueForKey(const QVariant& value, const QString& key) override;
     // "name,address,port"; an unset text prints "(null)".

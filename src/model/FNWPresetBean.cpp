@@ -1,7 +1,9 @@
 #include "model/FNWPresetBean.h"
 
+#include "db/FNWPresetDAO.h"
 #include "model/FNWBeanFields.h"
 #include "model/FNWEnums.h"
+#include "support/DDLog.h"
 
 namespace {
 
@@ -83,6 +85,45 @@ std::shared_ptr<FNWPresetBean> FNWPresetBean::copy() const
 bool FNWPresetBean::validateValue(const QVariant&, const QString&, QString*) const
 {
     return true;
+}
+
+bool FNWPresetBean::save(QString* error)
+{
+    QString errors = QString::fromLatin1("");
+    for (const QString& key : {QStringLiteral("name"), QStringLiteral("time_interval"), QStringLiteral("duration")}) {
+        QString validationError;
+        if (!validateValue(valueForKey(key), key, &validationError)) {
+            DDLogError("Validation Error: %@", validationError);
+            errors += validationError + QLatin1Char('\n');
+        }
+    }
+    DDLogInfo("errros are %@", errors);
+    if (!errors.isEmpty()) {
+        if (error)
+            *error = errors;
+        return false;
+    }
+    return FNWPresetDAO().save(*this, error);
+}
+
+bool FNWPresetBean::update()
+{
+    return FNWPresetDAO().update(*this);
+}
+
+bool FNWPresetBean::remove()
+{
+    return FNWPresetDAO().remove(*this);
+}
+
+bool FNWPresetBean::updateViewPostion()
+{
+    return FNWPresetDAO().updateViewPostion(*this);
+}
+
+bool FNWPresetBean::findPreset(const QString& name)
+{
+    return FNWPresetDAO().findPreset(name);
 }
 
 QVariant FNWPresetBean::valueForKey(const QString& key) const

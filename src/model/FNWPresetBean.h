@@ -47,6 +47,15 @@ public:
     // Field rules belong to the preset editor, so every value is accepted.
     bool validateValue(const QVariant& value, const QString& key, QString* error) const;
 
+    // Validates name, time_interval and duration, then inserts a new row (the preset takes its
+    // id). The validation messages, or the store's failure, are handed out through error.
+    bool save(QString* error = nullptr);
+    bool update();
+    bool remove();
+    bool updateViewPostion();
+    // Whether a library preset has exactly this name.
+    static bool findPreset(const QString& name);
+
     QVariant valueForKey(const QString& key) const override;
     bool setValueForKey(const QVariant& value, const QString& key) override;
     QString description() const override;

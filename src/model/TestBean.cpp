@@ -1,8 +1,12 @@
 #include "model/TestBean.h"
 
+#include "db/FNWAgentDAO.h"
+#include "db/FNWPresetDAO.h"
+#include "db/TestBeanDAO.h"
 #include "model/FNWAgentBean.h"
 #include "model/FNWBeanFields.h"
 #include "model/FNWPresetBean.h"
+#include "support/FNWClock.h"
 
 namespace {
 
@@ -65,7 +69,18 @@ QStringList TestBean::storedFieldNames()
 
 std::shared_ptr<FNWPresetBean> TestBean::preset() const
 {
+    qint64 presetID = -1;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_preset || preset_id == -1)
+            return m_preset;
+        presetID = preset_id;
+    }
+    // Loaded outside the lock: the database queue may be busy, and other readers need not wait.
+    std::shared_ptr<FNWPresetBean> loaded = FNWPresetDAO().loadPresetWithID(presetID);
     std::lock_guard lock(m_mutex);
+    if (!m_preset)
+        m_preset = std::move(loaded);
     return m_preset;
 }
 
@@ -77,7 +92,17 @@ void TestBean::setPreset(std::shared_ptr<FNWPresetBean> preset)
 
 std::shared_ptr<FNWAgentBean> TestBean::agent() const
 {
+    qint64 agentID = -1;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_agent || agent_id == -1)
+            return m_agent;
+        agentID = agent_id;
+    }
+    std::shared_ptr<FNWAgentBean> loaded = FNWAgentDAO().loadAgentWithID(agentID);
     std::lock_guard lock(m_mutex);
+    if (!m_agent)
+        m_agent = std::move(loaded);
     return m_agent;
 }
 
@@ -125,6 +150,41 @@ std::shared_ptr<TestBean> TestBean::copy() const
     test->setPreset(preset());
     test->setAgent(agent());
     return test;
+}
+
+bool TestBean::save(QString* error)
+{
+    created_date = FNWClock::systemClock()->now();
+    // Every save stores fresh copies of the preset and the agent for this test alone.
+    const std::shared_ptr<FNWPresetBean> testPreset = preset();
+    const std::shared_ptr<FNWAgentBean> testAgent = agent();
+    if (!testPreset || !testAgent) {
+        if (error)
+            *error = QStringLiteral("TestBean: the test has no preset or agent to save");
+        return false;
+    }
+    if (!testPreset->save(error))
+        return false;
+    preset_id = testPreset->ID;
+    if (!testAgent->save(error))
+        return false;
+    agent_id = testAgent->ID;
+    return TestBeanDAO().save(*this, error);
+}
+
+bool TestBean::update()
+{
+    return TestBeanDAO().update(*this);
+}
+
+bool TestBean::updateOrder()
+{
+    return TestBeanDAO().updateOrder(*this);
+}
+
+bool TestBean::remove()
+{
+    return TestBeanDAO().remove(*this);
 }
 
 QVariant TestBean::valueForKey(const QString& key) const

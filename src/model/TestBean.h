@@ -36,8 +36,9 @@ public:
     // The table's columns in store order, "id" first.
     static QStringList storedFieldNames();
 
-    // The held preset and agent, which the test manager reads from several threads. Loading
-    // them by preset_id and agent_id comes with the store; setting them leaves the ids alone.
+    // The held preset and agent, which the test manager reads from several threads. With none
+    // held and an id other than -1, the record stored under preset_id / agent_id is loaded and
+    // kept. Setting them leaves the ids alone.
     std::shared_ptr<FNWPresetBean> preset() const;
     void setPreset(std::shared_ptr<FNWPresetBean> preset);
     std::shared_ptr<FNWAgentBean> agent() const;
@@ -55,6 +56,14 @@ public:
     // preset and agent objects; flags, status, message and sourceIPAddress start afresh.
     std::shared_ptr<TestBean> copy() const;
 
+    // Stamps created_date, saves the preset and the agent as new rows (taking their ids), then
+    // inserts the test row. Stops at the first failure, handing its message out through error.
+    bool save(QString* error = nullptr);
+    bool update();
+    // Writes testOrder only.
+    bool updateOrder();
+    bool remove();
+
     QVariant valueForKey(const QString& key) const override;
     bool setValueForKey(const QVariant& value, const QString& key) override;
     QString description() const override;
@@ -62,7 +71,8 @@ public:
 private:
     std::atomic<qint64> m_executionStatus{0};
     mutable std::mutex m_mutex;
-    std::shared_ptr<FNWPresetBean> m_preset;
-    std::shared_ptr<FNWAgentBean> m_agent;
+    // Filled on first read from the stores, hence mutable.
+    mutable std::shared_ptr<FNWPresetBean> m_preset;
+    mutable std::shared_ptr<FNWAgentBean> m_agent;
     QString m_message;
 };

@@ -1,7 +1,9 @@
 #include "model/TestQueueBean.h"
 
+#include "db/TestQueueBeanDAO.h"
 #include "model/FNWBeanFields.h"
 #include "model/TestBean.h"
+#include "support/DDLog.h"
 
 namespace {
 
@@ -22,6 +24,7 @@ const Fields& profileFields()
 TestQueueBean::TestQueueBean(qint64 identifier)
 {
     ID = identifier;
+    TestQueueBeanDAO().loadWithID(identifier, *this);
 }
 
 TestQueueBean::~TestQueueBean() = default;
@@ -39,6 +42,62 @@ std::shared_ptr<TestQueueBean> TestQueueBean::copy() const
     profile->viewPosition = viewPosition;
     profile->isDeleted = isDeleted;
     return profile;
+}
+
+bool TestQueueBean::save(QString* error)
+{
+    // Without the profile row its tests would point at no profile, so they are not saved.
+    if (!TestQueueBeanDAO().save(*this, error))
+        return false;
+    bool allSaved = true;
+    for (const std::shared_ptr<TestBean>& test : testList) {
+        test->testQueueID = ID;
+        QString testError;
+        if (!test->save(&testError)) {
+            DDLogError("TestQueueBean: Can't save individual test while saving.. %@", testError);
+            if (allSaved && error)
+                *error = testError;
+            allSaved = false;
+        }
+    }
+    return allSaved;
+}
+
+bool TestQueueBean::update()
+{
+    bool result = TestQueueBeanDAO().update(*this);
+    for (const std::shared_ptr<TestBean>& test : testList) {
+        if (!test->update()) {
+            DDLogError("TestQueueBean: Can't update individual test while updating..");
+            result = false;
+        }
+    }
+    return result;
+}
+
+bool TestQueueBean::remove()
+{
+    return TestQueueBeanDAO().remove(*this);
+}
+
+bool TestQueueBean::updateViewPostion()
+{
+    return TestQueueBeanDAO().updateViewPostion(*this);
+}
+
+void TestQueueBean::loadAllTestBeans()
+{
+    testList = TestQueueBeanDAO().getAllAssociatedTestBeans(ID);
+}
+
+qint64 TestQueueBean::getMaxViewPosition()
+{
+    return TestQueueBeanDAO().getMaxViewPosition();
+}
+
+bool TestQueueBean::findTestName(const QString& name)
+{
+    return TestQueueBeanDAO().findTestName(name);
 }
 
 QVariant TestQueueBean::valueForKey(const QString& key) const

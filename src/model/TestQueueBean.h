@@ -12,7 +12,8 @@ class TestQueueBean : public FNWBaseBean
 {
 public:
     TestQueueBean() = default;
-    // Sets ID only; loading the row with that id into the record comes with the store.
+    // The profile stored under identifier; its tests stay unloaded until loadAllTestBeans. Without
+    // such a row only ID is set (and the failure logged).
     explicit TestQueueBean(qint64 identifier);
     ~TestQueueBean() override;
 
@@ -29,6 +30,21 @@ public:
 
     // A new profile with ID 0 and no tests, carrying name, position and isDeleted.
     std::shared_ptr<TestQueueBean> copy() const;
+
+    // Inserts the profile row, then saves every test with testQueueID set to the new id. A test
+    // that fails does not stop the others, but the save reports it through error and false.
+    bool save(QString* error = nullptr);
+    // Updates the profile row and every test; false when any of them failed.
+    bool update();
+    // Soft delete: flags the row; the record's isDeleted is left as it is.
+    bool remove();
+    bool updateViewPostion();
+    // Replaces testList with the profile's stored tests.
+    void loadAllTestBeans();
+    // The largest viewPosition over all profiles, 0 when there are none.
+    static qint64 getMaxViewPosition();
+    // Whether a profile that is not deleted has exactly this name.
+    static bool findTestName(const QString& name);
 
     QVariant valueForKey(const QString& key) const override;
     bool setValueForKey(const QVariant& value, const QString& key) override;
