@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean format sanitize-asan sanitize-tsan screenshot
+.PHONY: all deps configure build run test bench clean format sanitize-asan sanitize-tsan
 
 all: build
 
@@ -35,6 +35,7 @@ test: deps
 
 bench: build
 	$(BUILD_DIR)/bin/bench_logging
+	$(BUILD_DIR)/bin/bench_history
 
 # The whole suite under the sanitizers, each in a build folder of its own.
 sanitize-asan: deps
