@@ -1,0 +1,30 @@
+#pragma once
+
+#include "db/FNWBaseModel.h"
+
+#include <memory>
+#include <vector>
+
+class TestExecutionBean;
+
+// The test_execution_details table: one row per run of a test.
+class TestExecutionDAO : public FNWBaseModel
+{
+public:
+    TestExecutionDAO();
+
+    QString className() const override;
+
+    // Inserts a new row; the execution takes its id only when the insert succeeded.
+    bool save(TestExecutionBean& execution);
+    bool update(const TestExecutionBean& execution);
+    // Deletes the run's interval results, then its row whatever the first step gave; the row
+    // deletion's result.
+    bool remove(const TestExecutionBean& execution);
+    // Every execution, in table order.
+    std::vector<std::shared_ptr<TestExecutionBean>> getAllRecords();
+    // The finished runs of one profile run, most recent first.
+    std::vector<std::shared_ptr<TestExecutionBean>> loadAllExecutedTestForProfileExecutionID(qint64 profileExecutionID);
+
+    static std::shared_ptr<TestExecutionBean> executionFromRow(const QVariantMap& row);
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "db/FNWBaseModel.h"
+
+#include <memory>
+#include <vector>
+
+class TestProfileExecutionBean;
+
+// The test_profile_execution table: one row per run of a profile. Rows are never updated.
+class TestProfileExecutionDAO : public FNWBaseModel
+{
+public:
+    TestProfileExecutionDAO();
+
+    QString className() const override;
+
+    // Inserts a new row; the execution takes its id only when the insert succeeded.
+    bool save(TestProfileExecutionBean& execution);
+    bool remove(const TestProfileExecutionBean& execution);
+    // Every profile run, most recent first.
+    std::vector<std::shared_ptr<TestProfileExecutionBean>> getAllRecords();
+    std::shared_ptr<TestProfileExecutionBean> loadTestProfileExecutionWithID(qint64 executionID);
+    static std::shared_ptr<TestProfileExecutionBean> getTestProfileExeuctionBean(const QVariantMap& row);
+    // The history list: the profile runs with at least one finished test, most recent first,
+    // each with its finished tests (test, preset and agent loaded), its date text and its
+    // summary figures.
+    std::vector<std::shared_ptr<TestProfileExecutionBean>> getAllExecutedTestProfileRecords();
+};

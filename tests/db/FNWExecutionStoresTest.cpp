@@ -1,0 +1,381 @@
+#include "app/FNWUtils.h"
+#include "db/DBUtils.h"
+#include "db/FMDatabase.h"
+#include "db/FMDatabaseQueue.h"
+#include "db/FNWAgentDAO.h"
+#include "db/FNWBaseModel.h"
+#include "db/FNWPresetDAO.h"
+#include "db/TestBeanDAO.h"
+#include "db/TestExecutionDAO.h"
+#include "db/TestIntervalResultsDAO.h"
+#include "db/TestProfileExecutionDAO.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWCSVExport.h"
+#include "model/FNWEnums.h"
+#include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
+#include "model/TestIntervalResults.h"
+#include "model/TestProfileExecutionBean.h"
+
+#include "FNWTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+// Every case starts from a freshly migrated, empty database.
+class FNWExecutionStoresTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FNWBaseModel::resetSharedQueueForTesting();
+        // Logging set-up makes the support folder at start-up; the tests have no start-up.
+        QDir().mkpath(FNWUtils::applicationSupportDirectory());
+        QFile::remove(DBUtils::appDBPath());
+        ASSERT_TRUE(DBUtils::performDBMigration());
+    }
+
+    void TearDown() override { FNWBaseModel::resetSharedQueueForTesting(); }
+
+    static void execute(const QString& sql)
+    {
+        FNWBaseModel::fmdbQueue()->inDatabase([&](FMDatabase* db) { ASSERT_TRUE(db->executeStatements(sql)); });
+    }
+
+    static QList<QVariantMap> rows(const QString& sql) { return TestExecutionDAO().getRecordsWithSQLQuery(sql); }
+
+    // A saved test of the profile on the given agent, with a saved preset of its own.
+    static std::shared_ptr<TestBean> saveTest(qint64 profileID, const std::shared_ptr<FNWAgentBean>& agent)
+    {
+        auto preset = std::make_shared<FNWPresetBean>();
+        preset->name = QStringLiteral("Quick");
+        EXPECT_TRUE(FNWPresetDAO().save(*preset));
+        auto test = std::make_shared<TestBean>();
+        test->testQueueID = profileID;
+        test->preset_id = preset->ID;
+        test->agent_id = agent->ID;
+        EXPECT_TRUE(TestBeanDAO().save(*test));
+        return test;
+    }
+
+    static std::shared_ptr<FNWAgentBean> saveAgent(const QString& address)
+    {
+        auto agent = std::make_shared<FNWAgentBean>();
+        agent->ip_address = address;
+        EXPECT_TRUE(FNWAgentDAO().save(*agent));
+        return agent;
+    }
+
+    static std::shared_ptr<TestProfileExecutionBean> saveProfileExecution(qint64 profileID)
+    {
+        auto execution = std::make_shared<TestProfileExecutionBean>();
+        execution->test_profile_id = profileID;
+        execution->execution_date = QDateTime::fromMSecsSinceEpoch(1700000000250, Qt::UTC);
+        execution->save();
+        EXPECT_GT(execution->ID, 0);
+        return execution;
+    }
+
+    static std::shared_ptr<TestExecutionBean> saveExecution(const TestProfileExecutionBean& run, qint64 testID,
+                                                            qint64 status, qint64 averageSpeed = 1000,
+                                                            qint64 dataTransfered = 500)
+    {
+        auto execution = std::make_shared<TestExecutionBean>();
+        execution->test_profile_execution_id = run.ID;
+        execution->testProfile_id = run.test_profile_id;
+        execution->testBean_id = testID;
+        execution->setExecutionStatus(status);
+        execution->setAverageSpeed(averageSpeed);
+        execution->setDataTransfered(dataTransfered);
+        execution->save();
+        EXPECT_GT(execution->ID, 0);
+        return execution;
+    }
+
+    static std::shared_ptr<TestIntervalResults> saveResult(const TestExecutionBean& execution, float speed)
+    {
+        auto result = std::make_shared<TestIntervalResults>();
+        result->execution_id = execution.ID;
+        result->test_id = execution.testBean_id;
+        result->start_time = QStringLiteral("0.00");
+        result->end_time = QStringLiteral("1.00");
+        result->speed = speed;
+        result->save();
+        EXPECT_GT(result->ID, 0);
+        return result;
+    }
+
+    static qint64 count(const QString& table, const QString& where)
+    {
+        return rows(QStringLiteral("select count(*) as cn from ") + table + QStringLiteral(" where ") + where)
+            .value(0)
+            .value(QStringLiteral("cn"))
+            .toLongLong();
+    }
+};
+
+std::vector<qint64> ids(const std::vector<std::shared_ptr<TestIntervalResults>>& results)
+{
+    std::vector<qint64> list;
+    for (const auto& result : results)
+        list.push_back(result->ID);
+    return list;
+}
+
+} // namespace
+
+TEST_F(FNWExecutionStoresTest, RecordsStoreDatesAndFiguresAsRealsAndReadThemBack)
+{
+    const auto run = saveProfileExecution(4);
+    TestExecutionBean fresh;
+    fresh.execution_date = QDateTime::fromMSecsSinceEpoch(1700000100500, Qt::UTC);
+    fresh.save();
+    saveResult(fresh, 1234.5F);
+
+    const QString types = QStringLiteral("select typeof(p.execution_date) || typeof(e.execution_date) || "
+                                         "typeof(r.speed) as t from test_profile_execution p, "
+                                         "test_execution_details e, test_results r");
+    EXPECT_EQ(rows(types).value(0).value("t").toString(), QStringLiteral("realrealreal"));
+    EXPECT_EQ(TestProfileExecutionDAO().loadTestProfileExecutionWithID(run->ID)->execution_date, run->execution_date);
+    const auto executions = TestExecutionDAO().getAllRecords();
+    ASSERT_EQ(executions.size(), 1U);
+    EXPECT_EQ(executions[0]->execution_date, fresh.execution_date);
+    // A fresh run's figures are "not known yet", not 0.
+    EXPECT_EQ(executions[0]->averageSpeed(), -1);
+    EXPECT_EQ(executions[0]->dataTransfered(), -1);
+    EXPECT_FLOAT_EQ(TestIntervalResultsDAO().loadAllResultsForTestExectionID(fresh.ID).at(0)->speed, 1234.5F);
+}
+
+TEST_F(FNWExecutionStoresTest, ResultsLoadMostRecentFirstAndNotForFailedRuns)
+{
+    const auto run = saveProfileExecution(1);
+    const auto execution = saveExecution(*run, 3, FNWExecutionStatusFinished);
+    const auto other = saveExecution(*run, 3, FNWExecutionStatusFinished);
+    const qint64 first = saveResult(*execution, 100)->ID;
+    saveResult(*other, 999);
+    const qint64 second = saveResult(*execution, 200)->ID;
+    const qint64 last = saveResult(*execution, 300)->ID;
+
+    EXPECT_EQ(ids(TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID)),
+              (std::vector<qint64>{last, second, first}));
+    TestExecutionBean loaded;
+    loaded.ID = execution->ID;
+    loaded.testBean_id = 3;
+    EXPECT_EQ(ids(loaded.testResults()), (std::vector<qint64>{last, second, first}));
+
+    // A newly arriving line goes first; the loaded list is not read again.
+    auto next = std::make_shared<TestIntervalResults>();
+    loaded.addIntervalResults(next);
+    EXPECT_EQ(loaded.testResults().front(), next);
+    EXPECT_EQ(loaded.testResults().size(), 4U);
+
+    TestExecutionBean failed;
+    failed.ID = execution->ID;
+    failed.testBean_id = 3;
+    failed.setExecutionStatus(FNWExecutionStatusFailed);
+    EXPECT_TRUE(failed.testResults().empty());
+}
+
+TEST_F(FNWExecutionStoresTest, RemovalDeletesResultsThenRows)
+{
+    const auto run = saveProfileExecution(1);
+    const auto doomed = saveExecution(*run, 3, FNWExecutionStatusFinished);
+    const auto kept = saveExecution(*run, 3, FNWExecutionStatusFinished);
+    saveResult(*doomed, 1);
+    saveResult(*doomed, 2);
+    saveResult(*kept, 3);
+
+    fnw::test::LogCapture log;
+    EXPECT_TRUE(doomed->remove());
+    EXPECT_TRUE(log.messages().contains(
+        QStringLiteral("TestExecutionDAO: deleted all results associated with this exeuction...")));
+    EXPECT_EQ(count("test_results", QStringLiteral("execution_id = %1").arg(doomed->ID)), 0);
+    EXPECT_EQ(count("test_execution_details", QStringLiteral("id = %1").arg(doomed->ID)), 0);
+    EXPECT_EQ(count("test_results", QStringLiteral("execution_id = %1").arg(kept->ID)), 1);
+
+    // A profile run removes the runs it holds (after loading: the finished ones), then itself.
+    const auto failed = saveExecution(*run, 3, FNWExecutionStatusFailed);
+    run->loadAllExecutedTest();
+    EXPECT_TRUE(run->remove());
+    EXPECT_EQ(count("test_profile_execution", QStringLiteral("1")), 0);
+    EXPECT_EQ(count("test_results", QStringLiteral("1")), 0);
+    EXPECT_EQ(count("test_execution_details", QStringLiteral("id <> %1").arg(failed->ID)), 0);
+}
+
+TEST_F(FNWExecutionStoresTest, RemovingAnExecutionWhoseResultsCannotBeDeletedStillDeletesTheRow)
+{
+    const auto run = saveProfileExecution(1);
+    const auto execution = saveExecution(*run, 3, FNWExecutionStatusFinished);
+    saveResult(*execution, 1);
+    execute(QStringLiteral("CREATE TRIGGER keep_results BEFORE DELETE ON test_results "
+                           "BEGIN SELECT RAISE(ABORT, 'results are locked'); END"));
+
+    fnw::test::LogCapture log;
+    EXPECT_TRUE(execution->remove());
+    EXPECT_TRUE(log.messages().contains(QStringLiteral(
+        "TestExecutionDAO: can't delete results assosiated with this execution ... results are locked")));
+    EXPECT_EQ(count("test_execution_details", QStringLiteral("id = %1").arg(execution->ID)), 0);
+    EXPECT_EQ(count("test_results", QStringLiteral("execution_id = %1").arg(execution->ID)), 1);
+}
+
+TEST_F(FNWExecutionStoresTest, HistoryListsRunsWithFinishedTestsNewestFirst)
+{
+    const auto agent = saveAgent(QStringLiteral("10.0.0.5"));
+    const auto test = saveTest(1, agent);
+    const auto oldest = saveProfileExecution(1);
+    const auto allFailed = saveProfileExecution(1);
+    const auto newest = saveProfileExecution(1);
+    saveExecution(*oldest, test->ID, FNWExecutionStatusFinished);
+    saveExecution(*allFailed, test->ID, FNWExecutionStatusFailed);
+    saveExecution(*allFailed, test->ID, FNWExecutionStatusRunning);
+    const auto earlier = saveExecution(*newest, test->ID, FNWExecutionStatusFinished);
+    saveExecution(*newest, test->ID, FNWExecutionStatusFailed);
+    const auto later = saveExecution(*newest, test->ID, FNWExecutionStatusFinished);
+
+    const auto all = TestProfileExecutionDAO().getAllRecords();
+    ASSERT_EQ(all.size(), 3U);
+    EXPECT_EQ(all[0]->ID, newest->ID);
+    EXPECT_EQ(all[2]->ID, oldest->ID);
+
+    const auto history = TestProfileExecutionDAO().getAllExecutedTestProfileRecords();
+    ASSERT_EQ(history.size(), 2U);
+    EXPECT_EQ(history[0]->ID, newest->ID);
+    EXPECT_EQ(history[1]->ID, oldest->ID);
+    EXPECT_EQ(history[0]->execution_date_str, FNWUtils::getFormattedNSDate(1700000000.25));
+    const auto runs = history[0]->allExecutedTest();
+    ASSERT_EQ(runs.size(), 2U);
+    EXPECT_EQ(runs[0]->ID, later->ID);
+    EXPECT_EQ(runs[1]->ID, earlier->ID);
+    // Test, preset and agent come loaded.
+    ASSERT_TRUE(runs[0]->testBean());
+    ASSERT_TRUE(runs[0]->testBean()->preset());
+    EXPECT_EQ(runs[0]->testBean()->preset()->name, QStringLiteral("Quick"));
+    ASSERT_TRUE(runs[0]->testBean()->agent());
+    EXPECT_EQ(runs[0]->testBean()->agent()->ip_address, QStringLiteral("10.0.0.5"));
+}
+
+TEST_F(FNWExecutionStoresTest, HistoryCountsTestsAndAgents)
+{
+    const auto agentA = saveAgent(QStringLiteral("10.0.0.7"));
+    const auto agentB = saveAgent(QStringLiteral("10.0.0.8"));
+    const auto onA = saveTest(5, agentA);
+    const auto onB = saveTest(5, agentB);
+    const auto alsoOnB = saveTest(5, agentB);
+    saveTest(6, agentA);
+    const auto run = saveProfileExecution(5);
+    saveExecution(*run, onA->ID, FNWExecutionStatusFailed);
+    saveExecution(*run, onB->ID, FNWExecutionStatusFinished);
+    saveExecution(*run, alsoOnB->ID, FNWExecutionStatusFinished);
+
+    const auto history = TestProfileExecutionDAO().getAllExecutedTestProfileRecords();
+    ASSERT_EQ(history.size(), 1U);
+    EXPECT_EQ(history[0]->totalAssignedTest, 3);
+    EXPECT_EQ(history[0]->totalAssignedAgents, 2);
+    // Only the finished runs count, and both ran on agent B.
+    EXPECT_EQ(history[0]->actualFoundAgents, 1);
+}
+
+TEST_F(FNWExecutionStoresTest, HistoryRepairsAMissingAverageInMemoryOnly)
+{
+    const auto agent = saveAgent(QStringLiteral("10.0.0.5"));
+    const auto test = saveTest(1, agent);
+    const auto run = saveProfileExecution(1);
+    const auto noResults = saveExecution(*run, test->ID, FNWExecutionStatusFinished, 0, 500);
+    const auto nothingMoved = saveExecution(*run, test->ID, FNWExecutionStatusFinished, 0, 0);
+    saveResult(*nothingMoved, 700);
+    const auto broken = saveExecution(*run, test->ID, FNWExecutionStatusFinished, 0, 500);
+    saveResult(*broken, 900);
+    saveResult(*broken, 1101);
+    // The final totals line is stored last and takes part in the mean: 3004 / 3 = 1001.33.
+    saveResult(*broken, 1003);
+
+    fnw::test::LogCapture log;
+    const auto history = TestProfileExecutionDAO().getAllExecutedTestProfileRecords();
+    ASSERT_EQ(history.size(), 1U);
+    const auto runs = history[0]->allExecutedTest();
+    ASSERT_EQ(runs.size(), 3U);
+    EXPECT_EQ(runs[0]->ID, broken->ID);
+    EXPECT_EQ(runs[0]->averageSpeed(), 1001);
+    EXPECT_FLOAT_EQ(runs[0]->testResults().front()->speed, 1001.0F);
+    EXPECT_FLOAT_EQ(runs[0]->testResults().back()->speed, 900.0F);
+    EXPECT_EQ(runs[1]->averageSpeed(), 0);
+    // Nothing to average from: the run keeps its 0 rather than failing.
+    EXPECT_EQ(runs[2]->averageSpeed(), 0);
+    EXPECT_EQ(log.messages().count(QStringLiteral(
+                  "***********Average Speed is 0, that's an issue, let's for now recalculate**************")),
+              2);
+
+    EXPECT_EQ(count("test_execution_details", QStringLiteral("averageSpeed = 0")), 3);
+    EXPECT_EQ(count("test_results", QStringLiteral("speed = 1003")), 1);
+}
+
+TEST_F(FNWExecutionStoresTest, FailuresAreLoggedWithTheStoresTexts)
+{
+    TestExecutionBean execution;
+    execution.save();
+    execute(QStringLiteral("DROP TABLE test_execution_details; DROP TABLE test_profile_execution"));
+
+    fnw::test::LogCapture log;
+    execution.setAverageSpeed(5);
+    EXPECT_FALSE(execution.update());
+    TestProfileExecutionBean run;
+    run.ID = 41;
+    // The caller goes on: save answers YES and the id stays as it was.
+    EXPECT_TRUE(run.save());
+    EXPECT_EQ(run.ID, 41);
+    const QStringList messages = log.messages();
+    EXPECT_TRUE(messages.contains(
+        QStringLiteral("TestExecutionDAO: unable to update DAO in DB.. no such table: test_execution_details")));
+    EXPECT_TRUE(messages.contains(
+        QStringLiteral("0 result of TestProfileExecutionDAO save is no such table: test_profile_execution")));
+}
+
+TEST_F(FNWExecutionStoresTest, DetailedExportShowsTheTestAsStoredNow)
+{
+    const auto agent = saveAgent(QStringLiteral("10.0.0.5"));
+    const auto test = saveTest(1, agent);
+    const auto run = saveProfileExecution(1);
+    const auto finished = saveExecution(*run, test->ID, FNWExecutionStatusFinished);
+    saveResult(*finished, 8000000);
+    saveExecution(*run, test->ID, FNWExecutionStatusFailed);
+    ASSERT_TRUE(run->getDetailedCSV().contains(QStringLiteral("Direction,  -> 10.0.0.5, ")));
+
+    test->sourceIPAddress = QStringLiteral("10.0.0.9");
+    ASSERT_TRUE(TestBeanDAO().update(*test));
+    const QString body = run->getDetailedCSV();
+    EXPECT_TRUE(body.endsWith(QStringLiteral(", \n\n \n")));
+    EXPECT_EQ(body.count(QStringLiteral("\n \n")), 1);
+    EXPECT_TRUE(body.startsWith(QStringLiteral("10.0.0.5 - Quick, , 0.00-1.00 s, ")));
+    EXPECT_TRUE(body.contains(QStringLiteral("Direction, 10.0.0.9 -> 10.0.0.5, ")));
+
+    TestProfileExecutionBean empty;
+    EXPECT_TRUE(empty.getDetailedCSV().isEmpty());
+}
+
+// Meaningful under ThreadSanitizer: the run's threads fill a record the interface is reading.
+TEST(FNWExecutionRecordsTest, RunFieldsAreSafeToFillWhileReadElsewhere)
+{
+    TestProfileExecutionBean run;
+    auto execution = std::make_shared<TestExecutionBean>();
+    std::thread filler([&] {
+        for (int i = 0; i < 1000; ++i) {
+            execution->setTargetSsid(QStringLiteral("Lab %1").arg(i));
+            execution->setAverageSpeed(i);
+            run.addExecutedTest(execution);
+        }
+    });
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_FALSE(FNWCSVExport::getCSVSummeryLine(*execution, nullptr, nullptr).isEmpty());
+        EXPECT_LE(run.allExecutedTest().size(), 1000U);
+        execution->targetSsid();
+    }
+    filler.join();
+    EXPECT_EQ(run.allExecutedTest().size(), 1000U);
+}
