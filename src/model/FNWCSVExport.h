@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class FNWAgentBean;
+class FNWPresetBean;
+class TestBean;
+class TestExecutionBean;
+class TestIntervalResults;
+
+// The texts of the CSV exports, built from records already in hand; nothing here reads the
+// store. A test, preset or agent may be missing (the test was removed from its profile after
+// the run): its cells are then left empty and numbers use the first display format.
+class FNWCSVExport final
+{
+public:
+    FNWCSVExport() = delete;
+
+    static QString getCSVSummeryHeader();
+    static QString getIntervalResultHeader();
+    // One line of the summary document, ending with a line feed.
+    static QString getCSVSummeryLine(const TestExecutionBean& execution, const FNWPresetBean* preset,
+                                     const FNWAgentBean* agent);
+    // The five interval cells of one result, ending with a comma and a line feed.
+    static QString getCSVIntervalResultsFromDataFormat(const TestIntervalResults& result, qint64 dataFormat);
+    // One run's block: the test's settings beside its results (most recent first), paired by
+    // position.
+    static QString getCSVIntervalResults(const TestExecutionBean& execution, const TestBean* test,
+                                         const FNWPresetBean* preset, const FNWAgentBean* agent,
+                                         const std::vector<std::shared_ptr<TestIntervalResults>>& results);
+};
