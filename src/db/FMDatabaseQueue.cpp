@@ -6,7 +6,9 @@
 #include <sqlite3.h>
 
 namespace {
-constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+// The queue already lets one block at a time use the connection, so SQLite's own per-call
+// locking (serialized mode) would only cost time on every column read.
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
 }
 
 FMDatabaseQueue::FMDatabaseQueue(QString path)

@@ -5,7 +5,6 @@
 #include "support/FNWFormat.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QString>
 #include <QVariant>
 
@@ -13,6 +12,7 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace fnw::model {
 
@@ -48,13 +48,17 @@ public:
     FNWBeanFields(std::initializer_list<std::pair<const char*, Field>> fields)
     {
         for (const auto& [name, field] : fields)
-            m_fields.insert(QString::fromLatin1(name), field);
+            m_fields.emplace_back(QString::fromLatin1(name), field);
     }
 
+    // A scan beats hashing for a score of short names: most differ in length or first letter.
     const Field* find(const QString& key) const
     {
-        const auto it = m_fields.constFind(key);
-        return it == m_fields.constEnd() ? nullptr : &it.value();
+        for (const auto& [name, field] : m_fields) {
+            if (name.size() == key.size() && name == key)
+                return &field;
+        }
+        return nullptr;
     }
 
     static QVariant value(const Bean& bean, const Field& field)
@@ -96,7 +100,7 @@ public:
     }
 
 private:
-    QHash<QString, Field> m_fields;
+    std::vector<std::pair<QString, Field>> m_fields;
 };
 
 } // namespace fnw::model

@@ -41,7 +41,7 @@ QByteArray DDTTYLogger::lineForMessage(const DDLogMessage& message)
     std::tm local{};
     localtime_r(&time, &local);
 
-    char stamp[64] = {};
+    char stamp[128] = {};
     std::snprintf(stamp, sizeof stamp, "%04ld-%02ld-%02ld %02ld:%02ld:%02ld:%03d", long(local.tm_year + 1900),
                   long(local.tm_mon + 1), long(local.tm_mday), long(local.tm_hour), long(local.tm_min),
                   long(local.tm_sec), int(milliseconds.count()));

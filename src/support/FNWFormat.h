@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 // One argument of a printf-style format that also knows "%@", the text form of a value.
 class FNWFormatArg
@@ -17,12 +18,22 @@ public:
     FNWFormatArg(const QString& text) : m_kind(Kind::Text), m_text(text) {}
     FNWFormatArg(const char* text);
     FNWFormatArg(const std::string& text) : m_kind(Kind::Text), m_text(QString::fromStdString(text)) {}
-    FNWFormatArg(bool value) : m_kind(Kind::Signed), m_signed(value ? 1 : 0) {}
+    // Only a real bool: anything convertible to bool (enumerations, pointers) must not land here.
+    template <std::same_as<bool> B>
+    FNWFormatArg(B value) : m_kind(Kind::Signed), m_signed(value ? 1 : 0)
+    {
+    }
+    template <typename E>
+        requires std::is_enum_v<E>
+    FNWFormatArg(E value) : FNWFormatArg(static_cast<std::underlying_type_t<E>>(value))
+    {
+    }
     template <std::signed_integral T>
     FNWFormatArg(T value) : m_kind(Kind::Signed), m_signed(static_cast<long long>(value))
     {
     }
     template <std::unsigned_integral T>
+        requires(!std::same_as<T, bool>)
     FNWFormatArg(T value) : m_kind(Kind::Unsigned), m_unsigned(static_cast<unsigned long long>(value))
     {
     }

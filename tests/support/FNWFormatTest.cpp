@@ -40,6 +40,16 @@ TEST(FNWFormat, NumericConversionsFollowPrintf)
     EXPECT_EQ(FNWStringWithFormat("%ld", 3.9), "3");
 }
 
+enum Status : long long { Running = 1, Failed = 3 };
+enum class Version { Iperf2 = 1 };
+
+TEST(FNWFormat, EnumerationsPrintTheirValueNotATruthValue)
+{
+    EXPECT_EQ(FNWStringWithFormat("executionStatus=%ld", Failed), "executionStatus=3");
+    EXPECT_EQ(FNWStringWithFormat("%@", Version::Iperf2), "1");
+    EXPECT_EQ(FNWStringWithFormat("%d %d", true, false), "1 0");
+}
+
 TEST(FNWFormat, TextAndLiteralsSurviveUnchanged)
 {
     EXPECT_EQ(FNWStringWithFormat("100%% done"), "100% done");
