@@ -3,22 +3,6 @@
 #include "model/FNWAgentBean.h"
 #include "support/DDLog.h"
 
-namespace {
-
-std::vector<std::shared_ptr<FNWAgentBean>> agentsFromRows(const QList<QVariantMap>& rows)
-{
-    std::vector<std::shared_ptr<FNWAgentBean>> agents;
-    agents.reserve(rows.size());
-    for (const QVariantMap& row : rows) {
-        auto agent = std::make_shared<FNWAgentBean>();
-        FNWBaseModel::setRecordFromRow(*agent, row);
-        agents.push_back(std::move(agent));
-    }
-    return agents;
-}
-
-} // namespace
-
 FNWAgentDAO::FNWAgentDAO()
     : FNWBaseModel(QStringLiteral("agents"), FNWAgentBean::storedFieldNames())
 {
@@ -67,13 +51,13 @@ bool FNWAgentDAO::findAgent(const QString& ipAddress)
 
 std::vector<std::shared_ptr<FNWAgentBean>> FNWAgentDAO::getAllAttachedAgents(bool attached)
 {
-    return agentsFromRows(getRecordsWithMatchingWhereClause(
+    return recordsFromRows<FNWAgentBean>(getRecordsWithMatchingWhereClause(
         FNWStringWithFormat(" where isAttachedToQueue = %d order by viewPosition asc", attached)));
 }
 
 std::vector<std::shared_ptr<FNWAgentBean>> FNWAgentDAO::getAllRecords()
 {
-    return agentsFromRows(FNWBaseModel::getAllRecords());
+    return recordsFromRows<FNWAgentBean>(FNWBaseModel::getAllRecords());
 }
 
 std::shared_ptr<FNWAgentBean> FNWAgentDAO::loadAgentWithID(qint64 agentID)

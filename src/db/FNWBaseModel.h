@@ -6,7 +6,9 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class FMDatabase;
 class FMDatabaseQueue;
@@ -48,6 +50,19 @@ public:
 
     // Sets every entry of a row on the record of the same name, "id" on ID.
     static void setRecordFromRow(FNWBaseBean& bean, const QVariantMap& row);
+    // One record per row, in row order.
+    template <class Bean>
+    static std::vector<std::shared_ptr<Bean>> recordsFromRows(const QList<QVariantMap>& rows)
+    {
+        std::vector<std::shared_ptr<Bean>> records;
+        records.reserve(static_cast<size_t>(rows.size()));
+        for (const QVariantMap& row : rows) {
+            auto record = std::make_shared<Bean>();
+            setRecordFromRow(*record, row);
+            records.push_back(std::move(record));
+        }
+        return records;
+    }
 
 protected:
     // Runs the block on the shared queue with an open connection; false when there is none.

@@ -3,22 +3,6 @@
 #include "model/FNWPresetBean.h"
 #include "support/DDLog.h"
 
-namespace {
-
-std::vector<std::shared_ptr<FNWPresetBean>> presetsFromRows(const QList<QVariantMap>& rows)
-{
-    std::vector<std::shared_ptr<FNWPresetBean>> presets;
-    presets.reserve(rows.size());
-    for (const QVariantMap& row : rows) {
-        auto preset = std::make_shared<FNWPresetBean>();
-        FNWBaseModel::setRecordFromRow(*preset, row);
-        presets.push_back(std::move(preset));
-    }
-    return presets;
-}
-
-} // namespace
-
 FNWPresetDAO::FNWPresetDAO()
     : FNWBaseModel(QStringLiteral("presets"), FNWPresetBean::storedFieldNames())
 {
@@ -61,13 +45,13 @@ bool FNWPresetDAO::findPreset(const QString& name)
 
 std::vector<std::shared_ptr<FNWPresetBean>> FNWPresetDAO::getAllAttachedPresets(bool attached)
 {
-    return presetsFromRows(getRecordsWithMatchingWhereClause(
+    return recordsFromRows<FNWPresetBean>(getRecordsWithMatchingWhereClause(
         FNWStringWithFormat(" where isAttachedToQueue = %d order by viewPosition asc", attached)));
 }
 
 std::vector<std::shared_ptr<FNWPresetBean>> FNWPresetDAO::getAllRecords()
 {
-    return presetsFromRows(FNWBaseModel::getAllRecords());
+    return recordsFromRows<FNWPresetBean>(FNWBaseModel::getAllRecords());
 }
 
 std::shared_ptr<FNWPresetBean> FNWPresetDAO::loadPresetWithID(qint64 presetID)

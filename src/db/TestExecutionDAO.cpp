@@ -5,19 +5,6 @@
 #include "model/TestExecutionBean.h"
 #include "support/DDLog.h"
 
-namespace {
-
-std::vector<std::shared_ptr<TestExecutionBean>> executionsFromRows(const QList<QVariantMap>& rows)
-{
-    std::vector<std::shared_ptr<TestExecutionBean>> executions;
-    executions.reserve(static_cast<size_t>(rows.size()));
-    for (const QVariantMap& row : rows)
-        executions.push_back(TestExecutionDAO::executionFromRow(row));
-    return executions;
-}
-
-} // namespace
-
 TestExecutionDAO::TestExecutionDAO()
     : FNWBaseModel(QStringLiteral("test_execution_details"), TestExecutionBean::storedFieldNames())
 {
@@ -76,7 +63,7 @@ bool TestExecutionDAO::remove(const TestExecutionBean& execution)
 
 std::vector<std::shared_ptr<TestExecutionBean>> TestExecutionDAO::getAllRecords()
 {
-    return executionsFromRows(FNWBaseModel::getAllRecords());
+    return recordsFromRows<TestExecutionBean>(FNWBaseModel::getAllRecords());
 }
 
 std::vector<std::shared_ptr<TestExecutionBean>>
@@ -85,7 +72,7 @@ TestExecutionDAO::loadAllExecutedTestForProfileExecutionID(qint64 profileExecuti
     const QString sql = QStringLiteral("select * from test_execution_details where test_profile_execution_id = ") +
                         FNWStringWithFormat("%ld and executionStatus= %d order by id desc", profileExecutionID,
                                             static_cast<qint64>(FNWExecutionStatusFinished));
-    return executionsFromRows(getRecordsWithSQLQuery(sql));
+    return recordsFromRows<TestExecutionBean>(getRecordsWithSQLQuery(sql));
 }
 
 std::shared_ptr<TestExecutionBean> TestExecutionDAO::executionFromRow(const QVariantMap& row)

@@ -283,15 +283,11 @@ void DDLogFileManagerDefault::deleteOldLogFilesLocked(const QString& keepPath)
 
 QString DDLogFileFormatterDefault::formatLogMessage(const DDLogMessage& message) const
 {
-    const auto sinceEpoch = message.timestamp.time_since_epoch();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds);
-    const std::time_t time = static_cast<std::time_t>(seconds.count());
-    std::tm local{};
-    localtime_r(&time, &local);
+    int milliseconds = 0;
+    const std::tm local = DDLogLocalTime(message, &milliseconds);
     const QString timestamp = QString::asprintf("%04d/%02d/%02d %02d:%02d:%02d:%03d", local.tm_year + 1900,
                                                 local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                                                local.tm_sec, int(milliseconds.count()));
+                                                local.tm_sec, milliseconds);
     return timestamp + QLatin1String("  ") + message.logMsg;
 }
 

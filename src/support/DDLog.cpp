@@ -56,6 +56,17 @@ private:
 
 } // namespace
 
+std::tm DDLogLocalTime(const DDLogMessage& message, int* milliseconds)
+{
+    const auto sinceEpoch = message.timestamp.time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    *milliseconds = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds).count());
+    const std::time_t time = static_cast<std::time_t>(seconds.count());
+    std::tm local{};
+    localtime_r(&time, &local);
+    return local;
+}
+
 DDAbstractLogger::DDAbstractLogger(const std::string& queueLabel)
     : m_queue(std::make_unique<FNWSerialQueue>(queueLabel))
 {

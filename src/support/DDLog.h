@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <semaphore>
@@ -40,6 +41,9 @@ struct DDLogMessage
     const void* tag = nullptr;
     unsigned options = 0;
 };
+
+// The message's time of creation in local time, with its milliseconds.
+std::tm DDLogLocalTime(const DDLogMessage& message, int* milliseconds);
 
 class DDLogFormatter
 {

@@ -34,17 +34,13 @@ QString DDTTYLogger::loggerName() const
 
 QByteArray DDTTYLogger::lineForMessage(const DDLogMessage& message)
 {
-    const auto sinceEpoch = message.timestamp.time_since_epoch();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds);
-    const std::time_t time = static_cast<std::time_t>(seconds.count());
-    std::tm local{};
-    localtime_r(&time, &local);
+    int milliseconds = 0;
+    const std::tm local = DDLogLocalTime(message, &milliseconds);
 
     char stamp[128] = {};
     std::snprintf(stamp, sizeof stamp, "%04ld-%02ld-%02ld %02ld:%02ld:%02ld:%03d", long(local.tm_year + 1900),
                   long(local.tm_mon + 1), long(local.tm_mday), long(local.tm_hour), long(local.tm_min),
-                  long(local.tm_sec), int(milliseconds.count()));
+                  long(local.tm_sec), milliseconds);
     char ids[64] = {};
     std::snprintf(ids, sizeof ids, "[%i:%llx] ", int(getpid()), static_cast<unsigned long long>(message.machThreadID));
 
