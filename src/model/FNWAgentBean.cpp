@@ -80,14 +80,12 @@ bool FNWAgentBean::findAgent(const QString& ipAddress)
 
 QVariant FNWAgentBean::valueForKey(const QString& key) const
 {
-    const Fields::Field* field = agentFields().find(key);
-    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+    return agentFields().valueForKey(*this, key);
 }
 
 bool FNWAgentBean::setValueForKey(const QVariant& value, const QString& key)
 {
-    const Fields::Field* field = agentFields().find(key);
-    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+    return agentFields().setValueForKey(*this, value, key);
 }
 
 QString FNWAgentBean::description() const

@@ -9,6 +9,8 @@
 #include <QVariant>
 
 #include <initializer_list>
+#include <memory>
+#include <mutex>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -61,6 +63,19 @@ public:
         return nullptr;
     }
 
+    // The field named key, else what the base record answers (its "id").
+    QVariant valueForKey(const Bean& bean, const QString& key) const
+    {
+        const Field* field = find(key);
+        return field ? value(bean, *field) : bean.FNWBaseBean::valueForKey(key);
+    }
+
+    bool setValueForKey(Bean& bean, const QVariant& newValue, const QString& key) const
+    {
+        const Field* field = find(key);
+        return field ? setValue(bean, *field, newValue) : bean.FNWBaseBean::setValueForKey(newValue, key);
+    }
+
     static QVariant value(const Bean& bean, const Field& field)
     {
         return std::visit(
@@ -102,5 +117,25 @@ public:
 private:
     std::vector<std::pair<QString, Field>> m_fields;
 };
+
+// The held record, else the one loaded by its id and kept unless another was set meanwhile. The
+// load runs outside the lock: the database queue may be busy, and other readers need not wait.
+// Without an id (-1) the answer is what is held, possibly none.
+template <class Record, class Load>
+std::shared_ptr<Record> heldOrLoaded(std::mutex& mutex, std::shared_ptr<Record>& held, const qint64& id, Load load)
+{
+    qint64 recordID = -1;
+    {
+        std::lock_guard lock(mutex);
+        if (held || id == -1)
+            return held;
+        recordID = id;
+    }
+    std::shared_ptr<Record> loaded = load(recordID);
+    std::lock_guard lock(mutex);
+    if (!held)
+        held = std::move(loaded);
+    return held;
+}
 
 } // namespace fnw::model

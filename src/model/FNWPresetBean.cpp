@@ -128,14 +128,12 @@ bool FNWPresetBean::findPreset(const QString& name)
 
 QVariant FNWPresetBean::valueForKey(const QString& key) const
 {
-    const Fields::Field* field = presetFields().find(key);
-    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+    return presetFields().valueForKey(*this, key);
 }
 
 bool FNWPresetBean::setValueForKey(const QVariant& value, const QString& key)
 {
-    const Fields::Field* field = presetFields().find(key);
-    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+    return presetFields().setValueForKey(*this, value, key);
 }
 
 QString FNWPresetBean::description() const

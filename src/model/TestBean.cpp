@@ -69,19 +69,8 @@ QStringList TestBean::storedFieldNames()
 
 std::shared_ptr<FNWPresetBean> TestBean::preset() const
 {
-    qint64 presetID = -1;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_preset || preset_id == -1)
-            return m_preset;
-        presetID = preset_id;
-    }
-    // Loaded outside the lock: the database queue may be busy, and other readers need not wait.
-    std::shared_ptr<FNWPresetBean> loaded = FNWPresetDAO().loadPresetWithID(presetID);
-    std::lock_guard lock(m_mutex);
-    if (!m_preset)
-        m_preset = std::move(loaded);
-    return m_preset;
+    return fnw::model::heldOrLoaded(m_mutex, m_preset, preset_id,
+                                    [](qint64 id) { return FNWPresetDAO().loadPresetWithID(id); });
 }
 
 void TestBean::setPreset(std::shared_ptr<FNWPresetBean> preset)
@@ -92,18 +81,8 @@ void TestBean::setPreset(std::shared_ptr<FNWPresetBean> preset)
 
 std::shared_ptr<FNWAgentBean> TestBean::agent() const
 {
-    qint64 agentID = -1;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_agent || agent_id == -1)
-            return m_agent;
-        agentID = agent_id;
-    }
-    std::shared_ptr<FNWAgentBean> loaded = FNWAgentDAO().loadAgentWithID(agentID);
-    std::lock_guard lock(m_mutex);
-    if (!m_agent)
-        m_agent = std::move(loaded);
-    return m_agent;
+    return fnw::model::heldOrLoaded(m_mutex, m_agent, agent_id,
+                                    [](qint64 id) { return FNWAgentDAO().loadAgentWithID(id); });
 }
 
 void TestBean::setAgent(std::shared_ptr<FNWAgentBean> agent)
@@ -189,14 +168,12 @@ bool TestBean::remove()
 
 QVariant TestBean::valueForKey(const QString& key) const
 {
-    const Fields::Field* field = testFields().find(key);
-    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+    return testFields().valueForKey(*this, key);
 }
 
 bool TestBean::setValueForKey(const QVariant& value, const QString& key)
 {
-    const Fields::Field* field = testFields().find(key);
-    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+    return testFields().setValueForKey(*this, value, key);
 }
 
 QString TestBean::description() const

@@ -211,16 +211,8 @@ void TestExecutionBean::addIntervalResults(std::shared_ptr<TestIntervalResults> 
 
 std::shared_ptr<TestBean> TestExecutionBean::testBean()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_testBean || testBean_id == -1)
-            return m_testBean;
-    }
-    std::shared_ptr<TestBean> loaded = TestBeanDAO().loadTestBeanWithID(testBean_id);
-    std::lock_guard lock(m_mutex);
-    if (!m_testBean)
-        m_testBean = std::move(loaded);
-    return m_testBean;
+    return fnw::model::heldOrLoaded(m_mutex, m_testBean, testBean_id,
+                                    [](qint64 id) { return TestBeanDAO().loadTestBeanWithID(id); });
 }
 
 void TestExecutionBean::setTestBean(std::shared_ptr<TestBean> test)
@@ -261,14 +253,12 @@ QString TestExecutionBean::getCSVIntervalResults()
 
 QVariant TestExecutionBean::valueForKey(const QString& key) const
 {
-    const Fields::Field* field = executionFields().find(key);
-    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+    return executionFields().valueForKey(*this, key);
 }
 
 bool TestExecutionBean::setValueForKey(const QVariant& value, const QString& key)
 {
-    const Fields::Field* field = executionFields().find(key);
-    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+    return executionFields().setValueForKey(*this, value, key);
 }
 
 QString TestExecutionBean::description() const

@@ -78,14 +78,12 @@ bool TestIntervalResults::remove()
 
 QVariant TestIntervalResults::valueForKey(const QString& key) const
 {
-    const Fields::Field* field = resultFields().find(key);
-    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+    return resultFields().valueForKey(*this, key);
 }
 
 bool TestIntervalResults::setValueForKey(const QVariant& value, const QString& key)
 {
-    const Fields::Field* field = resultFields().find(key);
-    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+    return resultFields().setValueForKey(*this, value, key);
 }
 
 QString TestIntervalResults::description() const

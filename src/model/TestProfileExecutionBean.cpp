@@ -145,14 +145,12 @@ QString TestProfileExecutionBean::getDetailedCSV()
 
 QVariant TestProfileExecutionBean::valueForKey(const QString& key) const
 {
-    const Fields::Field* field = profileExecutionFields().find(key);
-    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+    return profileExecutionFields().valueForKey(*this, key);
 }
 
 bool TestProfileExecutionBean::setValueForKey(const QVariant& value, const QString& key)
 {
-    const Fields::Field* field = profileExecutionFields().find(key);
-    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+    return profileExecutionFields().setValueForKey(*this, value, key);
 }
 
 QString TestProfileExecutionBean::description() const

@@ -102,14 +102,12 @@ bool TestQueueBean::findTestName(const QString& name)
 
 QVariant TestQueueBean::valueForKey(const QString& key) const
 {
-    const Fields::Field* field = profileFields().find(key);
-    return field ? Fields::value(*this, *field) : FNWBaseBean::valueForKey(key);
+    return profileFields().valueForKey(*this, key);
 }
 
 bool TestQueueBean::setValueForKey(const QVariant& value, const QString& key)
 {
-    const Fields::Field* field = profileFields().find(key);
-    return field ? Fields::setValue(*this, *field, value) : FNWBaseBean::setValueForKey(value, key);
+    return profileFields().setValueForKey(*this, value, key);
 }
 
 QString TestQueueBean::description() const
