@@ -1,0 +1,127 @@
+#include "FNWLocalServers.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace fnw::test {
+
+int freePort(Transport transport)
+{
+    const int fd = ::socket(AF_INET, transport == Transport::Tcp ? SOCK_STREAM : SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+namespace {
+
+bool isListening(int port, Transport transport)
+{
+    // Local addresses are "ADDR:PORT" in hex; listening TCP sockets are state 0A, bound UDP sockets 07.
+    const QString suffix = QStringLiteral(":%1").arg(port, 4, 16, QLatin1Char('0')).toUpper();
+    const QLatin1String state(transport == Transport::Tcp ? "0A" : "07");
+    const char* tables[2][2] = {{"/proc/net/tcp", "/proc/net/tcp6"}, {"/proc/net/udp", "/proc/net/udp6"}};
+    for (const char* table : tables[transport == Transport::Tcp ? 0 : 1]) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && QString::fromLatin1(fields[1]).endsWith(suffix) && fields[3] == state)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool waitUntilListening(int port, Transport transport, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!isListening(port, transport)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+QList<int> processesWith(const QStringList& words)
+{
+    QList<int> pids;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool numeric = false;
+        const int pid = entry.toInt(&numeric);
+        if (!numeric || pid == ::getpid())
+            continue;
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> parts = file.readAll().split('\0');
+        bool all = true;
+        for (const QString& word : words)
+            all = all && parts.contains(word.toUtf8());
+        if (all)
+            pids.append(pid);
+    }
+    return pids;
+}
+
+bool waitUntilGone(const QStringList& words, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!processesWith(words).isEmpty()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+LocalProcess::LocalProcess(const QString& program, const QStringList& arguments)
+    : m_process(std::make_unique<QProcess>())
+{
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->start(program, arguments);
+    m_process->waitForStarted();
+}
+
+LocalProcess::~LocalProcess()
+{
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+    }
+}
+
+bool LocalProcess::waitForOutput(const QByteArray& text, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (true) {
+        m_output += m_process->readAllStandardOutput();
+        if (m_output.contains(text))
+            return true;
+        if (deadline.hasExpired() || !m_process->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            break;
+    }
+    m_output += m_process->readAllStandardOutput();
+    return m_output.contains(text);
+}
+
+} // namespace fnw::test

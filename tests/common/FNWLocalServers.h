@@ -1,0 +1,47 @@
+#pragma once
+
+// Real servers on 127.0.0.1 for tests that run iperf end to end.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace fnw::test {
+
+enum class Transport { Tcp, Udp };
+
+// A port on 127.0.0.1 that nothing uses at the moment of asking.
+int freePort(Transport transport = Transport::Tcp);
+
+// Waits until something listens on 127.0.0.1 (or any address) at the port; false after the deadline.
+bool waitUntilListening(int port, Transport transport, int timeoutMs = 5000);
+
+// Pids of processes whose command line holds every one of the given words.
+QList<int> processesWith(const QStringList& words);
+
+// Waits until no process holds the words; false after the deadline.
+bool waitUntilGone(const QStringList& words, int timeoutMs = 5000);
+
+// A child process killed when the test is over.
+class LocalProcess final
+{
+public:
+    LocalProcess(const QString& program, const QStringList& arguments);
+    ~LocalProcess();
+    LocalProcess(const LocalProcess&) = delete;
+    LocalProcess& operator=(const LocalProcess&) = delete;
+
+    QProcess& process() { return *m_process; }
+    // Reads standard output until it holds the text; everything read so far is kept.
+    bool waitForOutput(const QByteArray& text, int timeoutMs = 10000);
+    QByteArray output() const { return m_output; }
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    QByteArray m_output;
+};
+
+} // namespace fnw::test

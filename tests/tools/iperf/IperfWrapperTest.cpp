@@ -1,0 +1,302 @@
+#include "IperfWrapper.h"
+
+#include <gtest/gtest.h>
+
+using namespace fnw::wrapper;
+
+namespace {
+
+std::vector<std::string> split(const std::string& text)
+{
+    std::vector<std::string> words;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t space = text.find(' ', start);
+        const size_t end = space == std::string::npos ? text.size() : space;
+        if (end > start)
+            words.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+std::string joined(const std::vector<std::string>& words)
+{
+    std::string text;
+    for (const auto& word : words)
+        text += (text.empty() ? "" : " ") + word;
+    return text;
+}
+
+struct Transcript
+{
+    std::vector<std::string> out;
+    std::vector<std::string> err;
+    int exitStatus = -1;
+    bool stopRequested = false;
+};
+
+// Feeds tool output, given as "1|line" for standard output and "2|line" for standard error.
+Transcript translate(IperfFlavor flavor, const std::string& arguments, const std::vector<std::string>& lines,
+    int toolExitStatus = 0)
+{
+    const auto parsed = parseArguments(split(arguments), flavor);
+    EXPECT_TRUE(parsed.command) << parsed.error;
+    OutputTranslator translator(flavor, *parsed.command);
+    Transcript transcript;
+    auto take = [&](const OutputTranslator::Output& output) {
+        transcript.out.insert(transcript.out.end(), output.out.begin(), output.out.end());
+        transcript.err.insert(transcript.err.end(), output.err.begin(), output.err.end());
+        transcript.stopRequested |= output.stopTool;
+    };
+    for (const auto& line : lines)
+        take(line[0] == '1' ? translator.standardOutputLine(line.substr(2)) : translator.standardErrorLine(line.substr(2)));
+    take(translator.finish(toolExitStatus, transcript.exitStatus));
+    return transcript;
+}
+
+} // namespace
+
+TEST(WrapperArguments, TranslatesTheApplicationsListForIperf3)
+{
+    const struct
+    {
+        const char* given;
+        const char* expected;
+    } cases[] = {
+        {"./iperf3 -c 10.0.0.5 -t10 -i1 -p5201", "-c 10.0.0.5 -p 5201 -f k --forceflush -t 10 -i 1"},
+        {"./iperf3 -c 10.0.0.5 -u -R -b0M -l128KB -p5201", "-c 10.0.0.5 -p 5201 -f k --forceflush -b 0M -l 65507 -u -R"},
+        {"./iperf3 -c h -n100M -w64KB -M MSS-1460 -N -i2", "-c h -f k --forceflush -i 2 -n 100M -w 64K -M 1460 -N"},
+        {"./iperf3 -c h -b50M -l128KB -M MSS-40", "-c h -f k --forceflush -b 50M -l 128K"},
+        {"-c h -t 10 -p 5201 -P 4", "-c h -p 5201 -f k --forceflush -t 10 -P 4"},
+        {"./iperf3 -c h -l2048KB", "-c h -f k --forceflush -l 1048576"},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parseArguments(split(c.given), IperfFlavor::Iperf3);
+        ASSERT_TRUE(parsed.command) << c.given << ": " << parsed.error;
+        EXPECT_EQ(joined(parsed.command->toolArguments), c.expected) << c.given;
+        for (const auto& note : parsed.command->notes)
+            EXPECT_FALSE(containsFailureWord(note)) << note;
+    }
+}
+
+TEST(WrapperArguments, TranslatesTheApplicationsListForIperf2)
+{
+    const struct
+    {
+        const char* given;
+        const char* expected;
+    } cases[] = {
+        {"./iperf2 -c h -t10 -i1 -fb -p5001", "-c h -p 5001 -f b -t 10 -i 1"},
+        // iperf refuses a zero rate; its rate suffixes are decimal in lower case.
+        {"./iperf2 -c h -u -b0M -fb -p5002", "-c h -p 5002 -f b -b 100g -u"},
+        {"./iperf2 -c h -b0M -fb -p5001", "-c h -p 5001 -f b"},
+        {"./iperf2 -c h -u -b50M -M MSS-1460 -N -fb -p5002", "-c h -p 5002 -f b -b 50m -u"},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parseArguments(split(c.given), IperfFlavor::Iperf2);
+        ASSERT_TRUE(parsed.command) << c.given << ": " << parsed.error;
+        EXPECT_EQ(joined(parsed.command->toolArguments), c.expected) << c.given;
+    }
+}
+
+TEST(WrapperArguments, RefusesWhatTheToolWouldMisread)
+{
+    // iperf3 reads "-t abc" and "-t 0" as "run forever"; every number is checked here instead.
+    for (const char* given : {"-c h -tabc", "-c h -t0", "-c h -t -5", "-c h -t1.5", "-c h -i0", "-c h -p70000",
+             "-c h -n0M", "-c h -b5X", "-c h -l128KBB", "-c h -M MSS-", "-c h -x", "-c h extra", "-t10",
+             "-c -t10", "-c h -t"}) {
+        const auto parsed = parseArguments(split(given), IperfFlavor::Iperf3);
+        EXPECT_FALSE(parsed.command) << given;
+        EXPECT_TRUE(parsed.error.rfind("error: ", 0) == 0) << given << ": " << parsed.error;
+    }
+}
+
+TEST(WrapperArguments, SkipsSegmentSizesTheKernelRefusesWithANote)
+{
+    for (const char* given : {"-c h -M MSS-40", "-c h -M MSS-87", "-c h -M 40000", "-c h -u -M MSS-1460"}) {
+        const auto parsed = parseArguments(split(given), IperfFlavor::Iperf3);
+        ASSERT_TRUE(parsed.command) << given;
+        EXPECT_EQ(joined(parsed.command->toolArguments).find("-M"), std::string::npos) << given;
+        ASSERT_EQ(parsed.command->notes.size(), 1u) << given;
+        EXPECT_FALSE(containsFailureWord(parsed.command->notes[0]));
+    }
+    EXPECT_NE(joined(parseArguments(split("-c h -M MSS-88"), IperfFlavor::Iperf3).command->toolArguments).find("-M 88"),
+        std::string::npos);
+}
+
+TEST(WrapperDataLines, ReadsBothToolsLayouts)
+{
+    auto line = parseDataLine("[  5]   0.00-1.00   sec  2.73 GBytes  23471288 Kbits/sec   39   1023 KBytes       ");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->id, "5");
+    EXPECT_EQ(line->startText, "0.00");
+    EXPECT_EQ(line->endText, "1.00");
+    EXPECT_DOUBLE_EQ(line->bitsPerSecond, 23471288000.0);
+    EXPECT_NEAR(line->bytes, 2.73 * 1024 * 1024 * 1024, 0.006 * 1024 * 1024 * 1024);
+    EXPECT_TRUE(line->jitter.empty());
+    EXPECT_TRUE(line->role.empty());
+
+    line = parseDataLine("[  5]   0.00-2.00   sec  2.41 MBytes  10092 Kbits/sec  0.008 ms  0/77 (0%)  receiver");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->jitter, "0.008 ms");
+    EXPECT_EQ(line->datagrams, "0/77");
+    EXPECT_EQ(line->role, "receiver");
+
+    line = parseDataLine("[ *1] 0.0000-2.0018 sec  2625420 Bytes  10492137 bits/sec   0.001 ms 0/ 1786 (0%)");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->id, "1");
+    EXPECT_EQ(line->endText, "2.0018");
+    EXPECT_DOUBLE_EQ(line->bytes, 2625420);
+    EXPECT_EQ(line->datagrams, "0/1786");
+
+    line = parseDataLine("[SUM]   0.00-1.00   sec  2.76 GBytes  23702923 Kbits/sec    8             sender");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->id, "SUM");
+    EXPECT_EQ(line->role, "sender");
+
+    for (const char* other : {"[ ID] Interval           Transfer     Bitrate", "[  1] Sent 1788 datagrams",
+             "[  1] 0.0000-1.0207 sec  1 datagrams received out-of-order", "- - - - - - - -", "",
+             "[  5] local 127.0.0.1 port 59388 connected to 127.0.0.1 port 15201"})
+        EXPECT_FALSE(parseDataLine(other)) << other;
+}
+
+TEST(WrapperDataLines, DerivesBytesFromTheRateWhereThatIsCloser)
+{
+    // "1.00 MBytes" is known to 0.5 %; 8400 Kbits/sec over exactly 10 seconds pins the bytes far closer.
+    const auto line = parseDataLine("[  5]   0.00-10.00  sec  10.0 MBytes  8400 Kbits/sec  receiver");
+    ASSERT_TRUE(line);
+    EXPECT_DOUBLE_EQ(line->bytes, 8400e3 * 10 / 8);
+    EXPECT_EQ(formatLine("Finished_", *line, false), "Finished_$#0.00-10.00 sec$#10500000$#8400000");
+}
+
+TEST(WrapperTranslation, Iperf3TcpRun)
+{
+    const auto t = translate(IperfFlavor::Iperf3, "./iperf3 -c 127.0.0.1 -t2 -i1",
+        {"1|Connecting to host 127.0.0.1, port 5201",
+            "1|[  5] local 127.0.0.1 port 59388 connected to 127.0.0.1 port 5201",
+            "1|[ ID] Interval           Transfer     Bitrate         Retr  Cwnd",
+            "1|[  5]   0.00-1.00   sec  2.73 GBytes  23471288 Kbits/sec   39   1023 KBytes",
+            "1|[  5]   1.00-2.00   sec  2.85 GBytes  24465848 Kbits/sec   14   1023 KBytes",
+            "1|- - - - - - - - - - - - - - - - - - - - - - - - -",
+            "1|[  5]   0.00-2.00   sec  5.58 GBytes  23968568 Kbits/sec  53             sender",
+            "1|[  5]   0.00-2.00   sec  5.58 GBytes  23968000 Kbits/sec                  receiver", "1|",
+            "1|iperf Done."});
+    ASSERT_EQ(t.out.size(), 5u);
+    EXPECT_EQ(t.out[0].rfind("Connected:", 0), 0u);
+    EXPECT_EQ(t.out[1].rfind("RESULT_$#0.00-1.00 sec$#", 0), 0u);
+    EXPECT_EQ(t.out[3].rfind("Finished_$#0.00-2.00 sec$#", 0), 0u);
+    EXPECT_NE(t.out[3].find("$#23968000000"), std::string::npos); // the receiver's figure
+    EXPECT_EQ(t.out[4], "iperf Done.");
+    EXPECT_EQ(t.exitStatus, 0);
+    for (const auto& line : t.out)
+        EXPECT_FALSE(containsFailureWord(line)) << line;
+}
+
+TEST(WrapperTranslation, Iperf3ParallelStreamsUseTheSums)
+{
+    const auto t = translate(IperfFlavor::Iperf3, "-c h -t1 -P2",
+        {"1|[  5] local 127.0.0.1 port 1 connected to 127.0.0.1 port 5201",
+            "1|[  5]   0.00-1.00   sec  1.38 GBytes  11846220 Kbits/sec    4   1 MBytes",
+            "1|[  7]   0.00-1.00   sec  1.38 GBytes  11842159 Kbits/sec    4   1 MBytes",
+            "1|[SUM]   0.00-1.00   sec  2.76 GBytes  23688379 Kbits/sec    8",
+            "1|[  5]   0.00-1.00   sec  1.38 GBytes  11846220 Kbits/sec    4             sender",
+            "1|[  5]   0.00-1.00   sec  1.38 GBytes  11842159 Kbits/sec                  receiver",
+            "1|[SUM]   0.00-1.00   sec  2.76 GBytes  23702923 Kbits/sec    8             sender",
+            "1|[SUM]   0.00-1.00   sec  2.76 GBytes  23694797 Kbits/sec                  receiver"});
+    ASSERT_EQ(t.out.size(), 4u);
+    EXPECT_NE(t.out[1].find("$#23688379000"), std::string::npos);
+    EXPECT_NE(t.out[2].find("$#23694797000"), std::string::npos);
+}
+
+TEST(WrapperTranslation, Iperf3FailuresReachStandardErrorOnly)
+{
+    auto t = translate(IperfFlavor::Iperf3, "-c h -t2",
+        {"1|Connecting to host h, port 5201", "2|iperf3: error - unable to connect to server: Connection refused"}, 1);
+    EXPECT_TRUE(t.out.empty());
+    ASSERT_EQ(t.err.size(), 1u);
+    EXPECT_EQ(t.err[0], "iperf3: error - unable to connect to server: Connection refused");
+    EXPECT_EQ(t.exitStatus, 1);
+
+    // A run cut short without a summary and without a word from the tool still fails, loudly.
+    t = translate(IperfFlavor::Iperf3, "-c h -t2",
+        {"1|[  5] local a port 1 connected to b port 2", "1|[  5]   0.00-1.00   sec  1.00 MBytes  8388 Kbits/sec"}, 0);
+    ASSERT_EQ(t.out.size(), 2u);
+    EXPECT_EQ(t.out[1].rfind("RESULT_", 0), 0u);
+    ASSERT_FALSE(t.err.empty());
+    EXPECT_TRUE(containsFailureWord(t.err.back()));
+    EXPECT_EQ(t.exitStatus, 1);
+}
+
+TEST(WrapperTranslation, Iperf2FirstLineFromZeroIsHeldUntilItsMeaningIsKnown)
+{
+    // With the interval as long as the run, "0.0000-2.0000" could be the first interval or the summary.
+    auto t = translate(IperfFlavor::Iperf2, "-c h -t2 -i2 -fb",
+        {"1|[  1] local a port 1 connected with b port 5001",
+            "1|[  1] 0.0000-2.0000 sec  5462818876 Bytes  21851275504 bits/sec",
+            "1|[  1] 0.0000-2.0136 sec  5462949948 Bytes  21704006361 bits/sec"});
+    ASSERT_EQ(t.out.size(), 4u);
+    EXPECT_EQ(t.out[1], "RESULT_$#0.0000-2.0000 sec$#5462818876$#21851275504");
+    EXPECT_EQ(t.out[2], "Finished_$#0.0000-2.0136 sec$#5462949948$#21704006361");
+
+    // Without intervals the only line is the summary, known as such when the tool ends.
+    t = translate(IperfFlavor::Iperf2, "-c h -n10M -fb",
+        {"1|[  1] local a port 1 connected with b port 5001",
+            "1|[  1] 0.0000-0.0175 sec  10485760 Bytes  4796505232 bits/sec"});
+    ASSERT_EQ(t.out.size(), 3u);
+    EXPECT_EQ(t.out[1], "Finished_$#0.0000-0.0175 sec$#10485760$#4796505232");
+    EXPECT_EQ(t.exitStatus, 0);
+}
+
+TEST(WrapperTranslation, Iperf2UdpTakesTheServerReport)
+{
+    auto t = translate(IperfFlavor::Iperf2, "-c h -t2 -i1 -u -b5M -fb",
+        {"1|[  1] local a port 1 connected with b port 5002",
+            "1|[  1] 0.0000-1.0000 sec  627690 Bytes  5021520 bits/sec",
+            "1|[  1] 1.0000-2.0000 sec  624750 Bytes  4998000 bits/sec",
+            "1|[  1] 0.0000-2.0040 sec  1255380 Bytes  5011597 bits/sec", "1|[  1] Sent 855 datagrams",
+            "1|[  1] Server Report:", "1|[ ID] Interval       Transfer     Bandwidth        Jitter   Lost/Total Datagrams",
+            "1|[  1] 0.0000-2.0040 sec  1255380 Bytes  5011202 bits/sec   0.000 ms 0/854 (0%)"});
+    ASSERT_EQ(t.out.size(), 5u);
+    EXPECT_EQ(t.out[3], "Finished_$#0.0000-2.0040 sec$#1255380$#5011202$#0.000 ms$#0/854");
+
+    // Two streams: the two reports add up.
+    t = translate(IperfFlavor::Iperf2, "-c h -t1 -u -P2 -fb",
+        {"1|[SUM] 0.0000-1.0207 sec  273420 Bytes  2142926 bits/sec", "1|[  1] Server Report:",
+            "1|[  1] 0.0000-1.0207 sec  138180 Bytes  1083000 bits/sec   0.002 ms 0/93 (0%)",
+            "1|[  1] 0.0000-1.0207 sec  1 datagrams received out-of-order", "1|[  2] Server Report:",
+            "1|[  2] 0.0000-1.0091 sec  135240 Bytes  1072174 bits/sec   0.004 ms 1/93 (1.1%)"});
+    ASSERT_FALSE(t.out.empty());
+    EXPECT_EQ(t.out.front(), "Finished_$#0.0000-1.0207 sec$#273420$#2155174$#0.004 ms$#1/186");
+
+    // No report: the server never acknowledged the end of the test.
+    t = translate(IperfFlavor::Iperf2, "-c h -t1 -u -fb",
+        {"1|[  1] 0.0000-1.0095 sec  133770 Bytes  1060124 bits/sec", "1|[  1] Sent 92 datagrams",
+            "2|[  3] WARNING: did not receive ack of last datagram after 10 tries."});
+    EXPECT_TRUE(t.out.empty());
+    ASSERT_FALSE(t.err.empty());
+    EXPECT_EQ(t.err.front(), "[  3] WARNING: did not receive ack of last datagram after 10 tries.");
+    EXPECT_EQ(t.exitStatus, 1);
+}
+
+TEST(WrapperTranslation, Iperf2RefusedConnectionStopsTheToolAtOnce)
+{
+    const auto t = translate(IperfFlavor::Iperf2, "-c h -t10 -fb",
+        {"2|tcp connect failed: Connection refused", "1|[  1] local 0.0.0.0 port 0 connected with h port 5001",
+            "2|read failed: Connection refused", "2|read failed: Connection refused"});
+    EXPECT_TRUE(t.stopRequested);
+    EXPECT_TRUE(t.out.empty());
+    EXPECT_EQ(t.err, std::vector<std::string>{"tcp connect failed: Connection refused"});
+    EXPECT_EQ(t.exitStatus, 1);
+}
+
+TEST(WrapperTranslation, HarmlessNotesLoseTheirFailureWords)
+{
+    const auto t = translate(IperfFlavor::Iperf2, "-c h -n1M -w64KB -fb",
+        {"1|TCP window size: 131072 Byte (WARNING: requested 65536 Byte)",
+            "1|[  1] local a port 1 connected with b port 5001",
+            "1|[  1] 0.0000-0.0100 sec  1048576 Bytes  838860800 bits/sec"});
+    EXPECT_EQ(t.exitStatus, 0);
+    ASSERT_EQ(t.err.size(), 1u);
+    EXPECT_EQ(t.err[0], "TCP window size: 131072 Byte (note: requested 65536 Byte)");
+}
