@@ -93,6 +93,17 @@ void FNWStartupGuiTest::theExecutableStartsOnAFreshHomeAndQuitsCleanly()
     QVERIFY2(lines[1].contains(QLatin1String("  Starting Enterprise Fenwave Version ")), qPrintable(lines[1]));
     QVERIFY2(lines[2].contains(QLatin1String("  OS Version ")), qPrintable(lines[2]));
     QVERIFY(QFileInfo::exists(home.path() + QLatin1String("/.config/Fenwave/Fenwave.conf")));
+
+    // The real wrappers were installed and run from the support folder.
+    QVERIFY(!logText().contains(QLatin1String("can't copy")));
+    for (const QString& wrapper : {QStringLiteral("native-iperf"), QStringLiteral("native-iPerf-2")}) {
+        QProcess installed;
+        installed.start(support + QLatin1Char('/') + wrapper, {QStringLiteral("./iperf3"), QStringLiteral("-c"),
+                                                                  QStringLiteral("127.0.0.1"), QStringLiteral("-tabc")});
+        QVERIFY(installed.waitForFinished(10000));
+        QCOMPARE(installed.exitCode(), 2);
+        QVERIFY(installed.readAllStandardError().startsWith("error: invalid value 'abc' for -t"));
+    }
 }
 
 void FNWStartupGuiTest::theExecutableExplainsWhatToDoWithoutADisplay()
