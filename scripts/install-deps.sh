@@ -9,7 +9,7 @@ PACKAGES=(
     libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
     iperf3 iperf
-    libavahi-client-dev avahi-daemon avahi-utils dbus
+    libavahi-client-dev avahi-daemon avahi-utils dbus libdbus-1-dev
     iproute2 xvfb xauth
 )
 
