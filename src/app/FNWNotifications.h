@@ -26,6 +26,9 @@ inline constexpr char MASPreferencesWindowControllerDidCloseNotification[] =
     "MASPreferencesWindowControllerDidCloseNotification";
 inline constexpr char MASPreferencesWindowControllerDidChangeViewNotification[] =
     "MASPreferencesWindowControllerDidChangeViewNotification";
+// Posted by FNWUtils::setUserSetting after every write; "key": the setting's key.
+inline constexpr char FNWUserSettingDidChangeNotification[] = "FNWUserSettingDidChangeNotification";
+inline constexpr char kSettingKeyKey[] = "key";
 // Posted when the application is about to quit; the logs are flushed on it.
 inline constexpr char NSApplicationWillTerminateNotification[] = "NSApplicationWillTerminateNotification";
 

@@ -1,5 +1,8 @@
 #include "app/FNWUtils.h"
 
+#include "app/FNWNotificationCenter.h"
+#include "app/FNWNotifications.h"
+
 #include "support/DDLog.h"
 
 #include <QCoreApplication>
@@ -36,6 +39,10 @@ void FNWUtils::setUserSetting(const QVariant& value, const QString& key)
     QSettings settings(QStringLiteral("Fenwave"), QStringLiteral("Fenwave"));
     settings.setValue(key, value);
     settings.sync();
+    // Views that follow a setting (the start/stop control) hear of every change.
+    FNWNotificationCenter::defaultCenter().postNotificationName(
+        QString::fromLatin1(FNWUserSettingDidChangeNotification), nullptr,
+        {{QString::fromLatin1(kSettingKeyKey), key}});
 }
 
 QVariant FNWUtils::getUserSettingForKey(const QString& key)

@@ -75,6 +75,14 @@ TestExecutionDAO::loadAllExecutedTestForProfileExecutionID(qint64 profileExecuti
     return recordsFromRows<TestExecutionBean>(getRecordsWithSQLQuery(sql));
 }
 
+std::vector<std::shared_ptr<TestExecutionBean>>
+TestExecutionDAO::getAllTestExecutionsForProfileExecutionID(qint64 profileExecutionID)
+{
+    const QString sql = FNWStringWithFormat(
+        "select * from test_execution_details where test_profile_execution_id = %ld order by id", profileExecutionID);
+    return recordsFromRows<TestExecutionBean>(getRecordsWithSQLQuery(sql));
+}
+
 std::shared_ptr<TestExecutionBean> TestExecutionDAO::executionFromRow(const QVariantMap& row)
 {
     auto execution = std::make_shared<TestExecutionBean>();

@@ -26,5 +26,7 @@ public:
     // The finished runs of one profile run, most recent first.
     std::vector<std::shared_ptr<TestExecutionBean>> loadAllExecutedTestForProfileExecutionID(qint64 profileExecutionID);
 
+    // Every run of one profile run, whatever its outcome.
+    std::vector<std::shared_ptr<TestExecutionBean>> getAllTestExecutionsForProfileExecutionID(qint64 profileExecutionID);
     static std::shared_ptr<TestExecutionBean> executionFromRow(const QVariantMap& row);
 };

@@ -1,0 +1,454 @@
+#include "app/FNWMainWindowCoordinator.h"
+#include "app/FNWNotifications.h"
+#include "app/FNWSettingsKeys.h"
+#include "app/FNWUtils.h"
+#include "db/DBUtils.h"
+#include "db/FNWBaseModel.h"
+#include "db/TestExecutionDAO.h"
+#include "db/TestProfileExecutionDAO.h"
+#include "model/FNWEnums.h"
+#include "model/TestExecutionBean.h"
+#include "model/TestIntervalResults.h"
+#include "model/TestProfileExecutionBean.h"
+
+#include "FNWTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+QString name(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+// Runs the event loop until the condition holds; false after the deadline.
+template <typename Condition>
+bool waitFor(Condition condition, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+struct Alert
+{
+    QString message;
+    QString information;
+    FNWAlertStyle style;
+};
+
+class RecordingInteraction final : public FNWUserInteraction
+{
+public:
+    QString presentSavePanelForPath(const QString& proposedName) override
+    {
+        proposedNames << proposedName;
+        return chosenPath;
+    }
+    void showOkAlert(const QString& message, const QString& information, FNWAlertStyle style) override
+    {
+        alerts.push_back({message, information, style});
+    }
+
+    QString chosenPath;
+    QStringList proposedNames;
+    std::vector<Alert> alerts;
+};
+
+class FakeRunControl final : public FNWTestRunControl
+{
+public:
+    bool isFreeToUse() const override { return free; }
+    void stopProfileExecution() override { ++stops; }
+    bool free = true;
+    int stops = 0;
+};
+
+class FakeHome final : public FNWHomePage
+{
+public:
+    void prepareView() override { ++prepared; }
+    bool startStopButtonDidClicked() override
+    {
+        ++starts;
+        return startSucceeds;
+    }
+    void setIsCreateNewMyTestProfile(bool isCreateNew) override { composingNewProfile = isCreateNew; }
+    bool startSucceeds = true;
+    int starts = 0;
+    int prepared = 0;
+    bool composingNewProfile = true;
+};
+
+class FakeMyTests final : public FNWMyTestsPage
+{
+public:
+    bool startProfileExecutionButtonDidPressed() override
+    {
+        ++starts;
+        return true;
+    }
+    int starts = 0;
+};
+
+class FakeHistory final : public FNWHistoryPage
+{
+public:
+    void prepareView() override { ++prepared; }
+    void loadViewsDataFromDatabase() override { ++reloads; }
+    void startProfileExecutionForProifleID(std::int64_t profileID) override { reruns.push_back(profileID); }
+    int prepared = 0;
+    int reloads = 0;
+    std::vector<std::int64_t> reruns;
+};
+
+class FNWMainWindowCoordinatorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        coordinator.setTestRunControl(&runControl);
+        coordinator.setHomePage(&home);
+        coordinator.setMyTestsPage(&myTests);
+        coordinator.setHistoryPage(&history);
+        coordinator.awakeFromNib();
+    }
+
+    static void post(const char* notification, const QVariantMap& userInfo = {})
+    {
+        FNWNotificationCenter::defaultCenter().postNotificationName(name(notification), nullptr, userInfo);
+    }
+
+    RecordingInteraction interaction;
+    FakeRunControl runControl;
+    FakeHome home;
+    FakeMyTests myTests;
+    FakeHistory history;
+    FNWMainWindowCoordinator coordinator{interaction};
+};
+
+TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesAndTabThreeIsIgnored)
+{
+    int closeRequests = 0;
+    QObject::connect(&coordinator, &FNWMainWindowCoordinator::closeCreateTestWindowRequested, [&] { ++closeRequests; });
+    std::vector<std::pair<int, int>> changes;
+    QObject::connect(&coordinator, &FNWMainWindowCoordinator::visibleViewChanged,
+        [&](int tab, int previous) { changes.emplace_back(tab, previous); });
+
+    coordinator.topNativationViewButtonDidClicked(2);
+    EXPECT_EQ(history.prepared, 1);
+    coordinator.topNativationViewButtonDidClicked(0);
+    EXPECT_EQ(closeRequests, 1);
+    EXPECT_EQ(home.prepared, 1);
+    EXPECT_FALSE(home.composingNewProfile);
+
+    fnw::test::LogCapture log;
+    coordinator.topNativationViewButtonDidClicked(3);
+    coordinator.topNativationViewButtonDidClicked(7);
+    EXPECT_EQ(coordinator.visibleView(), 0);
+    EXPECT_TRUE(log.messages().contains(QStringLiteral("Ideally for now should not be here..")));
+    EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{2, 0}, {0, 2}}));
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, StartThenStopAlternatesTheControl)
+{
+    coordinator.startStopButtonDidClicked();
+    EXPECT_EQ(home.starts, 1);
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
+    EXPECT_TRUE(coordinator.isIndicatorRunning());
+    EXPECT_TRUE(coordinator.isStartStopVisible());
+    EXPECT_EQ(coordinator.lastExecutedTestFrom(), 0);
+    EXPECT_TRUE(interaction.alerts.empty());
+
+    // Stopping needs no end notification to restore the start look.
+    coordinator.startStopButtonDidClicked();
+    EXPECT_EQ(runControl.stops, 1);
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
+    EXPECT_FALSE(coordinator.isIndicatorRunning());
+    EXPECT_EQ(home.starts, 1);
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, AStartThatCannotRunAlertsAndRestoresTheStartLook)
+{
+    home.startSucceeds = false;
+    fnw::test::LogCapture log;
+    coordinator.startStopButtonDidClicked();
+    ASSERT_EQ(interaction.alerts.size(), 1u);
+    EXPECT_EQ(interaction.alerts[0].message, QStringLiteral("Error Running Test"));
+    EXPECT_EQ(interaction.alerts[0].information, QStringLiteral("Please make sure there are test in queue to run."));
+    EXPECT_EQ(interaction.alerts[0].style, FNWAlertStyle::Warning);
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
+    EXPECT_FALSE(coordinator.isIndicatorRunning());
+    EXPECT_EQ(coordinator.lastExecutedTestFrom(), 0); // set whether or not the start succeeded
+    EXPECT_TRUE(log.messages().contains(
+        QStringLiteral("MainWindow: Can't start test, may be there are no test in queue to run...")));
+
+    // A run in progress refuses quietly.
+    runControl.free = false;
+    coordinator.startStopButtonDidClicked();
+    EXPECT_EQ(home.starts, 1);
+    EXPECT_EQ(interaction.alerts.size(), 1u);
+    EXPECT_TRUE(log.messages().contains(QStringLiteral("MainWindow: can't start test as alreay in progress")));
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, TheHistoryTabRepeatsTheLastStart)
+{
+    coordinator.topNativationViewButtonDidClicked(2);
+    coordinator.startStopButtonDidClicked();
+    ASSERT_EQ(interaction.alerts.size(), 1u); // nothing was started before
+    EXPECT_EQ(home.starts, 0);
+
+    coordinator.topNativationViewButtonDidClicked(1);
+    coordinator.startStopButtonDidClicked(); // My Tests
+    coordinator.startStopButtonDidClicked(); // stop
+    coordinator.topNativationViewButtonDidClicked(2);
+    coordinator.startStopButtonDidClicked();
+    EXPECT_EQ(myTests.starts, 2);
+    EXPECT_EQ(home.starts, 0);
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
+    EXPECT_EQ(interaction.alerts.size(), 1u);
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, EndNotificationsFromARunThreadReachTheWindowThread)
+{
+    coordinator.startStopButtonDidClicked();
+    fnw::test::LogCapture log;
+    std::thread([] { post(AllTestProfileExecutionDidFinishedNotification); }).join();
+    ASSERT_TRUE(waitFor([&] { return history.reloads == 1; }));
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
+
+    // A failed end resets the control but keeps the tab.
+    std::thread([] { post(TestProfileExecutionDidFailedNotification); }).join();
+    ASSERT_TRUE(waitFor([&] { return history.reloads == 2; }));
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
+    EXPECT_EQ(coordinator.visibleView(), 0);
+
+    // A finished end shows the history.
+    coordinator.startStopButtonDidClicked();
+    std::thread([] { post(TestProfileExecutionDidFinishedNotification); }).join();
+    ASSERT_TRUE(waitFor([&] { return history.reloads == 3; }));
+    EXPECT_EQ(coordinator.visibleView(), 2);
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
+    EXPECT_TRUE(log.messages().contains(
+        QStringLiteral("FNWMainWindow: recieved notification that all TestProfile executions are finished...")));
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, WarningsReplaceEachOtherAndClearAfterTheLast)
+{
+    coordinator.setWarningClearInterval(400);
+    post(ShowWarningOnMainWindowNotification, {{name(kErrorKey), QStringLiteral("refused (10.0.0.5)")}});
+    EXPECT_EQ(coordinator.warningText(), QStringLiteral("refused (10.0.0.5)"));
+    EXPECT_FALSE(coordinator.warningColor().isValid()); // the window's red
+
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    waitFor([&] { return sinceFirst.elapsed() >= 250; });
+    post(ShowWarningOnMainWindowNotification,
+        {{name(kErrorKey), QStringLiteral("Preset saved")}, {name(kTextColorKey), QStringLiteral("green")}});
+    QElapsedTimer sinceSecond;
+    sinceSecond.start();
+    EXPECT_EQ(coordinator.warningText(), QStringLiteral("Preset saved"));
+    EXPECT_EQ(coordinator.warningColor(), QVariant(QStringLiteral("green")));
+
+    // An empty message changes nothing.
+    post(ShowWarningOnMainWindowNotification, {{name(kErrorKey), QString()}});
+    EXPECT_EQ(coordinator.warningText(), QStringLiteral("Preset saved"));
+
+    ASSERT_TRUE(waitFor([&] { return coordinator.warningText().isEmpty(); }));
+    EXPECT_GE(sinceSecond.elapsed(), 300); // not 150 ms after the second, as the first would give
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, TheControlFollowsTheVisibilitySetting)
+{
+    const QString key = name(kStartStopButtonVisibilityKey);
+    FNWUtils::setUserSetting(true, key);
+    ASSERT_TRUE(waitFor([&] { return coordinator.isStartStopVisible(); }));
+    FNWUtils::setUserSetting(false, key);
+    ASSERT_TRUE(waitFor([&] { return !coordinator.isStartStopVisible(); }));
+
+    // Ending a run shows the control on the home tab only.
+    coordinator.topNativationViewButtonDidClicked(2);
+    coordinator.testDidFinished();
+    EXPECT_FALSE(coordinator.isStartStopVisible());
+    coordinator.topNativationViewButtonDidClicked(0);
+    coordinator.testDidFinished();
+    EXPECT_TRUE(coordinator.isStartStopVisible());
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, RerunStartsTheSavedProfile)
+{
+    post(RerunTestProfileNotification, {{name(kTestProfileIdKey), QStringLiteral("42")}});
+    EXPECT_EQ(history.reruns, std::vector<std::int64_t>{42});
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
+    EXPECT_TRUE(coordinator.isIndicatorRunning());
+}
+
+// Deletions and exports on a real, freshly migrated database.
+class FNWMainWindowStoredRunsTest : public FNWMainWindowCoordinatorTest
+{
+protected:
+    void SetUp() override
+    {
+        FNWBaseModel::resetSharedQueueForTesting();
+        QDir().mkpath(FNWUtils::applicationSupportDirectory());
+        QFile::remove(DBUtils::appDBPath());
+        ASSERT_TRUE(DBUtils::performDBMigration());
+        FNWMainWindowCoordinatorTest::SetUp();
+    }
+    void TearDown() override { FNWBaseModel::resetSharedQueueForTesting(); }
+
+    // A profile run with one finished and one failed test, each with two interval results.
+    static std::shared_ptr<TestProfileExecutionBean> saveRun(const QString& profileName, const QString& ssid = {})
+    {
+        auto run = std::make_shared<TestProfileExecutionBean>();
+        run->profile_name = profileName;
+        run->execution_date = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+        run->save();
+        for (const qint64 status : {FNWExecutionStatusFinished, FNWExecutionStatusFailed}) {
+            TestExecutionBean execution;
+            execution.test_profile_execution_id = run->ID;
+            execution.setExecutionStatus(status);
+            execution.setAverageSpeed(12345678);
+            execution.setDataTransfered(1048576);
+            execution.ssid = ssid;
+            execution.save();
+            for (const float speed : {1000.0f, 2000.0f}) {
+                TestIntervalResults result;
+                result.execution_id = execution.ID;
+                result.start_time = QStringLiteral("0.00");
+                result.end_time = QStringLiteral("1.00");
+                result.speed = speed;
+                result.save();
+            }
+        }
+        return run;
+    }
+
+    static qint64 count(const QString& sql)
+    {
+        return TestExecutionDAO().getRecordsWithSQLQuery(sql).value(0).value(QStringLiteral("n")).toLongLong();
+    }
+
+    static QVariantMap idInfo(qint64 id) { return {{name(kTestProfileExecutionIdKey), QString::number(id)}}; }
+
+    QString exportPath(const QString& file) { return QDir(m_folder.path()).filePath(file); }
+    bool nothingExported() const { return QDir(m_folder.path()).isEmpty(); }
+
+private:
+    QTemporaryDir m_folder;
+};
+
+TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTellsEachInOrder)
+{
+    std::vector<qint64> runs;
+    for (int i = 0; i < 4; ++i)
+        runs.push_back(saveRun(QString())->ID);
+    QStringList deleted;
+    auto observer = FNWNotificationCenter::defaultCenter().addObserver(name(didDeleteSingleTestProfileNotification),
+        [&](const FNWNotification& notification) {
+            deleted << notification.userInfo.value(name(kTestProfileExecutionIdKey)).toString();
+        });
+
+    QVariantList ids;
+    for (const qint64 id : {runs[2], qint64(9999), runs[0], runs[1]})
+        ids << idInfo(id);
+    post(DeleteOneTestProfileNotification, {{name(kIdsToDeleteKey), ids}});
+
+    EXPECT_EQ(deleted, (QStringList{QString::number(runs[2]), QString::number(runs[0]), QString::number(runs[1])}));
+    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_profile_execution")), 1);
+    // Failed tests go too, and every result of them; the remaining run keeps all of its own.
+    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_execution_details")), 2);
+    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_execution_details where test_profile_execution_id = ")
+                  + QString::number(runs[3])),
+        2);
+    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_results")), 4);
+}
+
+TEST_F(FNWMainWindowStoredRunsTest, ExportsWriteTheRecordsDocumentsWhereTheUserChose)
+{
+    const auto adHoc = saveRun(QString());
+    saveRun(QStringLiteral("Office survey"));
+
+    interaction.chosenPath = exportPath(QStringLiteral("intervals.csv"));
+    post(exportIntervalResultsNotification, idInfo(adHoc->ID));
+    auto expected = TestProfileExecutionDAO().loadTestProfileExecutionWithID(adHoc->ID);
+    EXPECT_EQ(fnw::test::readFile(interaction.chosenPath),
+        (TestProfileExecutionBean::getIntervalResultHeader() + expected->getDetailedCSV()).toLatin1());
+
+    interaction.chosenPath = exportPath(QStringLiteral("summary.csv"));
+    post(exportSummeryViewIndividualSummeryResultsNotification, idInfo(adHoc->ID));
+    expected->loadAllExecutedTest();
+    const QString summary = TestProfileExecutionBean::getCSVSummeryHeader()
+        + TestProfileExecutionBean::getCSVSummeryResultsLinesFromTestProfileExecutions({expected});
+    EXPECT_EQ(fnw::test::readFile(interaction.chosenPath), summary.toLatin1());
+
+    // All summaries: the ad-hoc runs only, so here the same document.
+    interaction.chosenPath = exportPath(QStringLiteral("details.csv"));
+    post(exportIndividualSummeryResultsNotification);
+    EXPECT_EQ(fnw::test::readFile(interaction.chosenPath), summary.toLatin1());
+
+    // Default names carry the date as MM-dd-yy-HH-mm-ss.
+    const QStringList kinds = {QStringLiteral("interval_results"), QStringLiteral("result_summary"),
+                               QStringLiteral("result_details")};
+    ASSERT_EQ(interaction.proposedNames.size(), kinds.size());
+    for (qsizetype i = 0; i < kinds.size(); ++i) {
+        const QRegularExpression stamp(
+            QStringLiteral("^fnw_%1_\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.csv$").arg(kinds[i]));
+        EXPECT_TRUE(stamp.match(interaction.proposedNames[i]).hasMatch()) << interaction.proposedNames[i].toStdString();
+    }
+    EXPECT_TRUE(interaction.alerts.empty());
+}
+
+TEST_F(FNWMainWindowStoredRunsTest, ExportEdgesCancelMissingRunsNonAsciiAndUnwritablePaths)
+{
+    // No ad-hoc run: no save panel at all.
+    saveRun(QStringLiteral("Office survey"));
+    fnw::test::LogCapture log;
+    post(exportIndividualSummeryResultsNotification);
+    EXPECT_TRUE(interaction.proposedNames.isEmpty());
+    EXPECT_TRUE(log.messages().contains(
+        QStringLiteral("FNWMainWindow: exportIndividualSummeryResultsNotificationDidReceived: tests are not found.")));
+
+    // An unknown run and a cancelled panel write nothing.
+    const auto run = saveRun(QString(), QStringLiteral("Café Wi-Fi"));
+    post(exportIntervalResultsNotification, idInfo(9999));
+    EXPECT_TRUE(interaction.proposedNames.isEmpty());
+    interaction.chosenPath.clear();
+    post(exportSummeryViewIndividualSummeryResultsNotification, idInfo(run->ID));
+    EXPECT_EQ(interaction.proposedNames.size(), 1);
+    EXPECT_TRUE(nothingExported());
+
+    // A network name outside ASCII is written as UTF-8 rather than dropped.
+    interaction.chosenPath = exportPath(QStringLiteral("cafe.csv"));
+    post(exportSummeryViewIndividualSummeryResultsNotification, idInfo(run->ID));
+    const QString text = QString::fromUtf8(fnw::test::readFile(interaction.chosenPath));
+    EXPECT_TRUE(text.contains(QStringLiteral("Café Wi-Fi"))) << text.toStdString();
+
+    // A path that cannot be written is logged and told.
+    interaction.chosenPath = QStringLiteral("/nonexistent-folder/summary.csv");
+    post(exportSummeryViewIndividualSummeryResultsNotification, idInfo(run->ID));
+    EXPECT_TRUE(log.messages().contains(QStringLiteral(
+        "FNWMainWindow:exportSummeryViewIndividualSummeryResultsNotificationDidReceived: csv file not saved at "
+        "path-/nonexistent-folder/summary.csv")));
+    ASSERT_EQ(interaction.alerts.size(), 1u);
+    EXPECT_EQ(interaction.alerts[0].style, FNWAlertStyle::Critical);
+    EXPECT_TRUE(interaction.alerts[0].information.contains(QLatin1String("/nonexistent-folder/summary.csv")));
+}
+
+} // namespace
