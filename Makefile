@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean format sanitize-asan sanitize-tsan
+.PHONY: all deps configure build run test bench clean format sanitize-asan sanitize-tsan screenshot
 
 all: build
 
@@ -32,6 +32,10 @@ run: deps
 test: deps
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# A PNG of each tab and of the preferences window, taken on a virtual display.
+screenshot: deps
+	BUILD_DIR=$(BUILD_DIR) ./scripts/screenshot.sh
 
 bench: build
 	$(BUILD_DIR)/bin/bench_logging

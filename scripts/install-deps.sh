@@ -6,6 +6,8 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core
+    # The window artwork is SVG: the Qt SVG module and its icon and image plug-ins.
+    qt6-svg-dev
     libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
     iperf3 iperf

@@ -1,23 +1,415 @@
 #include "app/FNWMainWindow.h"
 
+#include "app/FNWPlaceholderPage.h"
+#include "app/FNWPreferencesWindow.h"
+#include "support/DDFileLogger.h"
+#include "support/DDLog.h"
+#include "ui/FNWArtwork.h"
+#include "ui/FNWBusyIndicator.h"
+#include "ui/FNWSlideStackedWidget.h"
+#include "ui/FNWStartStopButton.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+struct NavigationItem
+{
+    int tab;
+    const char* title;
+    const char* image;
+};
+
+constexpr NavigationItem kNavigationItems[] = {
+    {FNWMainWindowCoordinator::HomeTab, "Home", "home"},
+    {FNWMainWindowCoordinator::MyTestsTab, "My Tests", "mytests"},
+    {FNWMainWindowCoordinator::HistoryTab, "History", "history"},
+};
+
+QString latin1(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+QString withoutMnemonic(QString text)
+{
+    return text.remove(QLatin1Char('&'));
+}
+
+} // namespace
 
 FNWMainWindow::FNWMainWindow(QWidget* parent)
     : QMainWindow(parent)
+    , m_interaction(this)
+    , m_coordinator(std::make_unique<FNWMainWindowCoordinator>(m_interaction))
 {
     setWindowTitle(QStringLiteral("Fenwave"));
     setObjectName(QStringLiteral("FNWMainWindow"));
     resize(1100, 700);
     setMinimumSize(800, 500);
+
+    buildToolbar();
+    buildCentralArea();
+    buildMenus();
+
+    FNWMainWindowCoordinator* coordinator = m_coordinator.get();
+    connect(coordinator, &FNWMainWindowCoordinator::visibleViewChanged, this, &FNWMainWindow::visibleViewDidChange);
+    connect(coordinator, &FNWMainWindowCoordinator::startStopChanged, this, &FNWMainWindow::startStopDidChange);
+    connect(coordinator, &FNWMainWindowCoordinator::indicatorChanged, this, &FNWMainWindow::indicatorDidChange);
+    connect(coordinator, &FNWMainWindowCoordinator::warningChanged, this, &FNWMainWindow::warningDidChange);
+    connect(coordinator, &FNWMainWindowCoordinator::createTestWindowRequested, this,
+            &FNWMainWindow::createTestWindowRequested);
+    connect(coordinator, &FNWMainWindowCoordinator::closeCreateTestWindowRequested, this,
+            &FNWMainWindow::closeCreateTestWindowRequested);
+    connect(m_startStop, &QAbstractButton::clicked, coordinator, &FNWMainWindowCoordinator::startStopButtonDidClicked);
+
+    coordinator->awakeFromNib();
+
+    // Start from whatever the coordinator holds now; the signals keep it so.
+    m_pages->setCurrentIndexWithoutAnimation(coordinator->visibleView());
+    showNavigationState();
+    startStopDidChange();
+    indicatorDidChange(coordinator->isIndicatorRunning());
+    warningDidChange(coordinator->warningText(), coordinator->warningColor());
 }
 
 FNWMainWindow::~FNWMainWindow() = default;
 
+void FNWMainWindow::buildToolbar()
+{
+    m_toolbar = addToolBar(QStringLiteral("Navigation"));
+    m_toolbar->setObjectName(QStringLiteral("mainToolbar"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setIconSize(QSize(24, 24));
+
+    m_navigation = new QActionGroup(this);
+    m_navigation->setExclusive(true);
+    for (const NavigationItem& item : kNavigationItems) {
+        QAction* action = m_toolbar->addAction(FNWArtwork::icon(latin1(item.image)), latin1(item.title));
+        action->setCheckable(true);
+        action->setData(item.tab);
+        action->setToolTip(latin1(item.title));
+        m_navigation->addAction(action);
+        m_navigationActions.append(action);
+        if (QWidget* button = m_toolbar->widgetForAction(action)) {
+            button->setObjectName(latin1(item.image) + QLatin1String("Button"));
+            button->setMinimumWidth(72);
+        }
+        const int tab = item.tab;
+        connect(action, &QAction::triggered, this, [this, tab] {
+            m_coordinator->topNativationViewButtonDidClicked(tab);
+            // The check mark shows the coordinator's tab, whatever the click did.
+            showNavigationState();
+        });
+    }
+
+    auto* spacer = new QWidget(m_toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_toolbar->addWidget(spacer);
+
+    auto* controls = new QWidget(m_toolbar);
+    auto* row = new QHBoxLayout(controls);
+    row->setContentsMargins(0, 0, 10, 0);
+    row->setSpacing(12);
+    m_indicator = new FNWBusyIndicator(controls);
+    m_startStop = new FNWStartStopButton(controls);
+    row->addWidget(m_indicator, 0, Qt::AlignVCenter);
+    row->addWidget(m_startStop, 0, Qt::AlignVCenter);
+    m_toolbar->addWidget(controls);
+}
+
+void FNWMainWindow::buildCentralArea()
+{
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_warning = new QLabel(central);
+    m_warning->setObjectName(QStringLiteral("warningLabel"));
+    m_warning->setAlignment(Qt::AlignCenter);
+    m_warning->setContentsMargins(12, 3, 12, 3);
+    // One line tall even when empty, so the pages do not jump when a warning comes and goes.
+    m_warning->setFixedHeight(m_warning->fontMetrics().height() + 6);
+    m_warning->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    column->addWidget(m_warning);
+
+    m_pages = new FNWSlideStackedWidget(central);
+    m_pages->setObjectName(QStringLiteral("pageStack"));
+    auto* home = new FNWPlaceholderPage(QStringLiteral("Presets, agents and the test queue appear here"));
+    auto* myTests = new FNWPlaceholderPage(QStringLiteral("Your saved test profiles appear here"));
+    auto* history = new FNWPlaceholderPage(QStringLiteral("Past test runs and their results appear here"));
+    m_pages->addWidget(home);
+    m_pages->addWidget(myTests);
+    m_pages->addWidget(history);
+    m_coordinator->setHomePage(home);
+    m_coordinator->setMyTestsPage(myTests);
+    m_coordinator->setHistoryPage(history);
+    column->addWidget(m_pages, 1);
+
+    setCentralWidget(central);
+}
+
+void FNWMainWindow::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setToolTipsVisible(true);
+    QAction* preferences = file->addAction(QStringLiteral("Preferences…"), this, &FNWMainWindow::openPreferences);
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    QAction* debugLog = file->addAction(QStringLiteral("Send Debug Log…"), this, &FNWMainWindow::sendDebugLog);
+    debugLog->setEnabled(false);
+    debugLog->setToolTip(QStringLiteral("Mailing the debug log to support comes in a later version"));
+    file->addSeparator();
+    QAction* quit = file->addAction(QStringLiteral("Quit"), this, &QWidget::close);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
+    QAction* minimize = window->addAction(QStringLiteral("Minimize"), this, &FNWMainWindow::minimizeAction);
+    minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("Fenwave Help"), this, &FNWMainWindow::helpAction);
+    help->addAction(QStringLiteral("Show Log File"), this, &FNWMainWindow::showLogFileMenuItemDidClicked);
+}
+
+QWidget* FNWMainWindow::pageWidget(int tab) const
+{
+    return m_pages->widget(tab);
+}
+
+QToolButton* FNWMainWindow::navigationButton(int tab) const
+{
+    if (tab < 0 || tab >= m_navigationActions.size())
+        return nullptr;
+    return qobject_cast<QToolButton*>(m_toolbar->widgetForAction(m_navigationActions.at(tab)));
+}
+
+FNWPreferencesWindow* FNWMainWindow::preferencesWindow() const
+{
+    return m_preferences;
+}
+
+QAction* FNWMainWindow::menuAction(const QString& text) const
+{
+    for (QAction* menu : menuBar()->actions()) {
+        if (!menu->menu())
+            continue;
+        for (QAction* action : menu->menu()->actions()) {
+            if (withoutMnemonic(action->text()) == text)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+QColor FNWMainWindow::defaultWarningColor(const QPalette& palette)
+{
+    // A red that reads on light and on dark windows.
+    const bool darkWindow = palette.color(QPalette::Window).lightness() < 128;
+    return darkWindow ? QColor(0xFF, 0x6B, 0x68) : QColor(0xC4, 0x1E, 0x1E);
+}
+
 void FNWMainWindow::prepareMainWindow()
 {
-    if (!centralWidget()) {
-        auto* placeholder = new QLabel(this);
-        placeholder->setAlignment(Qt::AlignCenter);
-        setCentralWidget(placeholder);
+    m_animateTabChanges = false;
+    m_coordinator->topNativationViewButtonDidClicked(FNWMainWindowCoordinator::HomeTab);
+    m_animateTabChanges = true;
+    m_pages->setCurrentIndexWithoutAnimation(m_coordinator->visibleView());
+    showNavigationState();
+}
+
+void FNWMainWindow::setHomePage(QWidget* widget, FNWHomePage* page)
+{
+    replacePage(FNWMainWindowCoordinator::HomeTab, widget);
+    m_coordinator->setHomePage(page);
+    m_pages->setCurrentIndexWithoutAnimation(m_coordinator->visibleView());
+}
+
+void FNWMainWindow::setMyTestsPage(QWidget* widget, FNWMyTestsPage* page)
+{
+    replacePage(FNWMainWindowCoordinator::MyTestsTab, widget);
+    m_coordinator->setMyTestsPage(page);
+    m_pages->setCurrentIndexWithoutAnimation(m_coordinator->visibleView());
+}
+
+void FNWMainWindow::setHistoryPage(QWidget* widget, FNWHistoryPage* page)
+{
+    replacePage(FNWMainWindowCoordinator::HistoryTab, widget);
+    m_coordinator->setHistoryPage(page);
+    m_pages->setCurrentIndexWithoutAnimation(m_coordinator->visibleView());
+}
+
+void FNWMainWindow::setTestRunControl(FNWTestRunControl* control)
+{
+    m_coordinator->setTestRunControl(control);
+}
+
+void FNWMainWindow::replacePage(int tab, QWidget* widget)
+{
+    QWidget* old = m_pages->widget(tab);
+    if (!widget || widget == old)
+        return;
+    m_pages->finishAnimation();
+    m_pages->insertWidget(tab, widget);
+    if (old) {
+        m_pages->removeWidget(old);
+        // The coordinator may still point at it until the caller hands over the new interface.
+        old->deleteLater();
     }
+}
+
+void FNWMainWindow::visibleViewDidChange(int tab, int previousTab)
+{
+    showNavigationState();
+    if (tab < 0 || tab >= m_pages->count())
+        return;
+    if (!m_animateTabChanges || tab == previousTab)
+        m_pages->setCurrentIndexWithoutAnimation(tab);
+    else if (tab > previousTab)
+        m_pages->slideAnimationFromLeft(tab);
+    else
+        m_pages->slideAnimationFromRight(tab);
+}
+
+void FNWMainWindow::showNavigationState()
+{
+    const int tab = m_coordinator->visibleView();
+    for (QAction* action : std::as_const(m_navigationActions))
+        action->setChecked(action->data().toInt() == tab);
+}
+
+void FNWMainWindow::startStopDidChange()
+{
+    m_startStop->setTag(m_coordinator->startStopTag());
+    m_startStop->setVisible(m_coordinator->isStartStopVisible());
+}
+
+void FNWMainWindow::indicatorDidChange(bool running)
+{
+    if (running)
+        m_indicator->startAnimation();
+    else
+        m_indicator->stopAnimation();
+}
+
+void FNWMainWindow::warningDidChange(const QString& text, const QVariant& color)
+{
+    m_warning->setText(text);
+    m_warning->setToolTip(text);
+    QColor shown;
+    if (color.typeId() == QMetaType::QColor)
+        shown = color.value<QColor>();
+    else if (color.canConvert<QString>())
+        shown = QColor::fromString(color.toString());
+    if (!shown.isValid())
+        shown = defaultWarningColor(palette());
+    QPalette colors = m_warning->palette();
+    colors.setColor(QPalette::WindowText, shown);
+    m_warning->setPalette(colors);
+}
+
+void FNWMainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The default red depends on whether the window is light or dark.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        warningDidChange(m_coordinator->warningText(), m_coordinator->warningColor());
+}
+
+void FNWMainWindow::createTestWindowRequested()
+{
+    // The create-test window arrives with the My Tests page; nothing to open before it.
+}
+
+void FNWMainWindow::closeCreateTestWindowRequested()
+{
+    // See createTestWindowRequested: no create-test window exists yet.
+}
+
+void FNWMainWindow::openPreferences()
+{
+    if (!m_preferences)
+        m_preferences = new FNWPreferencesWindow(this);
+    m_preferences->show();
+    m_preferences->raise();
+    m_preferences->activateWindow();
+}
+
+void FNWMainWindow::sendDebugLog()
+{
+    // The menu item stays disabled until mailing the log to support is in place; this is where
+    // the mail with the newest log files attached will be composed.
+    DDLogInfo("FNWMainWindow: sending the debug log is not available yet.");
+}
+
+void FNWMainWindow::minimizeAction()
+{
+    showMinimized();
+}
+
+void FNWMainWindow::helpAction()
+{
+    QDesktopServices::openUrl(QUrl(latin1(kUserGuideUrl)));
+}
+
+void FNWMainWindow::showLogFileMenuItemDidClicked()
+{
+    const std::shared_ptr<DDFileLogger> logger = FNWAppDelegate::fileLogger();
+    const QStringList paths = logger ? logger->logFileManager()->sortedLogFilePaths() : QStringList();
+    if (paths.isEmpty()) {
+        DDLogInfo("FNWMainWindow: there is no log file to show.");
+        return;
+    }
+    revealInFileManager(paths.constFirst());
+}
+
+void FNWMainWindow::revealInFileManager(const QString& path)
+{
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        QDesktopServices::openUrl(folder);
+        return;
+    }
+    // The file manager selects the file in its folder; without one on the bus, the folder opens.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [folder](QDBusPendingCallWatcher* finished) {
+        if (finished->isError()) {
+            DDLogInfo("FNWMainWindow: no file manager to show the log file (%@); opening its folder.",
+                      finished->error().message());
+            QDesktopServices::openUrl(folder);
+        }
+        finished->deleteLater();
+    });
+}
+
+void FNWMainWindow::closeEvent(QCloseEvent* event)
+{
+    // Quitting closes every window, so the application's last-window rule applies.
+    if (m_preferences)
+        m_preferences->close();
+    QMainWindow::closeEvent(event);
 }

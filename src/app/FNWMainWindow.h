@@ -1,18 +1,103 @@
 #pragma once
 
 #include "app/FNWAppDelegate.h"
+#include "app/FNWMainWindowCoordinator.h"
+#include "app/FNWMainWindowPages.h"
+#include "ui/FNWWidgetInteraction.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
-// The application's main window: the home, My Tests and history pages live here.
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QToolBar;
+class QToolButton;
+class FNWBusyIndicator;
+class FNWPlaceholderPage;
+class FNWPreferencesWindow;
+class FNWSlideStackedWidget;
+class FNWStartStopButton;
+
+// The application's main window: a toolbar with the three tabs, the busy indicator and the
+// start/stop control; the warning line; the tab pages. It only shows the coordinator's state and
+// passes clicks on; every decision is the coordinator's.
 class FNWMainWindow final : public QMainWindow, public FNWMainWindowHost
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FNWMainWindow)
 
 public:
+    static constexpr char kUserGuideUrl[] = "https://fenwave.example/guide";
+
     explicit FNWMainWindow(QWidget* parent = nullptr);
     ~FNWMainWindow() override;
 
+    // Selects the home tab, without a slide.
     void prepareMainWindow() override;
+
+    // Puts a tab's real page in place of what is in its slot (deleting a placeholder) and gives
+    // the coordinator the page's interface. Neither is owned by the coordinator; the widget
+    // becomes the window's.
+    void setHomePage(QWidget* widget, FNWHomePage* page);
+    void setMyTestsPage(QWidget* widget, FNWMyTestsPage* page);
+    void setHistoryPage(QWidget* widget, FNWHistoryPage* page);
+    // Not owned; none counts as always free.
+    void setTestRunControl(FNWTestRunControl* control);
+
+    FNWMainWindowCoordinator* coordinator() const { return m_coordinator.get(); }
+    FNWSlideStackedWidget* pageStack() const { return m_pages; }
+    QWidget* pageWidget(int tab) const;
+    QToolButton* navigationButton(int tab) const;
+    FNWStartStopButton* startStopButton() const { return m_startStop; }
+    FNWBusyIndicator* busyIndicator() const { return m_indicator; }
+    QLabel* warningLabel() const { return m_warning; }
+    // Created by the first openPreferences().
+    FNWPreferencesWindow* preferencesWindow() const;
+    QAction* menuAction(const QString& text) const;
+
+    // The warning line's colour when the warning brings none, for this palette.
+    static QColor defaultWarningColor(const QPalette& palette);
+
+public slots:
+    void openPreferences();
+    void sendDebugLog();
+    void minimizeAction();
+    void helpAction();
+    void showLogFileMenuItemDidClicked();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildToolbar();
+    void buildMenus();
+    void buildCentralArea();
+    void replacePage(int tab, QWidget* widget);
+
+    void visibleViewDidChange(int tab, int previousTab);
+    void startStopDidChange();
+    void indicatorDidChange(bool running);
+    void warningDidChange(const QString& text, const QVariant& color);
+    void showNavigationState();
+    void createTestWindowRequested();
+    void closeCreateTestWindowRequested();
+    void revealInFileManager(const QString& path);
+
+    // Declared first: the coordinator keeps a reference to it.
+    FNWWidgetInteraction m_interaction;
+    std::unique_ptr<FNWMainWindowCoordinator> m_coordinator;
+
+    QToolBar* m_toolbar = nullptr;
+    QActionGroup* m_navigation = nullptr;
+    QList<QAction*> m_navigationActions;
+    FNWBusyIndicator* m_indicator = nullptr;
+    FNWStartStopButton* m_startStop = nullptr;
+    QLabel* m_warning = nullptr;
+    FNWSlideStackedWidget* m_pages = nullptr;
+    QPointer<FNWPreferencesWindow> m_preferences;
+    bool m_animateTabChanges = true;
 };

@@ -1,4 +1,5 @@
 #include "app/FNWApplication.h"
+#include "app/FNWScreenshot.h"
 
 #include <QApplication>
 
@@ -18,5 +19,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     FNWApplication application(app);
     application.launch();
+    FNWScreenshot::startIfRequested(application.mainWindow());
     return application.exec();
 }

@@ -1,0 +1,165 @@
+#include "app/FNWScreenshot.h"
+
+#include "app/FNWMainWindow.h"
+#include "app/FNWPreferencesWindow.h"
+#include "app/FNWSettingsKeys.h"
+#include "app/FNWUtils.h"
+#include "ui/FNWSlideStackedWidget.h"
+#include "ui/FNWStartStopButton.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPalette>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+
+namespace {
+
+constexpr int kPollMs = 50;
+constexpr int kTimeoutMs = 30000;
+
+bool isExposed(QWidget* widget)
+{
+    return widget && widget->isVisible() && widget->windowHandle() && widget->windowHandle()->isExposed();
+}
+
+// Runs each step once its condition holds, polling; gives up with exit status 2 on a timeout.
+class StepRunner final : public QObject
+{
+    Q_DISABLE_COPY_MOVE(StepRunner)
+
+public:
+    struct Step
+    {
+        const char* waitingFor;
+        std::function<bool()> ready;
+        std::function<bool()> run;
+    };
+
+    StepRunner(std::deque<Step> steps, QObject* parent)
+        : QObject(parent)
+        , m_steps(std::move(steps))
+    {
+        connect(&m_timer, &QTimer::timeout, this, &StepRunner::tick);
+        m_timer.start(kPollMs);
+        m_waiting.start();
+    }
+
+private:
+    void tick()
+    {
+        if (m_steps.empty()) {
+            m_timer.stop();
+            deleteLater();
+            return;
+        }
+        Step& step = m_steps.front();
+        if (!step.ready()) {
+            if (m_waiting.elapsed() > kTimeoutMs)
+                fail(QStringLiteral("timed out waiting for ") + QString::fromLatin1(step.waitingFor));
+            return;
+        }
+        // One more round of the event loop after a condition holds, so the last paint is done.
+        if (!m_settled) {
+            m_settled = true;
+            return;
+        }
+        m_settled = false;
+        if (!step.run()) {
+            fail(QStringLiteral("could not save a picture"));
+            return;
+        }
+        m_steps.pop_front();
+        m_waiting.restart();
+    }
+
+    void fail(const QString& why)
+    {
+        std::fprintf(stderr, "fenwave: screenshot: %s\n", qPrintable(why));
+        m_timer.stop();
+        m_steps.clear();
+        QCoreApplication::exit(2);
+    }
+
+    std::deque<Step> m_steps;
+    QTimer m_timer;
+    QElapsedTimer m_waiting;
+    bool m_settled = false;
+};
+
+// A dark palette for Fusion, to see the windows as a dark desktop shows them.
+QPalette darkPalette()
+{
+    QPalette palette(QColor(0x3A, 0x3A, 0x3C), QColor(0x2A, 0x2A, 0x2C));
+    palette.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x20));
+    palette.setColor(QPalette::AlternateBase, QColor(0x2A, 0x2A, 0x2C));
+    palette.setColor(QPalette::Highlight, QColor(0x3D, 0x8E, 0xE0));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x9A, 0x9A, 0x9E));
+    return palette;
+}
+
+bool save(QWidget* widget, const QString& path)
+{
+    const bool saved = widget && widget->grab().save(path, "PNG");
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
+    std::fflush(stdout);
+    return saved;
+}
+
+} // namespace
+
+bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
+{
+    const QString target = qEnvironmentVariable(kEnvironmentVariable);
+    if (target.isEmpty() || !window)
+        return false;
+    const QFileInfo info(target);
+    QDir().mkpath(info.absolutePath());
+    const QString base = info.absolutePath() + QLatin1Char('/') + info.completeBaseName();
+    auto path = [base](const char* suffix) { return base + QString::fromLatin1(suffix) + QLatin1String(".png"); };
+
+    if (qEnvironmentVariable(kPaletteVariable) == QLatin1String("dark"))
+        QApplication::setPalette(darkPalette());
+
+    QPointer<FNWMainWindow> main(window);
+    FNWMainWindowCoordinator* coordinator = window->coordinator();
+    auto settled = [main] { return isExposed(main) && !main->pageStack()->isAnimating(); };
+    auto showTab = [main, coordinator](int tab) {
+        return [main, coordinator, tab] {
+            coordinator->topNativationViewButtonDidClicked(tab);
+            return true;
+        };
+    };
+    auto always = [] { return true; };
+
+    std::deque<StepRunner::Step> steps;
+    steps.push_back({"the main window", [main] { return isExposed(main); },
+                     [] {
+                         FNWUtils::setUserSetting(true, QString::fromLatin1(kStartStopButtonVisibilityKey));
+                         return true;
+                     }});
+    steps.push_back({"the start/stop control", [main] { return main && main->startStopButton()->isVisible(); },
+                     [main, target] { return save(main, target); }});
+    steps.push_back({"the tab switch", always, showTab(FNWMainWindowCoordinator::MyTestsTab)});
+    steps.push_back({"the My Tests tab", settled, [main, path] { return save(main, path("-mytests")); }});
+    steps.push_back({"the tab switch", always, showTab(FNWMainWindowCoordinator::HistoryTab)});
+    steps.push_back({"the history tab", settled, [main, path] { return save(main, path("-history")); }});
+    steps.push_back({"the preferences", always, [main] {
+                         main->openPreferences();
+                         return true;
+                     }});
+    steps.push_back({"the preferences window", [main] { return main && isExposed(main->preferencesWindow()); },
+                     [main, path] { return save(main->preferencesWindow(), path("-preferences")); }});
+    steps.push_back({"closing", always, [main] { return main && main->close(); }});
+    new StepRunner(std::move(steps), window);
+    return true;
+}

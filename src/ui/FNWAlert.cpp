@@ -1,0 +1,88 @@
+#include "ui/FNWAlert.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+FNWAlert::Responder& testResponder()
+{
+    static FNWAlert::Responder responder;
+    return responder;
+}
+
+QMessageBox::Icon iconFor(FNWAlertStyle style)
+{
+    switch (style) {
+    case FNWAlertStyle::Informational:
+        return QMessageBox::Information;
+    case FNWAlertStyle::Critical:
+        return QMessageBox::Critical;
+    case FNWAlertStyle::Warning:
+        break;
+    }
+    return QMessageBox::Warning;
+}
+
+QString text(const char* latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+
+} // namespace
+
+void FNWAlert::setTestResponder(Responder responder)
+{
+    testResponder() = std::move(responder);
+}
+
+void FNWAlert::showAlertWithMessage(const QString& message, const QString& informativeText, FNWAlertStyle style,
+                                    QWidget* parent)
+{
+    run({message, informativeText, style, {text("OK")}}, parent);
+}
+
+bool FNWAlert::showConfirmationAlertWithMessage(const QString& message, const QString& informativeText,
+                                                FNWAlertStyle style, QWidget* parent)
+{
+    return run({message, informativeText, style, {text("No"), text("Yes")}}, parent) == 1;
+}
+
+bool FNWAlert::showOkAlertWithMessage(const QString& message, const QString& informativeText, FNWAlertStyle style,
+                                      QWidget* parent)
+{
+    run({message, informativeText, style, {text("OK")}}, parent);
+    return true;
+}
+
+void FNWAlert::showCriticalAlertWithMessage(const QString& message, const QString& informativeText, QWidget* parent)
+{
+    run({message, informativeText, FNWAlertStyle::Critical, {text("OK")}}, parent);
+}
+
+int FNWAlert::run(const FNWAlertRequest& request, QWidget* parent)
+{
+    if (const Responder& responder = testResponder())
+        return responder(request);
+
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QMessageBox box(iconFor(request.style), QApplication::applicationDisplayName(), request.message,
+                    QMessageBox::NoButton, parent);
+    box.setInformativeText(request.informativeText);
+    // The first button is the safe answer: the default and what Escape or closing chooses.
+    QList<QPushButton*> buttons;
+    for (const QString& title : request.buttons) {
+        const bool safe = buttons.isEmpty();
+        const bool single = request.buttons.size() == 1;
+        buttons.append(box.addButton(title, safe && !single ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    if (!buttons.isEmpty()) {
+        box.setDefaultButton(buttons.front());
+        box.setEscapeButton(buttons.front());
+    }
+    box.exec();
+    const int chosen = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+    return chosen < 0 ? 0 : chosen;
+}
