@@ -4,13 +4,14 @@
 #include "app/FNWPreferencesWindow.h"
 #include "app/FNWSettingsKeys.h"
 #include "app/FNWUtils.h"
-#include "support/DDLog.h"
 #include "ui/FNWAlert.h"
 #include "ui/FNWBusyIndicator.h"
 #include "ui/FNWSavePanel.h"
 #include "ui/FNWSlideStackedWidget.h"
 #include "ui/FNWStartStopButton.h"
 #include "ui/FNWWidgetInteraction.h"
+
+#include "FNWTestSupport.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -28,7 +29,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -54,30 +54,6 @@ public:
     bool isFreeToUse() const override { return true; }
     void stopProfileExecution() override { ++stops; }
     int stops = 0;
-};
-
-class RecordingLogger final : public DDAbstractLogger
-{
-public:
-    RecordingLogger()
-        : DDAbstractLogger("test.gui.recording")
-    {
-    }
-    void logMessage(const DDLogMessage& message) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_messages.append(message.logMsg);
-    }
-    QString loggerName() const override { return QStringLiteral("test.gui.recording"); }
-    QStringList messages() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_messages;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QStringList m_messages;
 };
 
 // Answers the next modal dialog of type T once it is up, from inside its event loop.
@@ -403,12 +379,8 @@ void FNWMainWindowGuiTest::alertsAskWithTheirButtonsAndAnswerOnlyYesAsConfirmati
 
 void FNWMainWindowGuiTest::savePanelProposesTheNameAndLogsTheChoice()
 {
-    auto logger = std::make_shared<RecordingLogger>();
-    DDLog::sharedInstance().addLogger(logger);
-    auto logged = [&] {
-        DDLog::sharedInstance().flushLog();
-        return logger->messages();
-    };
+    fnw::test::LogCapture log;
+    auto logged = [&] { return log.messages(); };
     FNWWidgetInteraction interaction(m_window.get());
 
     QStringList proposed;
@@ -440,20 +412,12 @@ void FNWMainWindowGuiTest::savePanelProposesTheNameAndLogsTheChoice()
     QCOMPARE(chosen, documents + QLatin1String("/fnw_interval_results.csv"));
     answerNextDialog<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     QCOMPARE(FNWSavePanel::presentSavePanelForPath(QStringLiteral("x.csv")), QString());
-
-    DDLog::sharedInstance().removeLogger(logger);
 }
 
 int main(int argc, char** argv)
 {
     // Settings and logs go to a home of this run's own.
-    QTemporaryDir home(QDir::tempPath() + QLatin1String("/fenwave-test-home-XXXXXX"));
-    const QByteArray path = home.path().toUtf8();
-    setenv("HOME", path.constData(), 1);
-    setenv("XDG_DATA_HOME", (path + "/.local/share").constData(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/.config").constData(), 1);
-    setenv("XDG_CACHE_HOME", (path + "/.cache").constData(), 1);
-    unsetenv("XDG_DOCUMENTS_DIR");
+    const auto home = fnw::test::usePrivateHome();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     FNWMainWindowGuiTest test;

@@ -2,6 +2,8 @@
 #include "app/FNWMainWindow.h"
 #include "app/FNWUtils.h"
 
+#include "FNWTestSupport.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
@@ -125,12 +127,7 @@ void FNWStartupGuiTest::theExecutableExplainsWhatToDoWithoutADisplay()
 int main(int argc, char** argv)
 {
     // The in-process start-up writes settings and logs: keep them in a home of our own.
-    QTemporaryDir home(QDir::tempPath() + QLatin1String("/fenwave-test-home-XXXXXX"));
-    const QByteArray path = home.path().toUtf8();
-    setenv("HOME", path.constData(), 1);
-    setenv("XDG_DATA_HOME", (path + "/.local/share").constData(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/.config").constData(), 1);
-    setenv("XDG_CACHE_HOME", (path + "/.cache").constData(), 1);
+    const auto home = fnw::test::usePrivateHome();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     FNWStartupGuiTest test;

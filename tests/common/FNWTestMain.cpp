@@ -12,10 +12,6 @@
 
 #include <cstdlib>
 
-namespace fnw::test {
-extern QString g_testHome;
-}
-
 namespace {
 
 // Each test starts from empty settings, also when a whole suite runs in one process.
@@ -35,20 +31,9 @@ class SettingsReset final : public ::testing::EmptyTestEventListener
 int main(int argc, char** argv)
 {
     // Settings, data and logs of a test never touch the real home, nor another test's.
-    QTemporaryDir home(QDir::tempPath() + QLatin1String("/fenwave-test-home-XXXXXX"));
-    if (!home.isValid())
+    const auto home = fnw::test::usePrivateHome();
+    if (!home)
         return 2;
-    fnw::test::g_testHome = home.path();
-    const QByteArray path = home.path().toUtf8();
-    setenv("HOME", path.constData(), 1);
-    setenv("XDG_DATA_HOME", (path + "/.local/share").constData(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/.config").constData(), 1);
-    setenv("XDG_CACHE_HOME", (path + "/.cache").constData(), 1);
-    setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
-    QDir().mkpath(home.path() + QLatin1String("/run"));
-    QFile::setPermissions(home.path() + QLatin1String("/run"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new SettingsReset);

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdlib>
+
 namespace fnw::test {
 
 QString g_testHome;
@@ -11,6 +13,24 @@ QString g_testHome;
 QString testHome()
 {
     return g_testHome;
+}
+
+std::unique_ptr<QTemporaryDir> usePrivateHome()
+{
+    auto home = std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1String("/fenwave-test-home-XXXXXX"));
+    if (!home->isValid())
+        return nullptr;
+    g_testHome = home->path();
+    const QByteArray path = home->path().toUtf8();
+    setenv("HOME", path.constData(), 1);
+    setenv("XDG_DATA_HOME", (path + "/.local/share").constData(), 1);
+    setenv("XDG_CONFIG_HOME", (path + "/.config").constData(), 1);
+    setenv("XDG_CACHE_HOME", (path + "/.cache").constData(), 1);
+    setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
+    unsetenv("XDG_DOCUMENTS_DIR");
+    QDir().mkpath(home->path() + QLatin1String("/run"));
+    QFile::setPermissions(home->path() + QLatin1String("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return home;
 }
 
 QByteArray readFile(const QString& path)

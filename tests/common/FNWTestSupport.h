@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 #include <mutex>
@@ -15,6 +16,10 @@ namespace fnw::test {
 
 // The temporary home made for this test process (also XDG data, config and cache).
 QString testHome();
+
+// Points HOME and the XDG folders of this process at a new temporary folder, removed when the
+// returned object goes; settings, data and logs of a test never touch the real home.
+std::unique_ptr<QTemporaryDir> usePrivateHome();
 
 QByteArray readFile(const QString& path);
 // Creates the parent folders as needed.
