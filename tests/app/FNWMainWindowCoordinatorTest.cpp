@@ -2,7 +2,6 @@
 #include "app/FNWNotifications.h"
 #include "app/FNWSettingsKeys.h"
 #include "app/FNWUtils.h"
-#include "db/DBUtils.h"
 #include "db/FNWBaseModel.h"
 #include "db/TestExecutionDAO.h"
 #include "db/TestProfileExecutionDAO.h"
@@ -17,7 +16,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -305,10 +303,7 @@ class FNWMainWindowStoredRunsTest : public FNWMainWindowCoordinatorTest
 protected:
     void SetUp() override
     {
-        FNWBaseModel::resetSharedQueueForTesting();
-        QDir().mkpath(FNWUtils::applicationSupportDirectory());
-        QFile::remove(DBUtils::appDBPath());
-        ASSERT_TRUE(DBUtils::performDBMigration());
+        ASSERT_TRUE(fnw::test::useFreshDatabase());
         FNWMainWindowCoordinatorTest::SetUp();
     }
     void TearDown() override { FNWBaseModel::resetSharedQueueForTesting(); }

@@ -1,5 +1,9 @@
 #include "FNWTestSupport.h"
 
+#include "app/FNWUtils.h"
+#include "db/DBUtils.h"
+#include "db/FNWBaseModel.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +35,15 @@ std::unique_ptr<QTemporaryDir> usePrivateHome()
     QDir().mkpath(home->path() + QLatin1String("/run"));
     QFile::setPermissions(home->path() + QLatin1String("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return home;
+}
+
+bool useFreshDatabase()
+{
+    FNWBaseModel::resetSharedQueueForTesting();
+    // Logging set-up makes the support folder at start-up; the tests have no start-up.
+    QDir().mkpath(FNWUtils::applicationSupportDirectory());
+    QFile::remove(DBUtils::appDBPath());
+    return DBUtils::performDBMigration();
 }
 
 QByteArray readFile(const QString& path)

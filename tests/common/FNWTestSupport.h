@@ -21,6 +21,9 @@ QString testHome();
 // returned object goes; settings, data and logs of a test never touch the real home.
 std::unique_ptr<QTemporaryDir> usePrivateHome();
 
+// Starts the shared database queue afresh on a new, fully migrated fnwe.db in the support folder.
+bool useFreshDatabase();
+
 QByteArray readFile(const QString& path);
 // Creates the parent folders as needed.
 void writeFile(const QString& path, const QByteArray& data);

@@ -1,5 +1,4 @@
 #include "app/FNWUtils.h"
-#include "db/DBUtils.h"
 #include "db/FMDatabase.h"
 #include "db/FMDatabaseQueue.h"
 #include "db/FNWAgentDAO.h"
@@ -20,8 +19,6 @@
 
 #include "FNWTestSupport.h"
 
-#include <QDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -35,11 +32,7 @@ class FNWExecutionStoresTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        FNWBaseModel::resetSharedQueueForTesting();
-        // Logging set-up makes the support folder at start-up; the tests have no start-up.
-        QDir().mkpath(FNWUtils::applicationSupportDirectory());
-        QFile::remove(DBUtils::appDBPath());
-        ASSERT_TRUE(DBUtils::performDBMigration());
+        ASSERT_TRUE(fnw::test::useFreshDatabase());
     }
 
     void TearDown() override { FNWBaseModel::resetSharedQueueForTesting(); }
