@@ -1,6 +1,7 @@
 #include "app/FNWApplication.h"
 
 #include "app/FNWMainWindow.h"
+#include "engine/TestManager.h"
 #include "app/FNWSettingsKeys.h"
 #include "app/FNWUtils.h"
 
@@ -74,6 +75,8 @@ bool FNWApplication::haveDisplay()
 void FNWApplication::launch()
 {
     m_window = std::make_unique<FNWMainWindow>();
+    // Runs started from any tab go through the one test manager; the window stops it.
+    m_window->setTestRunControl(TestManager::sharedTestManager().get());
     m_delegate.applicationDidFinishLaunching(m_window.get());
     const QVariant delay = FNWUtils::getUserSettingForKey(QString::fromLatin1(kInitialToolTipDelayKey));
     if (delay.isValid())

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 
@@ -61,6 +62,13 @@ public:
     static QString getCurrentDate(const QDateTime& now);
     // "HH:mm:ss  MM/dd/yy" in local time for a number of seconds since 1970.
     static QString getFormattedNSDate(double secondsSince1970);
+
+    // The preset keys that become iperf options, in the order the options are built.
+    static QStringList allOptionsKeyNames();
+    // One preset key and its value as one iperf argument for the version chosen by
+    // "iPerf_Version", or "" when the option is not given.
+    static QString getOptionValueFromPropName(const QString& key, qint64 value);
+    static qint64 iPerfVersionSetting();
 
     // The graph's line and title colours: standard gray.
     static FNWColor getGraphLineColors();

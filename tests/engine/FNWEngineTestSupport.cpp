@@ -1,0 +1,148 @@
+#include "FNWEngineTestSupport.h"
+
+#include "FNWTestSupport.h"
+
+#include "app/FNWNotifications.h"
+#include "app/FNWUtils.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTimer>
+
+namespace fnw::test {
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    // Wakes the loop now and then, for conditions other threads change without posting an event.
+    QTimer wake;
+    wake.start(20);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+std::shared_ptr<FNWPresetBean> timedPreset(qint64 seconds, qint64 interval)
+{
+    auto preset = std::make_shared<FNWPresetBean>();
+    preset->name = QStringLiteral("preset");
+    preset->duration = seconds;
+    preset->number_of_byte = -1;
+    preset->time_interval = interval;
+    preset->send_bw = -1;
+    preset->buffer_length = -1;
+    preset->tcp_window_size = -1;
+    preset->tcp_max_segment_size = -1;
+    return preset;
+}
+
+std::shared_ptr<TestBean> makeTest(std::shared_ptr<FNWPresetBean> preset, const QString& address, int port, qint64 order)
+{
+    auto agent = std::make_shared<FNWAgentBean>();
+    agent->agent_name = QStringLiteral("agent");
+    agent->ip_address = address;
+    agent->port_number = port;
+    auto test = std::make_shared<TestBean>();
+    test->testOrder = order;
+    test->testName = QStringLiteral("test");
+    test->setPreset(std::move(preset));
+    test->setAgent(std::move(agent));
+    return test;
+}
+
+void installExecutable(const QString& path, const QByteArray& content)
+{
+    QFile::remove(path);
+    writeFile(path, content);
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+}
+
+bool installWrappers()
+{
+    bool ok = true;
+    for (const auto& [name, destination] :
+         {std::pair{QStringLiteral("native-iperf"), FNWUtils::getiPerfExecutablePath()},
+          std::pair{QStringLiteral("native-iPerf-2"), FNWUtils::getiPerf_2_ExecutablePath()}}) {
+        const QByteArray wrapper = readFile(FNWUtils::pathForResource(name));
+        ok = ok && !wrapper.isEmpty();
+        installExecutable(destination, wrapper);
+    }
+    return ok;
+}
+
+void RecordingRunDelegate::testDidFinished(const std::shared_ptr<PerfTest>&, const std::shared_ptr<TestBean>&)
+{
+    std::lock_guard lock(m_mutex);
+    m_outcomes.push_back({true, {}});
+}
+
+void RecordingRunDelegate::testDidFailed(const std::shared_ptr<PerfTest>&, const std::shared_ptr<TestBean>&,
+                                         const QString& failuerReason)
+{
+    std::lock_guard lock(m_mutex);
+    m_outcomes.push_back({false, failuerReason});
+}
+
+std::vector<RecordingRunDelegate::Outcome> RecordingRunDelegate::outcomes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_outcomes;
+}
+
+void RecordingManagerDelegate::willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution)
+{
+    calls << QStringLiteral("will:%1").arg(execution->testBean_id);
+}
+
+void RecordingManagerDelegate::iperfShallExecutionFinishedForTest(const std::shared_ptr<TestExecutionBean>& execution)
+{
+    calls << QStringLiteral("done:%1:%2").arg(execution->testBean_id).arg(execution->executionStatus());
+}
+
+NotificationRecorder::NotificationRecorder()
+{
+    for (const char* name : {ShowWarningOnMainWindowNotification, AllTestProfileExecutionDidFinishedNotification,
+                             TestProfileExecutionDidFinishedNotification, TestProfileExecutionDidFailedNotification}) {
+        m_tokens.push_back(FNWNotificationCenter::defaultCenter().addObserver(
+            QLatin1String(name), [this](const FNWNotification& notification) {
+                std::lock_guard lock(m_mutex);
+                m_posted.emplace_back(notification.name, notification.userInfo);
+            }));
+    }
+}
+
+QStringList NotificationRecorder::names() const
+{
+    std::lock_guard lock(m_mutex);
+    QStringList names;
+    for (const auto& [name, userInfo] : m_posted)
+        names << name;
+    return names;
+}
+
+std::vector<QVariantMap> NotificationRecorder::userInfosOf(const QString& name) const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<QVariantMap> found;
+    for (const auto& [posted, userInfo] : m_posted)
+        if (posted == name)
+            found.push_back(userInfo);
+    return found;
+}
+
+bool NotificationRecorder::hasEndNotification() const
+{
+    const QStringList posted = names();
+    return posted.contains(QLatin1String(TestProfileExecutionDidFinishedNotification))
+        || posted.contains(QLatin1String(TestProfileExecutionDidFailedNotification));
+}
+
+} // namespace fnw::test

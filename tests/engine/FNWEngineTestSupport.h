@@ -1,0 +1,82 @@
+#pragma once
+
+// Shared by the engine's tests: runs, their outcomes, notifications, installed executables.
+
+#include "app/FNWNotificationCenter.h"
+#include "engine/PerfTest.h"
+#include "engine/TestManager.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class FNWPresetBean;
+class TestBean;
+
+namespace fnw::test {
+
+// Runs the application's event loop until the condition holds; false when the time-out passed.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
+
+// A preset as the editor leaves it for a timed TCP test without extras.
+std::shared_ptr<FNWPresetBean> timedPreset(qint64 seconds, qint64 interval = 1);
+// One test: the preset against address:port, at the given order.
+std::shared_ptr<TestBean> makeTest(std::shared_ptr<FNWPresetBean> preset, const QString& address, int port,
+                                   qint64 order = 1);
+
+// Writes an executable at the path (made executable).
+void installExecutable(const QString& path, const QByteArray& content);
+// Installs the built wrappers into the support folder, as start-up does.
+bool installWrappers();
+
+// Every outcome a run reports.
+class RecordingRunDelegate final : public PerfTestDelegate
+{
+public:
+    struct Outcome
+    {
+        bool finished = false;
+        QString reason;
+    };
+    void testDidFinished(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test) override;
+    void testDidFailed(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test,
+                       const QString& failuerReason) override;
+    std::vector<Outcome> outcomes() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Outcome> m_outcomes;
+};
+
+// Every call of the test manager to its view, in order.
+class RecordingManagerDelegate final : public TestManagerDelegate
+{
+public:
+    // "will:<testBean_id>", "done:<testBean_id>:<status>", "stopped".
+    QStringList calls;
+    void willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution) override;
+    void iperfShallExecutionFinishedForTest(const std::shared_ptr<TestExecutionBean>& execution) override;
+    void testProfileExecutionDidStopped() override { calls << QStringLiteral("stopped"); }
+};
+
+// The engine's notifications as they are posted.
+class NotificationRecorder final
+{
+public:
+    NotificationRecorder();
+    QStringList names() const;
+    std::vector<QVariantMap> userInfosOf(const QString& name) const;
+    bool hasEndNotification() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<QString, QVariantMap>> m_posted;
+    std::vector<FNWObserverToken> m_tokens;
+};
+
+} // namespace fnw::test

@@ -1,0 +1,222 @@
+// Reading iperf's lines into stored results, and the one outcome of a run.
+
+#include "FNWEngineTestSupport.h"
+#include "FNWTestSupport.h"
+
+#include "db/FNWPresetDAO.h"
+#include "db/TestIntervalResultsDAO.h"
+#include "engine/PerfTestParsing.h"
+#include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
+#include "model/TestIntervalResults.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace fnw::test;
+using namespace fnw::engine::parsing;
+
+namespace {
+
+class PerfTestParser : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(useFreshDatabase()); }
+
+    // A run of a preset with the given type, direction and duration, as the test manager sets it up.
+    std::shared_ptr<PerfTest> makeRun(qint64 testType, qint64 direction, qint64 duration)
+    {
+        preset = timedPreset(duration);
+        preset->test_type = testType;
+        preset->direction = direction;
+        ASSERT_SAVED(preset);
+        auto test = makeTest(preset, QStringLiteral("127.0.0.1"), 5201);
+        test->ID = 7;
+        execution = std::make_shared<TestExecutionBean>();
+        execution->ID = 42;
+        auto run = PerfTest::initWithTestBean(test);
+        run->setExecutionBean(execution);
+        run->setExecutionID(42);
+        run->setDelegate(delegate);
+        return run;
+    }
+
+    static void ASSERT_SAVED(const std::shared_ptr<FNWPresetBean>& preset)
+    {
+        QString error;
+        EXPECT_TRUE(FNWPresetDAO().save(*preset, &error)) << error.toStdString();
+    }
+
+    // Oldest first.
+    static std::vector<std::shared_ptr<TestIntervalResults>> stored()
+    {
+        auto results = TestIntervalResultsDAO().loadAllResultsForTestExectionID(42);
+        std::reverse(results.begin(), results.end());
+        return results;
+    }
+
+    std::shared_ptr<FNWPresetBean> preset;
+    std::shared_ptr<TestExecutionBean> execution;
+    std::shared_ptr<RecordingRunDelegate> delegate = std::make_shared<RecordingRunDelegate>();
+};
+
+} // namespace
+
+TEST(PerfTestParsing, ReadsNumbersFieldsAndQuotesLikeTheShellNeeds)
+{
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("1200 KBytes")), 1200.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("-2.5e3x")), -2500.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("12.31")), 12.31);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("Mbits")), 0.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral(".")), 0.0);
+    EXPECT_EQ(trimBlanks(QStringLiteral(" \t0.012 ms\r\n\t ")), QLatin1String("0.012 ms\r\n"));
+
+    const auto line = parseDataLine(QStringLiteral("RESULT_x$# 0.00-1.00 sec $#1200 KBytes$#9600 Kbits/sec$# 0.5 ms $#0/9 "));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->start_time, QLatin1String("0.00"));
+    EXPECT_EQ(line->end_time, QLatin1String("1.00"));
+    EXPECT_FLOAT_EQ(line->data_transfered, 1200.0F);
+    EXPECT_FLOAT_EQ(line->speed, 9600.0F);
+    EXPECT_EQ(line->jitter, QLatin1String("0.5 ms"));
+    EXPECT_EQ(line->datagrams, QLatin1String("0/9"));
+    // Other unit words are not converted: the number before them is kept.
+    EXPECT_FLOAT_EQ(parseDataLine(QStringLiteral("RESULT_$#0-1$#3 MBytes$#5 Mbits/sec"))->speed, 5.0F);
+    EXPECT_FALSE(parseDataLine(QStringLiteral("RESULT_$#0.00-1.00 sec$#1200")));
+    EXPECT_FALSE(parseDataLine(QStringLiteral("RESULT_$#1.00 sec$#1200$#9600")));
+
+    EXPECT_TRUE(containsFailureWord(QStringLiteral("iperf3: error - unable to connect")));
+    EXPECT_TRUE(containsFailureWord(QStringLiteral("WARNING: x")));
+    EXPECT_TRUE(containsFailureWord(QStringLiteral("tcp connect failed")));
+    EXPECT_FALSE(containsFailureWord(QStringLiteral("Error: no words")));
+
+    EXPECT_EQ(shellQuoted(QStringLiteral("-p5201")), QLatin1String("-p5201"));
+    EXPECT_EQ(shellQuoted(QStringLiteral("it's")), QLatin1String("'it'\\''s'"));
+    EXPECT_EQ(shellQuoted(QString()), QLatin1String("''"));
+}
+
+TEST(PerfTestParsing, JoinsLinesCutAcrossChunks)
+{
+    FNWLineAssembler lines;
+    EXPECT_EQ(lines.append("Connected\nRESU"), QByteArray("Connected\n"));
+    EXPECT_EQ(lines.append("LT_$#0.00-1."), QByteArray());
+    EXPECT_EQ(lines.append("00 sec$#1$#2\nFinished_$#0"), QByteArray("RESULT_$#0.00-1.00 sec$#1$#2\n"));
+    // A character cut in the middle of its bytes comes out whole.
+    const QByteArray name = QStringLiteral("Büro\n").toUtf8();
+    EXPECT_EQ(lines.append(name.left(2)), QByteArray());
+    EXPECT_EQ(QString::fromUtf8(lines.append(name.mid(2))), QStringLiteral("Finished_$#0Büro\n"));
+    lines.append("iperf Done.");
+    EXPECT_EQ(lines.takeRemainder(), QByteArray("iperf Done."));
+    EXPECT_FALSE(lines.hasRemainder());
+}
+
+TEST_F(PerfTestParser, StoresIntervalLinesInOrderWithJitterOnlyForReverseUdp)
+{
+    auto run = makeRun(1, 0, 10);
+    run->didReceivePerfTestRespnose(QStringLiteral(
+        "Connected: local\nRESULT_$#0.00-1.00 sec$#1200$#9600$#0.1 ms$#0/10\n"
+        "RESULT_$#1.00-2.00 sec$#1200 KBytes$#9600 Kbits/sec\nRESULT_$#2.00-3.00 sec$#1200\n"
+        "RESULT_$#3.00-4.00 sec$#1300$#10400\n"));
+    auto results = stored();
+    ASSERT_EQ(results.size(), 3U);
+    EXPECT_EQ(results[0]->start_time, QLatin1String("0.00"));
+    EXPECT_EQ(results[0]->end_time, QLatin1String("1.00"));
+    EXPECT_FLOAT_EQ(results[0]->data_transfered, 1200.0F);
+    EXPECT_FLOAT_EQ(results[0]->speed, 9600.0F);
+    EXPECT_EQ(results[0]->jitter, QLatin1String(""));
+    EXPECT_EQ(results[1]->end_time, QLatin1String("2.00"));
+    EXPECT_FLOAT_EQ(results[1]->speed, 9600.0F);
+    EXPECT_EQ(results[2]->end_time, QLatin1String("4.00"));
+    EXPECT_EQ(results[2]->test_id, 7);
+    EXPECT_TRUE(delegate->outcomes().empty());
+
+    auto reverse = makeRun(1, 1, 10);
+    reverse->didReceivePerfTestRespnose(QStringLiteral("RESULT_$#0.00-1.00 sec$#1200$#9600$#0.1 ms$#0/10\n"));
+    results = stored();
+    ASSERT_EQ(results.size(), 4U);
+    EXPECT_EQ(results[3]->jitter, QLatin1String("0.1 ms"));
+    EXPECT_EQ(results[3]->datagrams, QLatin1String("0/10"));
+}
+
+TEST_F(PerfTestParser, TheFinalLineFillsTheSummaryAndFinishesOnce)
+{
+    LogCapture log;
+    auto run = makeRun(1, 0, 10);
+    run->didReceivePerfTestRespnose(QStringLiteral(
+        "RESULT_$#9.00-10.00 sec$#1000$#8000\nFinished_$#0.00-10.00 sec$#123456$#98765.9$#0.2 ms$#1/100\n"
+        "Finished_$#0.00-10.00 sec$#1$#1\niperf Done.\n"));
+    run->didReceivePerfTestRespnose(QStringLiteral("Finished_$#0.00-10.00 sec$#5$#5\n"));
+
+    ASSERT_EQ(delegate->outcomes().size(), 1U);
+    EXPECT_TRUE(delegate->outcomes()[0].finished);
+    EXPECT_EQ(execution->averageSpeed(), 98765);
+    EXPECT_EQ(execution->dataTransfered(), 123456);
+    EXPECT_EQ(execution->execution_duration(), 10);
+    // The interval line and the first final line; the final phase ended there.
+    const auto results = stored();
+    ASSERT_EQ(results.size(), 2U);
+    EXPECT_EQ(results[1]->jitter, QLatin1String("0.2 ms"));
+    EXPECT_EQ(results[1]->datagrams, QLatin1String("1/100"));
+    EXPECT_TRUE(log.messages().contains(
+        QLatin1String("PerfTest: final interval result has been received from native iperf, stopping test.. ")));
+
+    // A final line before the duration is stored, does not end the phase, and still finishes.
+    auto shortRun = makeRun(0, 0, 10);
+    shortRun->didReceivePerfTestRespnose(QStringLiteral("Finished_$#0.00-9.99 sec$#10$#80\n"));
+    EXPECT_EQ(execution->execution_duration(), 10);
+    EXPECT_EQ(delegate->outcomes().size(), 2U);
+    auto roundedUp = makeRun(0, 0, 10);
+    roundedUp->didReceivePerfTestRespnose(QStringLiteral("Finished_$#0.00-10.01 sec$#10$#80\n"));
+    EXPECT_EQ(execution->execution_duration(), 11);
+}
+
+TEST_F(PerfTestParser, AByteCountRunWritesItsDurationBackToThePreset)
+{
+    auto run = makeRun(0, 0, -1);
+    run->didReceivePerfTestRespnose(QStringLiteral("Finished_$#0.00-12.31 sec$#104857600$#68000000\n"));
+    EXPECT_EQ(preset->duration, 13);
+    EXPECT_EQ(execution->execution_duration(), 13);
+    bool found = false;
+    for (const auto& stored : FNWPresetDAO().getAllRecords())
+        if (stored->ID == preset->ID) {
+            found = true;
+            EXPECT_EQ(stored->duration, 13);
+        }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(PerfTestParser, AFailureWordFailsTheRunWithTheWholeChunkKeepingWhatCameBefore)
+{
+    auto run = makeRun(0, 0, 10);
+    run->didReceivePerfTestRespnose(QStringLiteral("Error in the banner\nRESULT_$#0.00-1.00 sec$#1$#8\n"));
+    EXPECT_TRUE(delegate->outcomes().empty());
+
+    const QString chunk = QStringLiteral("RESULT_$#1.00-2.00 sec$#1$#8\niperf3: error - control socket has closed\n"
+                                         "RESULT_$#2.00-3.00 sec$#1$#8\nFinished_$#0.00-3.00 sec$#3$#8\n");
+    run->didReceivePerfTestRespnose(chunk);
+    run->didReceivePerfTestRespnose(QStringLiteral("Finished_$#0.00-10.00 sec$#3$#8\n"));
+    ASSERT_EQ(delegate->outcomes().size(), 1U);
+    EXPECT_FALSE(delegate->outcomes()[0].finished);
+    EXPECT_EQ(delegate->outcomes()[0].reason, chunk);
+    EXPECT_TRUE(run->hasCancelled());
+    // The interval line before the failure word and the final line; nothing after the failure.
+    const auto results = stored();
+    ASSERT_EQ(results.size(), 3U);
+    EXPECT_EQ(results[1]->end_time, QLatin1String("2.00"));
+    EXPECT_EQ(results[2]->end_time, QLatin1String("3.00"));
+}
+
+TEST_F(PerfTestParser, RacingReportsGiveExactlyOneOutcome)
+{
+    auto run = makeRun(0, 0, 10);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&run, i] {
+            run->didReceivePerfTestRespnose(i % 2 == 0 ? QStringLiteral("Finished_$#0.00-10.00 sec$#3$#8\n")
+                                                       : QStringLiteral("iperf3: error - boom\n"));
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(delegate->outcomes().size(), 1U);
+}
