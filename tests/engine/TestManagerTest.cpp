@@ -1,0 +1,427 @@
+// The test manager end to end: real iperf3 and iperf servers and the agent's Wi-Fi responder on
+// 127.0.0.1, the installed wrappers under /bin/sh, the real database.
+
+#include "FNWAgentWiFiServer.h"
+#include "FNWAgentWiFiSource.h"
+#include "FNWEngineTestSupport.h"
+#include "FNWLocalServers.h"
+#include "FNWTestSupport.h"
+
+#include "app/FNWNotifications.h"
+#include "app/FNWSettingsKeys.h"
+#include "app/FNWUtils.h"
+#include "db/FNWPresetDAO.h"
+#include "db/TestExecutionDAO.h"
+#include "db/TestIntervalResultsDAO.h"
+#include "db/TestProfileExecutionDAO.h"
+#include "db/TestQueueBeanDAO.h"
+#include "engine/PerfTestParsing.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
+#include "model/TestIntervalResults.h"
+#include "model/TestProfileExecutionBean.h"
+#include "model/TestQueueBean.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace fnw::test;
+
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+const QString kAllDone = QLatin1String(AllTestProfileExecutionDidFinishedNotification);
+const QString kFinished = QLatin1String(TestProfileExecutionDidFinishedNotification);
+const QString kFailed = QLatin1String(TestProfileExecutionDidFailedNotification);
+const QString kWarning = QLatin1String(ShowWarningOnMainWindowNotification);
+
+class IperfServer final
+{
+public:
+    // iperf3 on a free port, or iperf (TCP on 5001, UDP on 5002).
+    static std::unique_ptr<IperfServer> iperf3()
+    {
+        const int port = freePort();
+        auto server = std::unique_ptr<IperfServer>(new IperfServer(
+            QStringLiteral("iperf3"), {QStringLiteral("-s"), QStringLiteral("-B"), kLoopback, QStringLiteral("-p"), QString::number(port)},
+            port, Transport::Tcp));
+        return server;
+    }
+    static std::unique_ptr<IperfServer> iperf2(Transport transport)
+    {
+        const int port = transport == Transport::Tcp ? 5001 : 5002;
+        QStringList arguments{QStringLiteral("-s"), QStringLiteral("-B"), kLoopback, QStringLiteral("-p"), QString::number(port)};
+        if (transport == Transport::Udp)
+            arguments << QStringLiteral("-u");
+        return std::unique_ptr<IperfServer>(new IperfServer(QStringLiteral("iperf"), arguments, port, transport));
+    }
+    int port() const { return m_port; }
+    bool listening() const { return m_listening; }
+
+private:
+    IperfServer(const QString& program, const QStringList& arguments, int port, Transport transport)
+        : m_process(program, arguments), m_port(port), m_listening(waitUntilListening(port, transport))
+    {
+    }
+    LocalProcess m_process;
+    int m_port;
+    bool m_listening;
+};
+
+// A TCP port that accepts connections (the kernel does) and never says a word.
+class SilentServer final
+{
+public:
+    SilentServer()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_fd, 8);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+class TestManagerRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(useFreshDatabase());
+        ASSERT_TRUE(installWrappers());
+        manager->setDelegate(view);
+        manager->setWiFiDetailsReader([] {
+            return fnw::engine::FNWWiFiDetails{QStringLiteral("HomeNet"), QStringLiteral("aa:bb:cc:dd:ee:01")};
+        });
+    }
+    void TearDown() override
+    {
+        if (!manager->isFreeToUse())
+            manager->stopProfileExecution();
+        EXPECT_TRUE(PerfTest::waitForAllRunsToEnd(15000));
+    }
+
+    static std::shared_ptr<TestQueueBean> saveProfile(const QString& name, std::vector<std::shared_ptr<TestBean>> tests)
+    {
+        auto profile = std::make_shared<TestQueueBean>();
+        profile->testProfileName = name;
+        profile->testList = std::move(tests);
+        QString error;
+        EXPECT_TRUE(profile->save(&error)) << error.toStdString();
+        return profile;
+    }
+
+    bool waitForEnd(int timeoutMs = 60000)
+    {
+        return waitUntil([this] { return notifications.hasEndNotification() && manager->isFreeToUse(); }, timeoutMs);
+    }
+
+    static std::vector<std::shared_ptr<TestExecutionBean>> executionsOf(const std::shared_ptr<TestProfileExecutionBean>& run)
+    {
+        return TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(run->ID);
+    }
+
+    static std::shared_ptr<TestExecutionBean> executionOf(const std::shared_ptr<TestProfileExecutionBean>& run,
+                                                          const std::shared_ptr<TestBean>& test)
+    {
+        for (const auto& execution : executionsOf(run))
+            if (execution->testBean_id == test->ID)
+                return execution;
+        return nullptr;
+    }
+
+    // The data lines the run's wrapper printed, as the log shows the chunks it received.
+    QStringList printedLines(const std::shared_ptr<TestBean>& test, const QString& marker) const
+    {
+        QStringList lines;
+        const QString prefix = QStringLiteral("[TID=%1] ").arg(test->ID);
+        for (const QString& message : log.messages())
+            if (message.startsWith(prefix))
+                for (const QString& line : message.mid(prefix.size()).split(u'\n'))
+                    if (line.startsWith(marker))
+                        lines << line;
+        return lines;
+    }
+
+    // Every RESULT_ line printed is one stored row with its figures; the Finished_ line is the last row.
+    void expectRowsAsPrinted(const std::shared_ptr<TestBean>& test, const std::shared_ptr<TestExecutionBean>& execution)
+    {
+        auto rows = TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID);
+        std::reverse(rows.begin(), rows.end());
+        const QStringList intervals = printedLines(test, QStringLiteral("RESULT_"));
+        const QStringList finals = printedLines(test, QStringLiteral("Finished_"));
+        ASSERT_FALSE(intervals.isEmpty());
+        ASSERT_EQ(finals.size(), 1);
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(intervals.size() + 1));
+        for (qsizetype i = 0; i <= intervals.size(); ++i) {
+            const auto line = fnw::engine::parsing::parseDataLine(i < intervals.size() ? intervals[i] : finals[0]);
+            ASSERT_TRUE(line);
+            EXPECT_EQ(rows[i]->end_time, line->end_time);
+            EXPECT_FLOAT_EQ(rows[i]->speed, line->speed);
+            EXPECT_FLOAT_EQ(rows[i]->data_transfered, line->data_transfered);
+            EXPECT_EQ(rows[i]->test_id, test->ID);
+        }
+        EXPECT_EQ(execution->averageSpeed(), static_cast<qint64>(rows.back()->speed));
+        EXPECT_EQ(execution->execution_duration(),
+                  static_cast<qint64>(std::ceil(fnw::engine::parsing::readLeadingNumber(rows.back()->end_time))));
+    }
+
+    std::shared_ptr<TestManager> manager = std::make_shared<TestManager>();
+    std::shared_ptr<RecordingManagerDelegate> view = std::make_shared<RecordingManagerDelegate>();
+    NotificationRecorder notifications;
+    LogCapture log;
+};
+
+} // namespace
+
+TEST_F(TestManagerRun, RunsTheTestsOfAnOrderTogetherThenTheNextOrder)
+{
+    // The agent's Wi-Fi responder, as fenwave-agent runs it.
+    fnw::agent::FNWAgentWiFiServer responder({kLoopback, 5208}, [] {
+        return fnw::agent::composeWiFiReply({QStringLiteral("Office"), QStringLiteral("A1:B2:C3:D4:E5:F6")});
+    });
+    QString error;
+    ASSERT_TRUE(responder.listen(&error)) << error.toStdString();
+    auto tcpServer = IperfServer::iperf3();
+    auto udpServer = IperfServer::iperf3();
+    auto amountServer = IperfServer::iperf3();
+    ASSERT_TRUE(tcpServer->listening() && udpServer->listening() && amountServer->listening());
+
+    auto udpPreset = timedPreset(2);
+    udpPreset->test_type = 1;
+    udpPreset->direction = 1;
+    udpPreset->send_bw = 20;
+    auto amountPreset = timedPreset(-1);
+    amountPreset->number_of_byte = 1000;
+    auto tcp = makeTest(timedPreset(2), kLoopback, tcpServer->port(), 1);
+    auto udp = makeTest(udpPreset, kLoopback, udpServer->port(), 1);
+    auto amount = makeTest(amountPreset, kLoopback, amountServer->port(), 2);
+    auto profile = saveProfile(QStringLiteral("Lab"), {tcp, udp, amount});
+
+    manager->startProfileExecutionWithTestProfile(profile);
+    EXPECT_FALSE(manager->isFreeToUse());
+    EXPECT_EQ(manager->orderInExecution(), 1);
+    EXPECT_EQ(manager->perfTestThoseAreRunning().size(), 2U);
+    ASSERT_TRUE(waitForEnd());
+
+    EXPECT_EQ(notifications.names(), (QStringList{kAllDone, kFinished}));
+    // The second order starts only once both tests of the first have reported.
+    const QString third = QStringLiteral("will:%1").arg(amount->ID);
+    ASSERT_EQ(view->calls.size(), 6);
+    EXPECT_EQ(view->calls.indexOf(third), 4) << view->calls.join(u' ').toStdString();
+
+    const auto run = manager->executingProfile();
+    const auto stored = TestProfileExecutionDAO().getAllExecutedTestProfileRecords();
+    ASSERT_EQ(stored.size(), 1U);
+    EXPECT_EQ(stored[0]->profile_name, QLatin1String("Lab"));
+    EXPECT_EQ(stored[0]->test_profile_id, profile->ID);
+    ASSERT_EQ(executionsOf(run).size(), 3U);
+    for (const auto& test : {tcp, udp, amount}) {
+        const auto execution = executionOf(run, test);
+        ASSERT_TRUE(execution);
+        EXPECT_EQ(execution->executionStatus(), 2);
+        EXPECT_EQ(execution->iperfVersion(), 0);
+        EXPECT_EQ(execution->testProfile_id, profile->ID);
+        EXPECT_EQ(execution->ssid, QLatin1String("HomeNet"));
+        EXPECT_EQ(execution->bssid, QLatin1String("AA:BB:CC:DD:EE:01"));
+        EXPECT_GT(execution->averageSpeed(), 0);
+        expectRowsAsPrinted(test, execution);
+        EXPECT_FALSE(test->sourceIPAddress.isEmpty());
+    }
+    for (const auto& test : {tcp, udp}) {
+        const auto execution = executionOf(run, test);
+        EXPECT_EQ(execution->execution_duration(), 2);
+        EXPECT_EQ(execution->targetSsid(), QLatin1String("Office"));
+        EXPECT_EQ(execution->targetBssid(), QLatin1String("A1:B2:C3:D4:E5:F6"));
+    }
+
+    // Jitter on the interval rows of the reverse UDP test only; on its final row too.
+    auto udpRows = TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(run, udp)->ID);
+    for (const auto& row : udpRows)
+        EXPECT_TRUE(row->jitter.endsWith(QLatin1String(" ms"))) << row->jitter.toStdString();
+    for (const auto& row : TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(run, tcp)->ID))
+        EXPECT_TRUE(row->jitter.isEmpty());
+
+    // The run by amount took as long as it took; the preset keeps that duration.
+    const qint64 took = executionOf(run, amount)->execution_duration();
+    EXPECT_GE(took, 1);
+    EXPECT_EQ(amountPreset->duration, took);
+    for (const auto& preset : FNWPresetDAO().getAllRecords())
+        if (preset->ID == amountPreset->ID) {
+            EXPECT_EQ(preset->duration, took);
+        }
+}
+
+TEST_F(TestManagerRun, RunsIperf2AgainstItsFixedPorts)
+{
+    FNWUtils::setUserSetting(1, QLatin1String(kiPerfVersionKey));
+    auto tcpServer = IperfServer::iperf2(Transport::Tcp);
+    auto udpServer = IperfServer::iperf2(Transport::Udp);
+    ASSERT_TRUE(tcpServer->listening() && udpServer->listening());
+
+    auto udpPreset = timedPreset(2);
+    udpPreset->test_type = 1;
+    udpPreset->send_bw = 5;
+    // The agent's port is not used with iperf2.
+    auto tcp = makeTest(timedPreset(2), kLoopback, 5201, 1);
+    auto udp = makeTest(udpPreset, kLoopback, 5201, 2);
+    manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("Old agents"), {tcp, udp}));
+    ASSERT_TRUE(waitForEnd());
+
+    EXPECT_EQ(notifications.names(), (QStringList{kAllDone, kFinished}));
+    for (const auto& test : {tcp, udp}) {
+        const auto execution = executionOf(manager->executingProfile(), test);
+        ASSERT_TRUE(execution);
+        EXPECT_EQ(execution->executionStatus(), 2) << execution->message().toStdString();
+        EXPECT_EQ(execution->iperfVersion(), 1);
+        expectRowsAsPrinted(test, execution);
+    }
+    const auto udpRows = TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(manager->executingProfile(), udp)->ID);
+    ASSERT_FALSE(udpRows.empty());
+    // Most recent first: the final row carries the server's jitter, the intervals none.
+    EXPECT_FALSE(udpRows.front()->jitter.isEmpty());
+    EXPECT_TRUE(udpRows.back()->jitter.isEmpty());
+}
+
+TEST_F(TestManagerRun, FailedTestsStillRunEveryOrderInAscendingOrder)
+{
+    // Nobody listens: iperf's connection is refused at once.
+    auto late = makeTest(timedPreset(2), kLoopback, freePort(), 7);
+    auto early = makeTest(timedPreset(2), kLoopback, freePort(), 3);
+    manager->startProfileExecutionWithTestProfile(saveProfile(QString(), {late, early}));
+    EXPECT_EQ(manager->orderInExecution(), 3);
+    ASSERT_TRUE(waitForEnd());
+    ASSERT_TRUE(waitUntil([this] { return notifications.userInfosOf(kWarning).size() == 2; }));
+
+    EXPECT_LT(view->calls.indexOf(QStringLiteral("will:%1").arg(early->ID)),
+              view->calls.indexOf(QStringLiteral("will:%1").arg(late->ID)));
+    EXPECT_TRUE(log.messages().contains(QLatin1String("TestManager: startProfileExecution - next test order to execute is 7")));
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
+
+    QStringList warnings;
+    for (const auto& test : {early, late}) {
+        const auto execution = executionOf(manager->executingProfile(), test);
+        ASSERT_TRUE(execution);
+        EXPECT_EQ(execution->executionStatus(), 3);
+        EXPECT_TRUE(execution->message().contains(QLatin1String("Connection refused"))) << execution->message().toStdString();
+        warnings << execution->message() + QLatin1String(" (127.0.0.1)");
+    }
+    for (const auto& userInfo : notifications.userInfosOf(kWarning))
+        EXPECT_TRUE(warnings.contains(userInfo.value(QLatin1String(kErrorKey)).toString()));
+}
+
+TEST_F(TestManagerRun, ASilentServerFailsAfterThreeSecondsAndDecidesTheEndNotification)
+{
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(server->listening());
+    SilentServer silent;
+    auto healthy = makeTest(timedPreset(2), kLoopback, server->port(), 1);
+    auto mute = makeTest(timedPreset(2), kLoopback, silent.port(), 1);
+    QElapsedTimer clock;
+    clock.start();
+    manager->startProfileExecutionWithTestProfile(saveProfile(QString(), {healthy, mute}));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_GE(clock.elapsed(), 2900);
+    EXPECT_LT(clock.elapsed(), 8000);
+    ASSERT_TRUE(waitUntil([this] { return !notifications.userInfosOf(kWarning).empty(); }));
+
+    const auto run = manager->executingProfile();
+    EXPECT_EQ(executionOf(run, healthy)->executionStatus(), 2);
+    EXPECT_EQ(executionOf(run, mute)->executionStatus(), 3);
+    EXPECT_EQ(executionOf(run, mute)->message(), QLatin1String(" Connection timedout, no Response received from server."));
+    // The last test of the order to report failed, so the run counts as failed.
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iperf"), QString::number(silent.port())}));
+    ASSERT_TRUE(PerfTest::waitForAllRunsToEnd(10000));
+    EXPECT_EQ(notifications.userInfosOf(kWarning).size(), 1U);
+}
+
+TEST_F(TestManagerRun, ChainsWaitingProfilesAndEndsOnce)
+{
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(server->listening());
+    auto first = saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, server->port(), 1)});
+    auto second = saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, server->port(), 2)});
+    auto third = saveProfile(QStringLiteral("Rerun"), {makeTest(timedPreset(2), kLoopback, server->port(), 1)});
+    manager->addTestProfileToQeue(first);
+    manager->addTestProfileToQeue(second);
+    // A start while the manager is busy waits its turn instead of taking over the running profile.
+    manager->startProfileExecutionWithTestProfile(third);
+    EXPECT_EQ(manager->testProfile(), first);
+    EXPECT_EQ(manager->profilesToBeExecuted().size(), 2U);
+    ASSERT_TRUE(waitForEnd());
+
+    EXPECT_EQ(notifications.names(), (QStringList{kAllDone, kAllDone, kAllDone, kFinished}));
+    auto runs = TestProfileExecutionDAO().getAllExecutedTestProfileRecords();
+    ASSERT_EQ(runs.size(), 3U);
+    std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a->ID < b->ID; });
+    EXPECT_EQ(runs[2]->profile_name, QLatin1String("Rerun"));
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const auto executions = TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(runs[i]->ID);
+        ASSERT_EQ(executions.size(), 1U);
+        EXPECT_EQ(executions[0]->executionStatus(), 2);
+        if (i > 0) {
+            EXPECT_GE(runs[i - 1]->execution_date.msecsTo(runs[i]->execution_date), 500);
+        }
+    }
+}
+
+TEST_F(TestManagerRun, AStopDeletesTheRunAndTheWaitingProfilesAndEndsTheProcesses)
+{
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(server->listening());
+    auto test = makeTest(timedPreset(20), kLoopback, server->port(), 1);
+    auto waiting = saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, server->port(), 2)});
+    manager->addTestProfileToQeue(saveProfile(QString(), {test}));
+    manager->addTestProfileToQeue(waiting);
+    const auto run = manager->executingProfile();
+    ASSERT_TRUE(waitUntil([&] { return !manager->perfTestThoseAreRunning().front()->intervalResults().empty(); }));
+    const auto execution = executionOf(run, test);
+    ASSERT_TRUE(execution);
+
+    manager->stopProfileExecution();
+    EXPECT_TRUE(manager->isFreeToUse());
+    EXPECT_TRUE(manager->isStopped());
+    EXPECT_EQ(view->calls.last(), QLatin1String("stopped"));
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iperf"), QString::number(server->port())}));
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("iperf3"), QStringLiteral("-c"), QString::number(server->port())}));
+    ASSERT_TRUE(PerfTest::waitForAllRunsToEnd(10000));
+
+    EXPECT_TRUE(TestProfileExecutionDAO().getAllExecutedTestProfileRecords().empty());
+    EXPECT_TRUE(executionsOf(run).empty());
+    EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID).empty());
+    const auto waitingRow = TestQueueBeanDAO().getRecordsWithMatchingWhereClause(QStringLiteral("where id = %1").arg(waiting->ID));
+    ASSERT_EQ(waitingRow.size(), 1);
+    EXPECT_EQ(waitingRow[0].value(QStringLiteral("isDeleted")).toInt(), 1);
+    EXPECT_TRUE(manager->profilesToBeExecuted().empty());
+    EXPECT_FALSE(notifications.hasEndNotification());
+}
+
+TEST_F(TestManagerRun, AnEmptyProfileIsRecordedAndEndsWithoutAnEndNotification)
+{
+    manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("Empty"), {}));
+    EXPECT_TRUE(manager->isFreeToUse());
+    EXPECT_EQ(notifications.names(), QStringList{kAllDone});
+    const auto runs = TestProfileExecutionDAO().getAllRecords();
+    ASSERT_EQ(runs.size(), 1U);
+    EXPECT_EQ(runs[0]->profile_name, QLatin1String("Empty"));
+}
