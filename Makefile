@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean format sanitize-asan sanitize-tsan screenshot
+.PHONY: all deps configure build run test test-sanitize bench clean format sanitize-asan sanitize-tsan screenshot
 
 all: build
 
@@ -40,6 +40,7 @@ screenshot: deps
 bench: build
 	$(BUILD_DIR)/bin/bench_logging
 	$(BUILD_DIR)/bin/bench_history
+	$(BUILD_DIR)/bin/bench_engine
 
 # The whole suite under the sanitizers, each in a build folder of its own.
 sanitize-asan: deps
@@ -47,6 +48,9 @@ sanitize-asan: deps
 
 sanitize-tsan: deps
 	@$(MAKE) --no-print-directory test BUILD_DIR=build-tsan BUILD_TYPE=Debug CMAKE_FLAGS="-DWITH_TSAN=ON -DWITH_BENCH=OFF"
+
+# Both sanitizer builds, one after the other (CI runs this after `make test`).
+test-sanitize: sanitize-asan sanitize-tsan
 
 format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

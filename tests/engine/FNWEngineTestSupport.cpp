@@ -14,6 +14,13 @@
 #include <QFile>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
 namespace fnw::test {
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
@@ -76,6 +83,34 @@ bool installWrappers()
         installExecutable(destination, wrapper);
     }
     return ok;
+}
+
+ServerProcess::ServerProcess(const QString& program, const QStringList& arguments)
+{
+    std::vector<std::string> words{program.toStdString()};
+    for (const QString& argument : arguments)
+        words.push_back(argument.toStdString());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+}
+
+ServerProcess::~ServerProcess()
+{
+    if (m_pid <= 0)
+        return;
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, nullptr, 0);
 }
 
 void RecordingRunDelegate::testDidFinished(const std::shared_ptr<PerfTest>&, const std::shared_ptr<TestBean>&)

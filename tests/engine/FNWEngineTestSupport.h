@@ -34,6 +34,20 @@ void installExecutable(const QString& path, const QByteArray& content);
 // Installs the built wrappers into the support folder, as start-up does.
 bool installWrappers();
 
+// A server process for the length of a test, started with fork and exec (ThreadSanitizer follows
+// those, unlike QProcess's way of starting children) and killed at the end. Output is discarded.
+class ServerProcess final
+{
+public:
+    ServerProcess(const QString& program, const QStringList& arguments);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+private:
+    int m_pid = -1;
+};
+
 // Every outcome a run reports.
 class RecordingRunDelegate final : public PerfTestDelegate
 {

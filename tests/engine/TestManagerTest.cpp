@@ -72,7 +72,7 @@ private:
         : m_process(program, arguments), m_port(port), m_listening(waitUntilListening(port, transport))
     {
     }
-    LocalProcess m_process;
+    ServerProcess m_process;
     int m_port;
     bool m_listening;
 };
