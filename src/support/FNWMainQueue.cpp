@@ -70,8 +70,9 @@ private:
             blocks.swap(s_blocks);
         }
         for (QueuedBlock& queued : blocks) {
+            // Precise: a coarse timer may fire up to 5 % early, and a 3-second time-out must not.
             if (queued.delay.count() > 0)
-                QTimer::singleShot(queued.delay, this, std::move(queued.block));
+                QTimer::singleShot(queued.delay, Qt::PreciseTimer, this, std::move(queued.block));
             else
                 queued.block();
         }
