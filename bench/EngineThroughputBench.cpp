@@ -53,16 +53,18 @@ double rawRun(const std::vector<int>& ports, int seconds)
     std::vector<std::unique_ptr<QProcess>> clients;
     for (const int port : ports) {
         auto client = std::make_unique<QProcess>();
-        client->start(QStringLiteral("iperf3"), {QStringLiteral("-c"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                                 QString::number(port), QStringLiteral("-t"), QString::number(seconds),
-                                                 QStringLiteral("-J")});
+        client->start(QStringLiteral("iperf3"),
+                      {QStringLiteral("-c"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+                       QStringLiteral("-t"), QString::number(seconds), QStringLiteral("-J")});
         clients.push_back(std::move(client));
     }
     double sum = 0;
     for (const auto& client : clients) {
         client->waitForFinished((seconds + 30) * 1000);
-        const QJsonObject end = QJsonDocument::fromJson(client->readAllStandardOutput()).object().value(QStringLiteral("end")).toObject();
-        const double rate = end.value(QStringLiteral("sum_received")).toObject().value(QStringLiteral("bits_per_second")).toDouble();
+        const QJsonObject end =
+            QJsonDocument::fromJson(client->readAllStandardOutput()).object().value(QStringLiteral("end")).toObject();
+        const double rate =
+            end.value(QStringLiteral("sum_received")).toObject().value(QStringLiteral("bits_per_second")).toDouble();
         if (rate <= 0)
             return 0;
         sum += rate;
@@ -98,14 +100,17 @@ double managedRun(TestManager& manager, const std::vector<int>& ports, int secon
     QEventLoop loop;
     std::vector<FNWObserverToken> tokens;
     for (const char* name : {TestProfileExecutionDidFinishedNotification, TestProfileExecutionDidFailedNotification})
-        tokens.push_back(FNWNotificationCenter::defaultCenter().addObserver(
-            QLatin1String(name), [&loop](const FNWNotification&) { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); }));
+        tokens.push_back(
+            FNWNotificationCenter::defaultCenter().addObserver(QLatin1String(name), [&loop](const FNWNotification&) {
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            }));
     QTimer::singleShot((seconds + 60) * 1000, &loop, &QEventLoop::quit);
     manager.startProfileExecutionWithTestProfile(profile);
     loop.exec();
 
     double sum = 0;
-    for (const auto& execution : TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(manager.executingProfile()->ID)) {
+    for (const auto& execution :
+         TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(manager.executingProfile()->ID)) {
         if (execution->executionStatus() != 2)
             return 0;
         sum += static_cast<double>(execution->averageSpeed());
@@ -155,9 +160,10 @@ int main(int argc, char** argv)
     std::vector<int> ports;
     for (int i = 0; i < 4; ++i) {
         const int port = freePort();
-        servers.push_back(std::make_unique<LocalProcess>(
-            QStringLiteral("iperf3"), QStringList{QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"),
-                                                  QStringLiteral("-p"), QString::number(port)}));
+        servers.push_back(std::make_unique<LocalProcess>(QStringLiteral("iperf3"),
+                                                         QStringList{QStringLiteral("-s"), QStringLiteral("-B"),
+                                                                     QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                                                     QString::number(port)}));
         if (!waitUntilListening(port, Transport::Tcp)) {
             std::fprintf(stderr, "bench_engine: iperf3 server on %d did not start\n", port);
             return 1;

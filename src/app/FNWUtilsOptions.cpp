@@ -4,12 +4,12 @@
 
 QStringList FNWUtils::allOptionsKeyNames()
 {
-    return {QStringLiteral("duration"),       QStringLiteral("test_type"),
-            QStringLiteral("direction"),      QStringLiteral("number_of_byte"),
-            QStringLiteral("datagram_size"),  QStringLiteral("send_bw"),
-            QStringLiteral("data_format"),    QStringLiteral("buffer_length"),
+    return {QStringLiteral("duration"),        QStringLiteral("test_type"),
+            QStringLiteral("direction"),       QStringLiteral("number_of_byte"),
+            QStringLiteral("datagram_size"),   QStringLiteral("send_bw"),
+            QStringLiteral("data_format"),     QStringLiteral("buffer_length"),
             QStringLiteral("tcp_window_size"), QStringLiteral("tcp_max_segment_size"),
-            QStringLiteral("no_tcp_delay"),   QStringLiteral("time_interval")};
+            QStringLiteral("no_tcp_delay"),    QStringLiteral("time_interval")};
 }
 
 qint64 FNWUtils::iPerfVersionSetting()

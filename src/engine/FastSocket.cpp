@@ -24,7 +24,8 @@ QString systemError(int code)
 int waitForConnect(int fd, std::chrono::steady_clock::time_point deadline)
 {
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return ETIMEDOUT;
         pollfd entry{fd, POLLIN | POLLOUT, 0};
@@ -45,7 +46,11 @@ int waitForConnect(int fd, std::chrono::steady_clock::time_point deadline)
 
 } // namespace
 
-FastSocket::FastSocket(const QString& host, const QString& port) : m_host(host), m_port(port) {}
+FastSocket::FastSocket(const QString& host, const QString& port)
+    : m_host(host)
+    , m_port(port)
+{
+}
 
 FastSocket::~FastSocket()
 {
@@ -68,8 +73,8 @@ bool FastSocket::connect(int timeoutSeconds)
     }
 
     for (const addrinfo* address = addresses; address != nullptr && !m_connected; address = address->ai_next) {
-        const int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                                address->ai_protocol);
+        const int fd =
+            ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address->ai_protocol);
         if (fd < 0) {
             m_lastError = systemError(errno);
             continue;

@@ -124,7 +124,10 @@ std::shared_ptr<PerfTest> PerfTest::initWithTestBean(std::shared_ptr<TestBean> t
     return std::shared_ptr<PerfTest>(new PerfTest(std::move(test)));
 }
 
-PerfTest::PerfTest(std::shared_ptr<TestBean> test) : m_testBean(std::move(test)) {}
+PerfTest::PerfTest(std::shared_ptr<TestBean> test)
+    : m_testBean(std::move(test))
+{
+}
 
 PerfTest::~PerfTest() = default;
 
@@ -219,7 +222,7 @@ QStringList PerfTest::buildArguments()
             execution->setIperfVersion(FNWIperfVersion2);
         // iperf2 servers listen on fixed ports, whatever the agent's port.
         m_iperfOptions.append(m_iperfOptions.contains(QLatin1String("-u")) ? QStringLiteral("-p5002")
-                                                                            : QStringLiteral("-p5001"));
+                                                                           : QStringLiteral("-p5001"));
     }
     return m_iperfOptions;
 }
@@ -229,9 +232,8 @@ QString PerfTest::commandText(const QString& executablePath, const QStringList& 
     QStringList words;
     // The path in double quotes, unless it holds a character that is special there.
     static const QString specialInDoubleQuotes = QStringLiteral("\"$`\\!\n");
-    const bool doubleQuotesSafe =
-        std::none_of(executablePath.begin(), executablePath.end(),
-                     [](QChar c) { return specialInDoubleQuotes.contains(c); });
+    const bool doubleQuotesSafe = std::none_of(executablePath.begin(), executablePath.end(),
+                                               [](QChar c) { return specialInDoubleQuotes.contains(c); });
     words.append(doubleQuotesSafe ? QLatin1Char('"') + executablePath + QLatin1Char('"')
                                   : parsing::shellQuoted(executablePath));
     for (const QString& argument : arguments) {
@@ -264,8 +266,8 @@ void PerfTest::startTest()
     // the network must never run a command.
     if (!agent || !preset || !FNWUtils::isIPAddressValid(agent->ip_address)) {
         const QString reason = !agent || !preset
-            ? QStringLiteral("The test has no preset or no agent.")
-            : FNWStringWithFormat("Invalid agent address '%@'.", agent->ip_address);
+                                   ? QStringLiteral("The test has no preset or no agent.")
+                                   : FNWStringWithFormat("Invalid agent address '%@'.", agent->ip_address);
         DDLogError("PerfTest: not starting the test: %@", reason);
         if (const std::shared_ptr<TestExecutionBean> execution = executionBean())
             execution->setMessage(reason);
@@ -294,8 +296,8 @@ void PerfTest::getTargetWiFiDetails()
 void PerfTest::executeiPerfOnShell(const QStringList& arguments)
 {
     const QString executable = FNWUtils::iPerfVersionSetting() == FNWIperfVersion2
-        ? FNWUtils::getiPerf_2_ExecutablePath()
-        : FNWUtils::getiPerfExecutablePath();
+                                   ? FNWUtils::getiPerf_2_ExecutablePath()
+                                   : FNWUtils::getiPerfExecutablePath();
     m_hasTestFinished.store(false);
     const QString command = commandText(executable, arguments);
     DDLogInfo("PerfTesr: arguments are - %@", QStringLiteral("(\"-c\", \"%1\")").arg(command));
@@ -317,8 +319,8 @@ void PerfTest::executeiPerfOnShell(const QStringList& arguments)
 
     const pid_t parent = ::getpid();
     pid_t pid = -1;
-    if (::pipe2(input.data(), O_CLOEXEC) != 0 || ::pipe2(output.data(), O_CLOEXEC) != 0
-        || ::pipe2(error.data(), O_CLOEXEC) != 0 || (pid = ::fork()) < 0) {
+    if (::pipe2(input.data(), O_CLOEXEC) != 0 || ::pipe2(output.data(), O_CLOEXEC) != 0 ||
+        ::pipe2(error.data(), O_CLOEXEC) != 0 || (pid = ::fork()) < 0) {
         const QString reason = systemError(errno);
         closeAll();
         DDLogError("PerfTest: unable to launch iperf client...%@", reason);
@@ -444,7 +446,8 @@ void PerfTest::executeiPerfOnShell(const QStringList& arguments)
                         if (isOutput)
                             didReceivePerfTestRespnose(QStringLiteral(" error: unable to read iPerf response."));
                         else
-                            handleStandardError(QByteArrayLiteral(" error: unable to read iPerf error stream response."));
+                            handleStandardError(
+                                QByteArrayLiteral(" error: unable to read iPerf error stream response."));
                     }
                 }
                 closeFd(fd);
@@ -508,9 +511,8 @@ void PerfTest::checkExit(const QString& remainder, const QString& errorData, int
     // is a failure, with what the tool said when it said anything.
     if (!m_hasReported.load() && !m_hasCancelled.load()) {
         const QString said = errorData.trimmed();
-        const QString reason = said.isEmpty()
-            ? FNWStringWithFormat("iperf ended without a result (exit status %d).", exitStatus)
-            : said;
+        const QString reason =
+            said.isEmpty() ? FNWStringWithFormat("iperf ended without a result (exit status %d).", exitStatus) : said;
         DDLogError("PerfTest: iperf ended without a result (exit status %d): %@", exitStatus, reason);
         if (execution)
             execution->setMessage(reason);

@@ -8,8 +8,8 @@ namespace fnw::engine::parsing {
 
 bool containsFailureWord(const QString& text)
 {
-    return text.contains(QLatin1String("error")) || text.contains(QLatin1String("WARNING"))
-        || text.contains(QLatin1String("failed"));
+    return text.contains(QLatin1String("error")) || text.contains(QLatin1String("WARNING")) ||
+           text.contains(QLatin1String("failed"));
 }
 
 QString trimBlanks(const QString& text)
@@ -110,8 +110,8 @@ QByteArray FNWLineAssembler::takeRemainder()
 QString shellQuoted(const QString& text)
 {
     const auto plain = [](QChar c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.'
-            || c == u'/' || c == u'-' || c == u'_' || c == u':' || c == u'=' || c == u'+' || c == u',';
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.' ||
+               c == u'/' || c == u'-' || c == u'_' || c == u':' || c == u'=' || c == u'+' || c == u',';
     };
     if (!text.isEmpty() && std::all_of(text.begin(), text.end(), plain))
         return text;

@@ -36,7 +36,10 @@ void post(const char* name, const QVariantMap& userInfo = {})
 
 } // namespace
 
-TestManager::TestManager() : m_wifiReader(fnw::engine::currentWiFiDetails) {}
+TestManager::TestManager()
+    : m_wifiReader(fnw::engine::currentWiFiDetails)
+{
+}
 
 TestManager::~TestManager() = default;
 
@@ -85,8 +88,8 @@ void TestManager::addTestProfileToQeue(std::shared_ptr<TestQueueBean> profile)
 
 void TestManager::startProfileExecutionWithTestProfile(std::shared_ptr<TestQueueBean> profile)
 {
-    if (!profile
-        || movedToMainQueue([profile](TestManager& manager) { manager.startProfileExecutionWithTestProfile(profile); }))
+    if (!profile ||
+        movedToMainQueue([profile](TestManager& manager) { manager.startProfileExecutionWithTestProfile(profile); }))
         return;
     // Starting over a running profile would leave its runs reporting into the new one.
     if (!isFreeToUse()) {
@@ -119,9 +122,11 @@ void TestManager::startProfileExecution()
     const std::vector<std::shared_ptr<TestBean>>& testList = m_testProfile->testList;
     if (m_orderInExecution == -1) {
         m_isFreeToUse.store(false);
-        m_orderInExecution = testList.empty() ? 0 : (*std::min_element(testList.begin(), testList.end(), [](const auto& a, const auto& b) {
-                                                        return a->testOrder < b->testOrder;
-                                                    }))->testOrder;
+        m_orderInExecution =
+            testList.empty() ? 0
+                             : (*std::min_element(testList.begin(), testList.end(), [](const auto& a, const auto& b) {
+                                   return a->testOrder < b->testOrder;
+                               }))->testOrder;
         DDLogInfo("TestManager: startProfileExecution - starting profile exeuction from order %ld", m_orderInExecution);
 
         m_executingProfile = std::make_shared<TestProfileExecutionBean>();
@@ -271,7 +276,8 @@ void TestManager::testDidFinished(const std::shared_ptr<PerfTest>& run, const st
 void TestManager::testDidFailed(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test,
                                 const QString& failuerReason)
 {
-    FNWMainQueue::async([self = shared_from_this(), run, test, failuerReason] { self->handleFailed(run, test, failuerReason); });
+    FNWMainQueue::async(
+        [self = shared_from_this(), run, test, failuerReason] { self->handleFailed(run, test, failuerReason); });
 }
 
 bool TestManager::removeFromCurrentOrder(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test)

@@ -35,7 +35,9 @@ std::deque<QueuedBlock> s_blocks;
 class FNWMainQueuePump final : public QObject
 {
 public:
-    explicit FNWMainQueuePump(QCoreApplication* app) : QObject(app), m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    explicit FNWMainQueuePump(QCoreApplication* app)
+        : QObject(app)
+        , m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
     {
         auto* notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
         connect(notifier, &QSocketNotifier::activated, this, &FNWMainQueuePump::drain);

@@ -51,7 +51,8 @@ std::shared_ptr<FNWPresetBean> timedPreset(qint64 seconds, qint64 interval)
     return preset;
 }
 
-std::shared_ptr<TestBean> makeTest(std::shared_ptr<FNWPresetBean> preset, const QString& address, int port, qint64 order)
+std::shared_ptr<TestBean> makeTest(std::shared_ptr<FNWPresetBean> preset, const QString& address, int port,
+                                   qint64 order)
 {
     auto agent = std::make_shared<FNWAgentBean>();
     agent->agent_name = QStringLiteral("agent");
@@ -176,8 +177,8 @@ std::vector<QVariantMap> NotificationRecorder::userInfosOf(const QString& name) 
 bool NotificationRecorder::hasEndNotification() const
 {
     const QStringList posted = names();
-    return posted.contains(QLatin1String(TestProfileExecutionDidFinishedNotification))
-        || posted.contains(QLatin1String(TestProfileExecutionDidFailedNotification));
+    return posted.contains(QLatin1String(TestProfileExecutionDidFinishedNotification)) ||
+           posted.contains(QLatin1String(TestProfileExecutionDidFailedNotification));
 }
 
 } // namespace fnw::test

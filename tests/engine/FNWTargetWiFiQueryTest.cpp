@@ -25,7 +25,8 @@ namespace {
 class OneClientAgent final
 {
 public:
-    explicit OneClientAgent(std::vector<QByteArray> pieces) : m_pieces(std::move(pieces))
+    explicit OneClientAgent(std::vector<QByteArray> pieces)
+        : m_pieces(std::move(pieces))
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};

@@ -36,20 +36,34 @@ struct OptionRow
 TEST(PerfTestOptions, MapsEveryKeyForBothVersionsAndNoneForOthers)
 {
     const OptionRow rows[] = {
-        {"duration", 10, "-t10", "-t10"},         {"duration", 2, "-t2", "-t2"},
-        {"duration", 1, "", ""},                  {"duration", -1, "", ""},
-        {"test_type", 1, "-u", "-u"},             {"test_type", 0, "", ""},
-        {"direction", 1, "-R", ""},               {"direction", 0, "", ""},
-        {"number_of_byte", 100, "-n100M", "-n100M"}, {"number_of_byte", 0, "", ""},
-        {"number_of_byte", -1, "", ""},           {"datagram_size", 8, "", ""},
-        {"send_bw", 0, "-b0M", "-b0M"},           {"send_bw", 50, "-b50M", "-b50M"},
-        {"send_bw", -1, "", ""},                  {"data_format", 0, "", "-fb"},
-        {"data_format", 3, "", "-fb"},            {"buffer_length", 128, "-l128KB", ""},
-        {"buffer_length", 0, "", ""},             {"tcp_window_size", 64, "-w64KB", "-w64KB"},
-        {"tcp_window_size", -1, "", ""},          {"tcp_max_segment_size", 1460, "-M MSS-1460", "-M MSS-1460"},
-        {"tcp_max_segment_size", 0, "", ""},      {"no_tcp_delay", 1, "-N", "-N"},
-        {"no_tcp_delay", 0, "", ""},              {"time_interval", 1, "-i1", "-i1"},
-        {"time_interval", 0, "", ""},             {"unknown", 5, "", ""},
+        {"duration", 10, "-t10", "-t10"},
+        {"duration", 2, "-t2", "-t2"},
+        {"duration", 1, "", ""},
+        {"duration", -1, "", ""},
+        {"test_type", 1, "-u", "-u"},
+        {"test_type", 0, "", ""},
+        {"direction", 1, "-R", ""},
+        {"direction", 0, "", ""},
+        {"number_of_byte", 100, "-n100M", "-n100M"},
+        {"number_of_byte", 0, "", ""},
+        {"number_of_byte", -1, "", ""},
+        {"datagram_size", 8, "", ""},
+        {"send_bw", 0, "-b0M", "-b0M"},
+        {"send_bw", 50, "-b50M", "-b50M"},
+        {"send_bw", -1, "", ""},
+        {"data_format", 0, "", "-fb"},
+        {"data_format", 3, "", "-fb"},
+        {"buffer_length", 128, "-l128KB", ""},
+        {"buffer_length", 0, "", ""},
+        {"tcp_window_size", 64, "-w64KB", "-w64KB"},
+        {"tcp_window_size", -1, "", ""},
+        {"tcp_max_segment_size", 1460, "-M MSS-1460", "-M MSS-1460"},
+        {"tcp_max_segment_size", 0, "", ""},
+        {"no_tcp_delay", 1, "-N", "-N"},
+        {"no_tcp_delay", 0, "", ""},
+        {"time_interval", 1, "-i1", "-i1"},
+        {"time_interval", 0, "", ""},
+        {"unknown", 5, "", ""},
     };
     for (const qint64 version : {0, 1, 2}) {
         useIperfVersion(version);
@@ -75,23 +89,42 @@ TEST(PerfTestArguments, BuildsTheListForIperf3AndIperf2)
     };
     const Case cases[] = {
         {"iperf3 TCP", 0, [](FNWPresetBean&) {}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-i1", "-p5201"}},
-        {"iperf3 UDP, blank bandwidth", 0, [](FNWPresetBean& p) { p.test_type = 1; },
+        {"iperf3 UDP, blank bandwidth",
+         0,
+         [](FNWPresetBean& p) { p.test_type = 1; },
          {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-i1", "-p5201"}},
-        {"iperf3 UDP, bandwidth 0", 0, [](FNWPresetBean& p) { p.test_type = 1; p.send_bw = 0; },
-         {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-b0M", "-i1", "-p5201"}},
-        {"iperf3 by amount, everything set", 0,
+        {"iperf3 UDP, bandwidth 0",
+         0,
          [](FNWPresetBean& p) {
-             p.number_of_byte = 100; p.direction = 1; p.buffer_length = 128; p.tcp_window_size = 64;
-             p.tcp_max_segment_size = 1460; p.no_tcp_delay = 1;
+             p.test_type = 1;
+             p.send_bw = 0;
+         },
+         {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-b0M", "-i1", "-p5201"}},
+        {"iperf3 by amount, everything set",
+         0,
+         [](FNWPresetBean& p) {
+             p.number_of_byte = 100;
+             p.direction = 1;
+             p.buffer_length = 128;
+             p.tcp_window_size = 64;
+             p.tcp_max_segment_size = 1460;
+             p.no_tcp_delay = 1;
          },
          {"./iperf3 ", "-c", "10.0.0.5", "-R", "-n100M", "-l128KB", "-w64KB", "-M MSS-1460", "-N", "-i1", "-p5201"}},
-        {"iperf3, duration 1 skipped", 0, [](FNWPresetBean& p) { p.duration = 1; },
+        {"iperf3, duration 1 skipped",
+         0,
+         [](FNWPresetBean& p) { p.duration = 1; },
          {"./iperf3 ", "-c", "10.0.0.5", "-i1", "-p5201"}},
-        {"iperf2 UDP", 1, [](FNWPresetBean& p) { p.test_type = 1; p.direction = 1; p.buffer_length = 128; },
+        {"iperf2 UDP",
+         1,
+         [](FNWPresetBean& p) {
+             p.test_type = 1;
+             p.direction = 1;
+             p.buffer_length = 128;
+         },
          {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-u", "-fb", "-i1", "-p5002"}},
         {"iperf2 TCP", 1, [](FNWPresetBean&) {}, {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-fb", "-i1", "-p5001"}},
-        {"other version", 2, [](FNWPresetBean& p) { p.test_type = 1; },
-         {"./iperf3 ", "-c", "10.0.0.5", "-p5201"}},
+        {"other version", 2, [](FNWPresetBean& p) { p.test_type = 1; }, {"./iperf3 ", "-c", "10.0.0.5", "-p5201"}},
     };
     for (const Case& c : cases) {
         useIperfVersion(c.version);
@@ -146,8 +179,8 @@ TEST(PerfTestArguments, AnAddressThatIsNoIPv4AddressNeverReachesTheShell)
     ASSERT_TRUE(useFreshDatabase());
     QTemporaryDir folder;
     const QString marker = folder.filePath(QStringLiteral("ran"));
-    for (const QString& address : {QStringLiteral("10.0.0.5;touch ") + marker, QStringLiteral("$(touch ") + marker + u')',
-                                   QStringLiteral("agent.local")}) {
+    for (const QString& address : {QStringLiteral("10.0.0.5;touch ") + marker,
+                                   QStringLiteral("$(touch ") + marker + u')', QStringLiteral("agent.local")}) {
         auto delegate = std::make_shared<RecordingRunDelegate>();
         auto run = PerfTest::initWithTestBean(makeTest(timedPreset(2), address, 5201));
         auto execution = std::make_shared<TestExecutionBean>();

@@ -73,7 +73,8 @@ TEST(PerfTestParsing, ReadsNumbersFieldsAndQuotesLikeTheShellNeeds)
     EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral(".")), 0.0);
     EXPECT_EQ(trimBlanks(QStringLiteral(" \t0.012 ms\r\n\t ")), QLatin1String("0.012 ms\r\n"));
 
-    const auto line = parseDataLine(QStringLiteral("RESULT_x$# 0.00-1.00 sec $#1200 KBytes$#9600 Kbits/sec$# 0.5 ms $#0/9 "));
+    const auto line =
+        parseDataLine(QStringLiteral("RESULT_x$# 0.00-1.00 sec $#1200 KBytes$#9600 Kbits/sec$# 0.5 ms $#0/9 "));
     ASSERT_TRUE(line);
     EXPECT_EQ(line->start_time, QLatin1String("0.00"));
     EXPECT_EQ(line->end_time, QLatin1String("1.00"));
@@ -114,10 +115,10 @@ TEST(PerfTestParsing, JoinsLinesCutAcrossChunks)
 TEST_F(PerfTestParser, StoresIntervalLinesInOrderWithJitterOnlyForReverseUdp)
 {
     auto run = makeRun(1, 0, 10);
-    run->didReceivePerfTestRespnose(QStringLiteral(
-        "Connected: local\nRESULT_$#0.00-1.00 sec$#1200$#9600$#0.1 ms$#0/10\n"
-        "RESULT_$#1.00-2.00 sec$#1200 KBytes$#9600 Kbits/sec\nRESULT_$#2.00-3.00 sec$#1200\n"
-        "RESULT_$#3.00-4.00 sec$#1300$#10400\n"));
+    run->didReceivePerfTestRespnose(
+        QStringLiteral("Connected: local\nRESULT_$#0.00-1.00 sec$#1200$#9600$#0.1 ms$#0/10\n"
+                       "RESULT_$#1.00-2.00 sec$#1200 KBytes$#9600 Kbits/sec\nRESULT_$#2.00-3.00 sec$#1200\n"
+                       "RESULT_$#3.00-4.00 sec$#1300$#10400\n"));
     auto results = stored();
     ASSERT_EQ(results.size(), 3U);
     EXPECT_EQ(results[0]->start_time, QLatin1String("0.00"));

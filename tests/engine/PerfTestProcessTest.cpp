@@ -43,7 +43,10 @@ protected:
         return run;
     }
 
-    bool waitForOutcome() { return waitUntil([this] { return !delegate->outcomes().empty(); }); }
+    bool waitForOutcome()
+    {
+        return waitUntil([this] { return !delegate->outcomes().empty(); });
+    }
 
     std::shared_ptr<TestExecutionBean> execution;
     std::shared_ptr<RecordingRunDelegate> delegate = std::make_shared<RecordingRunDelegate>();
@@ -102,7 +105,8 @@ TEST_F(PerfTestProcess, AFailureOnStandardErrorStopsTheToolAndReportsItsWords)
 TEST_F(PerfTestProcess, AStoppedRunEndsItsProcessesAndReportsNothing)
 {
     auto run = start("echo Connected\nsleep 98.25\necho 'Finished_$#0.00-1.00 sec$#1$#8'\n");
-    ASSERT_TRUE(waitUntil([&] { return run->hasReceivediPerfResponse() && !processesWith({QStringLiteral("98.25")}).isEmpty(); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return run->hasReceivediPerfResponse() && !processesWith({QStringLiteral("98.25")}).isEmpty(); }));
     run->stopPerfTest();
     EXPECT_TRUE(waitUntilGone({QStringLiteral("sleep"), QStringLiteral("98.25")}));
     EXPECT_TRUE(PerfTest::waitForAllRunsToEnd(10000));

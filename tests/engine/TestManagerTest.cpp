@@ -52,14 +52,16 @@ public:
     {
         const int port = freePort();
         auto server = std::unique_ptr<IperfServer>(new IperfServer(
-            QStringLiteral("iperf3"), {QStringLiteral("-s"), QStringLiteral("-B"), kLoopback, QStringLiteral("-p"), QString::number(port)},
-            port, Transport::Tcp));
+            QStringLiteral("iperf3"),
+            {QStringLiteral("-s"), QStringLiteral("-B"), kLoopback, QStringLiteral("-p"), QString::number(port)}, port,
+            Transport::Tcp));
         return server;
     }
     static std::unique_ptr<IperfServer> iperf2(Transport transport)
     {
         const int port = transport == Transport::Tcp ? 5001 : 5002;
-        QStringList arguments{QStringLiteral("-s"), QStringLiteral("-B"), kLoopback, QStringLiteral("-p"), QString::number(port)};
+        QStringList arguments{QStringLiteral("-s"), QStringLiteral("-B"), kLoopback, QStringLiteral("-p"),
+                              QString::number(port)};
         if (transport == Transport::Udp)
             arguments << QStringLiteral("-u");
         return std::unique_ptr<IperfServer>(new IperfServer(QStringLiteral("iperf"), arguments, port, transport));
@@ -69,7 +71,9 @@ public:
 
 private:
     IperfServer(const QString& program, const QStringList& arguments, int port, Transport transport)
-        : m_process(program, arguments), m_port(port), m_listening(waitUntilListening(port, transport))
+        : m_process(program, arguments)
+        , m_port(port)
+        , m_listening(waitUntilListening(port, transport))
     {
     }
     ServerProcess m_process;
@@ -135,7 +139,8 @@ protected:
         return waitUntil([this] { return notifications.hasEndNotification() && manager->isFreeToUse(); }, timeoutMs);
     }
 
-    static std::vector<std::shared_ptr<TestExecutionBean>> executionsOf(const std::shared_ptr<TestProfileExecutionBean>& run)
+    static std::vector<std::shared_ptr<TestExecutionBean>>
+    executionsOf(const std::shared_ptr<TestProfileExecutionBean>& run)
     {
         return TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(run->ID);
     }
@@ -295,7 +300,8 @@ TEST_F(TestManagerRun, RunsIperf2AgainstItsFixedPorts)
         EXPECT_EQ(execution->iperfVersion(), 1);
         expectRowsAsPrinted(test, execution);
     }
-    const auto udpRows = TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(manager->executingProfile(), udp)->ID);
+    const auto udpRows =
+        TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(manager->executingProfile(), udp)->ID);
     ASSERT_FALSE(udpRows.empty());
     // Most recent first: the final row carries the server's jitter, the intervals none.
     EXPECT_FALSE(udpRows.front()->jitter.isEmpty());
@@ -314,7 +320,8 @@ TEST_F(TestManagerRun, FailedTestsStillRunEveryOrderInAscendingOrder)
 
     EXPECT_LT(view->calls.indexOf(QStringLiteral("will:%1").arg(early->ID)),
               view->calls.indexOf(QStringLiteral("will:%1").arg(late->ID)));
-    EXPECT_TRUE(log.messages().contains(QLatin1String("TestManager: startProfileExecution - next test order to execute is 7")));
+    EXPECT_TRUE(
+        log.messages().contains(QLatin1String("TestManager: startProfileExecution - next test order to execute is 7")));
     EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
 
     QStringList warnings;
@@ -322,7 +329,8 @@ TEST_F(TestManagerRun, FailedTestsStillRunEveryOrderInAscendingOrder)
         const auto execution = executionOf(manager->executingProfile(), test);
         ASSERT_TRUE(execution);
         EXPECT_EQ(execution->executionStatus(), 3);
-        EXPECT_TRUE(execution->message().contains(QLatin1String("Connection refused"))) << execution->message().toStdString();
+        EXPECT_TRUE(execution->message().contains(QLatin1String("Connection refused")))
+            << execution->message().toStdString();
         warnings << execution->message() + QLatin1String(" (127.0.0.1)");
     }
     for (const auto& userInfo : notifications.userInfosOf(kWarning))
@@ -347,7 +355,8 @@ TEST_F(TestManagerRun, ASilentServerFailsAfterThreeSecondsAndDecidesTheEndNotifi
     const auto run = manager->executingProfile();
     EXPECT_EQ(executionOf(run, healthy)->executionStatus(), 2);
     EXPECT_EQ(executionOf(run, mute)->executionStatus(), 3);
-    EXPECT_EQ(executionOf(run, mute)->message(), QLatin1String(" Connection timedout, no Response received from server."));
+    EXPECT_EQ(executionOf(run, mute)->message(),
+              QLatin1String(" Connection timedout, no Response received from server."));
     // The last test of the order to report failed, so the run counts as failed.
     EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
     EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iperf"), QString::number(silent.port())}));
@@ -409,7 +418,8 @@ TEST_F(TestManagerRun, AStopDeletesTheRunAndTheWaitingProfilesAndEndsTheProcesse
     EXPECT_TRUE(TestProfileExecutionDAO().getAllExecutedTestProfileRecords().empty());
     EXPECT_TRUE(executionsOf(run).empty());
     EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID).empty());
-    const auto waitingRow = TestQueueBeanDAO().getRecordsWithMatchingWhereClause(QStringLiteral("where id = %1").arg(waiting->ID));
+    const auto waitingRow =
+        TestQueueBeanDAO().getRecordsWithMatchingWhereClause(QStringLiteral("where id = %1").arg(waiting->ID));
     ASSERT_EQ(waitingRow.size(), 1);
     EXPECT_EQ(waitingRow[0].value(QStringLiteral("isDeleted")).toInt(), 1);
     EXPECT_TRUE(manager->profilesToBeExecuted().empty());
