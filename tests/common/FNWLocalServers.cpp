@@ -7,6 +7,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -98,6 +100,8 @@ LocalProcess::LocalProcess(const QString& program, const QStringList& arguments)
     : m_process(std::make_unique<QProcess>())
 {
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    // A test process that dies takes its servers along.
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process->start(program, arguments);
     m_process->waitForStarted();
 }

@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +98,8 @@ ServerProcess::ServerProcess(const QString& program, const QStringList& argument
     argv.push_back(nullptr);
     m_pid = ::fork();
     if (m_pid == 0) {
+        // A test process that dies takes its servers along.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         const int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, STDIN_FILENO);
         ::dup2(null, STDOUT_FILENO);
