@@ -545,29 +545,23 @@ void PerfTest::stopPerfTest()
     ::kill(m_pid, SIGTERM);
 }
 
-void PerfTest::reportFinished()
+std::shared_ptr<PerfTestDelegate> PerfTest::claimOutcome()
 {
     if (m_hasReported.exchange(true))
-        return;
-    std::shared_ptr<PerfTestDelegate> delegate;
-    {
-        std::lock_guard lock(m_mutex);
-        delegate = m_delegate.lock();
-    }
-    if (delegate)
+        return nullptr;
+    std::lock_guard lock(m_mutex);
+    return m_delegate.lock();
+}
+
+void PerfTest::reportFinished()
+{
+    if (const std::shared_ptr<PerfTestDelegate> delegate = claimOutcome())
         delegate->testDidFinished(shared_from_this(), m_testBean);
 }
 
 void PerfTest::reportFailed(const QString& reason)
 {
-    if (m_hasReported.exchange(true))
-        return;
-    std::shared_ptr<PerfTestDelegate> delegate;
-    {
-        std::lock_guard lock(m_mutex);
-        delegate = m_delegate.lock();
-    }
-    if (delegate)
+    if (const std::shared_ptr<PerfTestDelegate> delegate = claimOutcome())
         delegate->testDidFailed(shared_from_this(), m_testBean, reason);
 }
 

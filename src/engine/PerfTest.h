@@ -89,6 +89,8 @@ private:
     void handleStandardError(const QByteArray& data);
     void checkExit(const QString& remainder, const QString& errorData, int exitStatus);
     void checkForResponse();
+    // Latches the outcome: the delegate for the first report, nothing for any later one.
+    std::shared_ptr<PerfTestDelegate> claimOutcome();
     // Only the first of these reaches the delegate.
     void reportFinished();
     void reportFailed(const QString& reason);

@@ -16,6 +16,10 @@ enum class Transport { Tcp, Udp };
 // A port on 127.0.0.1 that nothing uses at the moment of asking.
 int freePort(Transport transport = Transport::Tcp);
 
+// A TCP socket listening on 127.0.0.1 at a free port (its number in port); -1 on failure. The
+// kernel completes connections to it whether or not anyone accepts them.
+int listenOnLoopback(int& port);
+
 // Waits until something listens on 127.0.0.1 (or any address) at the port; false after the deadline.
 bool waitUntilListening(int port, Transport transport, int timeoutMs = 5000);
 

@@ -29,9 +29,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace fnw::test;
@@ -85,24 +82,13 @@ private:
 class SilentServer final
 {
 public:
-    SilentServer()
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_fd, 8);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
+    SilentServer() : m_fd(listenOnLoopback(m_port)) {}
     ~SilentServer() { ::close(m_fd); }
     int port() const { return m_port; }
 
 private:
-    int m_fd = -1;
     int m_port = 0;
+    int m_fd = -1;
 };
 
 class TestManagerRun : public ::testing::Test
