@@ -277,7 +277,10 @@ void PerfTest::startTest()
 
     startRunThread([self] { self->getTargetWiFiDetails(); });
     const QStringList arguments = buildArguments();
-    startRunThread([self, arguments] { self->executeiPerfOnShell(arguments); });
+    // The executable matches the arguments, whatever the setting says by the time it starts.
+    const QString executable = arguments.first() == QLatin1String("./iperf2 ") ? FNWUtils::getiPerf_2_ExecutablePath()
+                                                                               : FNWUtils::getiPerfExecutablePath();
+    startRunThread([self, executable, arguments] { self->executeiPerfOnShell(executable, arguments); });
 }
 
 void PerfTest::getTargetWiFiDetails()
@@ -293,11 +296,8 @@ void PerfTest::getTargetWiFiDetails()
     }
 }
 
-void PerfTest::executeiPerfOnShell(const QStringList& arguments)
+void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList& arguments)
 {
-    const QString executable = FNWUtils::iPerfVersionSetting() == FNWIperfVersion2
-                                   ? FNWUtils::getiPerf_2_ExecutablePath()
-                                   : FNWUtils::getiPerfExecutablePath();
     m_hasTestFinished.store(false);
     const QString command = commandText(executable, arguments);
     DDLogInfo("PerfTesr: arguments are - %@", QStringLiteral("(\"-c\", \"%1\")").arg(command));

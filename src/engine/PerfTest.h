@@ -84,7 +84,7 @@ public:
 private:
     explicit PerfTest(std::shared_ptr<TestBean> test);
 
-    void executeiPerfOnShell(const QStringList& arguments);
+    void executeiPerfOnShell(const QString& executable, const QStringList& arguments);
     void handleStandardOutput(const QByteArray& data);
     void handleStandardError(const QByteArray& data);
     void checkExit(const QString& remainder, const QString& errorData, int exitStatus);
