@@ -25,7 +25,9 @@
 #include "model/TestQueueBean.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -82,7 +84,10 @@ private:
 class SilentServer final
 {
 public:
-    SilentServer() : m_fd(listenOnLoopback(m_port)) {}
+    SilentServer()
+        : m_fd(listenOnLoopback(m_port))
+    {
+    }
     ~SilentServer() { ::close(m_fd); }
     int port() const { return m_port; }
 
@@ -378,6 +383,51 @@ TEST_F(TestManagerRun, ChainsWaitingProfilesAndEndsOnce)
             EXPECT_GE(runs[i - 1]->execution_date.msecsTo(runs[i]->execution_date), 500);
         }
     }
+}
+
+TEST_F(TestManagerRun, AnEmptyProfileInTheChainPassesOnToTheNext)
+{
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(server->listening());
+    manager->addTestProfileToQeue(saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, server->port(), 1)}));
+    manager->addTestProfileToQeue(saveProfile(QStringLiteral("Empty"), {}));
+    manager->addTestProfileToQeue(saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, freePort(), 1)}));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^(All|TestProfile)"))),
+              (QStringList{kAllDone, kAllDone, kAllDone, kFinished}));
+    EXPECT_EQ(TestProfileExecutionDAO().getAllRecords().size(), 3U);
+}
+
+TEST_F(TestManagerRun, AStopBetweenTwoProfilesKeepsTheEndedOneAndStartsNothing)
+{
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(server->listening());
+    auto ended = makeTest(timedPreset(2), kLoopback, server->port(), 1);
+    auto waiting = saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, server->port(), 2)});
+    manager->addTestProfileToQeue(saveProfile(QString(), {ended}));
+    manager->addTestProfileToQeue(waiting);
+    const auto run = manager->executingProfile();
+    // The first profile has ended; the next starts 0.5 s later unless stopped.
+    ASSERT_TRUE(waitUntil([this] { return notifications.names().contains(kAllDone); }));
+    manager->stopProfileExecution();
+    EXPECT_TRUE(manager->isFreeToUse());
+    QEventLoop pause;
+    QTimer::singleShot(800, &pause, &QEventLoop::quit);
+    pause.exec();
+    EXPECT_EQ(manager->executingProfile(), run);
+    EXPECT_TRUE(manager->perfTestThoseAreRunning().empty());
+    ASSERT_EQ(executionsOf(run).size(), 1U);
+    EXPECT_EQ(executionsOf(run)[0]->executionStatus(), 2);
+    const auto waitingRow =
+        TestQueueBeanDAO().getRecordsWithMatchingWhereClause(QStringLiteral("where id = %1").arg(waiting->ID));
+    ASSERT_EQ(waitingRow.size(), 1);
+    EXPECT_EQ(waitingRow[0].value(QStringLiteral("isDeleted")).toInt(), 1);
+
+    // The finished test of the stopped chain does not make the next run's failure a success.
+    manager->startProfileExecutionWithTestProfile(
+        saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, freePort(), 1)}));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
 }
 
 TEST_F(TestManagerRun, AStopDeletesTheRunAndTheWaitingProfilesAndEndsTheProcesses)
