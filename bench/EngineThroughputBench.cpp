@@ -10,6 +10,7 @@
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
+#include "app/FNWAppDelegate.h"
 #include "app/FNWNotificationCenter.h"
 #include "app/FNWNotifications.h"
 #include "app/FNWUtils.h"
@@ -25,7 +26,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -149,12 +149,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_engine: cannot make the database\n");
         return 1;
     }
-    for (const auto& [name, destination] :
-         {std::pair{QStringLiteral("native-iperf"), FNWUtils::getiPerfExecutablePath()},
-          std::pair{QStringLiteral("native-iPerf-2"), FNWUtils::getiPerf_2_ExecutablePath()}}) {
-        QFile::copy(FNWUtils::pathForResource(name), destination);
-        QFile::setPermissions(destination, QFile::permissions(destination) | QFileDevice::ExeOwner);
-    }
+    FNWAppDelegate().copyiPerfExecutableToAppSupportDir();
 
     std::vector<std::unique_ptr<LocalProcess>> servers;
     std::vector<int> ports;

@@ -2,6 +2,7 @@
 
 #include "FNWTestSupport.h"
 
+#include "app/FNWAppDelegate.h"
 #include "app/FNWNotifications.h"
 #include "app/FNWUtils.h"
 #include "model/FNWAgentBean.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -76,15 +78,9 @@ void installExecutable(const QString& path, const QByteArray& content)
 
 bool installWrappers()
 {
-    bool ok = true;
-    for (const auto& [name, destination] :
-         {std::pair{QStringLiteral("native-iperf"), FNWUtils::getiPerfExecutablePath()},
-          std::pair{QStringLiteral("native-iPerf-2"), FNWUtils::getiPerf_2_ExecutablePath()}}) {
-        const QByteArray wrapper = readFile(FNWUtils::pathForResource(name));
-        ok = ok && !wrapper.isEmpty();
-        installExecutable(destination, wrapper);
-    }
-    return ok;
+    FNWAppDelegate().copyiPerfExecutableToAppSupportDir();
+    return QFileInfo(FNWUtils::getiPerfExecutablePath()).isExecutable() &&
+           QFileInfo(FNWUtils::getiPerf_2_ExecutablePath()).isExecutable();
 }
 
 ServerProcess::ServerProcess(const QString& program, const QStringList& arguments)
