@@ -6,11 +6,12 @@
 
 namespace {
 
-FNWAlert::Responder& testResponder()
+// The core's alerts become dialogs as soon as the application object exists.
+void installPresenter()
 {
-    static FNWAlert::Responder responder;
-    return responder;
+    FNWAlerts::setPresenter([](const FNWAlertRequest& request) { return FNWAlert::run(request, nullptr); });
 }
+Q_COREAPP_STARTUP_FUNCTION(installPresenter)
 
 QMessageBox::Icon iconFor(FNWAlertStyle style)
 {
@@ -34,7 +35,7 @@ QString text(const char* latin1)
 
 void FNWAlert::setTestResponder(Responder responder)
 {
-    testResponder() = std::move(responder);
+    FNWAlerts::setTestResponder(std::move(responder));
 }
 
 void FNWAlert::showAlertWithMessage(const QString& message, const QString& informativeText, FNWAlertStyle style,
@@ -63,24 +64,26 @@ void FNWAlert::showCriticalAlertWithMessage(const QString& message, const QStrin
 
 int FNWAlert::run(const FNWAlertRequest& request, QWidget* parent)
 {
-    if (const Responder& responder = testResponder())
-        return responder(request);
+    if (FNWAlerts::hasTestResponder())
+        return FNWAlerts::present(request);
 
     if (!parent)
         parent = QApplication::activeWindow();
     QMessageBox box(iconFor(request.style), QApplication::applicationDisplayName(), request.message,
                     QMessageBox::NoButton, parent);
     box.setInformativeText(request.informativeText);
-    // The first button is the safe answer: the default and what Escape or closing chooses.
+    // The cancel button (the first unless the request says otherwise) is the safe answer: what
+    // Escape or closing chooses.
     QList<QPushButton*> buttons;
     for (const QString& title : request.buttons) {
-        const bool safe = buttons.isEmpty();
+        const bool safe = buttons.size() == request.cancelButton;
         const bool single = request.buttons.size() == 1;
         buttons.append(box.addButton(title, safe && !single ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
     }
     if (!buttons.isEmpty()) {
+        const int cancel = request.cancelButton >= 0 && request.cancelButton < buttons.size() ? request.cancelButton : 0;
         box.setDefaultButton(buttons.front());
-        box.setEscapeButton(buttons.front());
+        box.setEscapeButton(buttons.at(cancel));
     }
     box.exec();
     const int chosen = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));

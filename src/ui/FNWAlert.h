@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWMainWindowPages.h"
+#include "app/FNWAlerts.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,17 +9,8 @@
 
 class QWidget;
 
-// What an alert asks: its texts, its style and its buttons in the order they were added.
-struct FNWAlertRequest
-{
-    QString message;
-    QString informativeText;
-    FNWAlertStyle style = FNWAlertStyle::Warning;
-    QStringList buttons;
-};
-
 // Every alert of the application passes here. Each runs modally over the given window, else over
-// the active window.
+// the active window. The alerts the core rules ask for (FNWAlerts) are shown here too.
 class FNWAlert final
 {
 public:
@@ -41,9 +32,9 @@ public:
     static void showCriticalAlertWithMessage(const QString& message, const QString& informativeText,
                                              QWidget* parent = nullptr);
 
-    // Tests answer alerts through this; an empty responder shows real alerts again.
+    // Tests answer alerts through this (the core's alerts too); an empty responder shows real
+    // alerts again.
     static void setTestResponder(Responder responder);
 
-private:
-    static int run(const FNWAlertRequest& request, QWidget* parent);
+    static int run(const FNWAlertRequest& request, QWidget* parent = nullptr);
 };
