@@ -66,6 +66,9 @@ bool FNWAlerts::showConfirmationAlertWithMessage(const QString& message, const Q
 
 bool FNWAlerts::showOkCancelAlertWithMessage(const QString& message, const QString& informativeText)
 {
-    return present({message, informativeText, FNWAlertStyle::Warning, {QStringLiteral("OK"), QStringLiteral("Cancel")},
+    return present({message,
+                    informativeText,
+                    FNWAlertStyle::Warning,
+                    {QStringLiteral("OK"), QStringLiteral("Cancel")},
                     1}) == 0;
 }

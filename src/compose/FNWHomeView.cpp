@@ -1,0 +1,350 @@
+#include "compose/FNWHomeView.h"
+
+#include "compose/FNWCreatePresetWindow.h"
+#include "compose/FNWCreatePresetWindowController.h"
+#include "compose/FNWListRoles.h"
+#include "compose/FNWPresetAgentQueueView.h"
+#include "compose/PresetsListView.h"
+#include "compose/QueueListView.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWPresetBean.h"
+#include "targets/AgentsListView.h"
+#include "targets/FNWCreateAgentWindow.h"
+#include "targets/FNWCreateAgentWindowController.h"
+#include "targets/FNWEditAgentWindow.h"
+#include "targets/FNWEditAgentWindowController.h"
+#include "ui/FNWArtwork.h"
+#include "ui/FNWDropAreas.h"
+#include "ui/FNWPresetsTableView.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QToolButton* toolButton(const QString& artwork, const QString& text, const QString& tip, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(FNWArtwork::icon(artwork));
+    button->setText(text);
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+QToolButton* editToggle(QWidget* parent, const QString& tip)
+{
+    QToolButton* button = toolButton(QStringLiteral("edit"), QObject::tr("Edit"), tip, parent);
+    button->setCheckable(true);
+    return button;
+}
+
+void reflectEditMode(QToolButton* button, FNWPresetsTableView* table, bool editing, bool multipleOutsideEditing)
+{
+    const QSignalBlocker blocker(button);
+    button->setChecked(editing);
+    button->setText(editing ? QObject::tr("Done") : QObject::tr("Edit"));
+    table->setSelectionMode(editing || multipleOutsideEditing ? QAbstractItemView::ExtendedSelection
+                                                              : QAbstractItemView::SingleSelection);
+    QTimer::singleShot(100, table, &FNWPresetsTableView::repaintTableCells);
+}
+
+qint64 recordIDAt(const QAbstractItemModel* model, int row)
+{
+    return model->index(row, 0).data(FNWListRoles::RecordID).toLongLong();
+}
+
+} // namespace
+
+FNWHomeView::FNWHomeView(QWidget* parent)
+    : QWidget(parent)
+    , m_presets(new PresetsListView(this))
+    , m_agents(new AgentsListView(this))
+    , m_queue(new QueueListView(this))
+    , m_coordinator(std::make_unique<FNWPresetAgentQueueView>(*m_presets, *m_agents, *m_queue))
+    , m_presetsTable(new FNWPresetsTableView(this))
+    , m_agentsTable(new FNWPresetsTableView(this))
+    , m_queueTable(new FNWPresetsTableView(this))
+{
+    setObjectName(QStringLiteral("FNWHomeView"));
+
+    auto* presetsBar = new QWidget(this);
+    auto* presetsBarLayout = new QHBoxLayout(presetsBar);
+    presetsBarLayout->setContentsMargins(4, 2, 4, 2);
+    m_addPreset = toolButton(QStringLiteral("add"), tr("New"), tr("Create a new preset"), presetsBar);
+    m_presetsEdit = editToggle(presetsBar, tr("Edit, reorder or delete presets"));
+    m_presetsTrash = new DraggEnabledViewWithTrashButton(QString::fromLatin1(PresetsListView::kRowsMimeType),
+                                                         QStringLiteral("PresetsListViewTrashButton"), presetsBar);
+    presetsBarLayout->addWidget(m_addPreset);
+    presetsBarLayout->addWidget(m_presetsEdit);
+    presetsBarLayout->addStretch();
+    presetsBarLayout->addWidget(m_presetsTrash);
+
+    auto* agentsBar = new QWidget(this);
+    auto* agentsBarLayout = new QHBoxLayout(agentsBar);
+    agentsBarLayout->setContentsMargins(4, 2, 4, 2);
+    m_addAgent = toolButton(QStringLiteral("add"), tr("New"), tr("Add target servers"), agentsBar);
+    m_agentsEdit = editToggle(agentsBar, tr("Edit, reorder or delete target servers"));
+    m_agentsTrash = new DraggEnabledViewWithTrashButton(QString::fromLatin1(AgentsListView::kRowsMimeType),
+                                                        QStringLiteral("AgentsListViewTrashButton"), agentsBar);
+    agentsBarLayout->addWidget(m_addAgent);
+    agentsBarLayout->addWidget(m_agentsEdit);
+    agentsBarLayout->addStretch();
+    agentsBarLayout->addWidget(m_agentsTrash);
+
+    auto* queueBar = new QWidget(this);
+    auto* queueBarLayout = new QHBoxLayout(queueBar);
+    queueBarLayout->setContentsMargins(4, 2, 4, 2);
+    m_queueEdit = editToggle(queueBar, tr("Edit the tests' presets or delete tests"));
+    m_clearQueue = toolButton(QStringLiteral("trashcan"), tr("Clear"), tr("Remove all tests from the queue"), queueBar);
+    m_queueTrash = new DraggEnabledViewWithTrashButton(QString::fromLatin1(QueueListView::kRowsMimeType),
+                                                       QStringLiteral("QueueListViewTrashButton"), queueBar);
+    queueBarLayout->addWidget(m_queueEdit);
+    queueBarLayout->addWidget(m_clearQueue);
+    queueBarLayout->addStretch();
+    queueBarLayout->addWidget(m_queueTrash);
+
+    m_queueHint = new QLabel(tr("Select a preset, then click target servers to add tests. Link neighbouring tests to "
+                                "run them at the same time."),
+                             this);
+    m_queueHint->setWordWrap(true);
+    m_queueHint->setAlignment(Qt::AlignCenter);
+    m_queueHint->setForegroundRole(QPalette::PlaceholderText);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(12);
+    layout->addWidget(buildPanel(tr("Presets"), m_presetsTable, presetsBar), 1);
+    layout->addWidget(buildPanel(tr("Target Servers"), m_agentsTable, agentsBar), 1);
+    layout->addWidget(buildPanel(tr("Test Queue"), m_queueTable, queueBar, m_queueHint), 1);
+
+    m_presetsTable->setObjectName(QStringLiteral("presetsTable"));
+    m_agentsTable->setObjectName(QStringLiteral("agentsTable"));
+    m_queueTable->setObjectName(QStringLiteral("testQueueTable"));
+    m_presetsTable->setListModel(m_presets);
+    m_agentsTable->setListModel(m_agents);
+    m_queueTable->setListModel(m_queue);
+    m_presetsTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_queueTable->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    wirePresets();
+    wireAgents();
+    wireQueue();
+    updateQueueHint();
+
+    QTimer::singleShot(kSetUpDelayMs, this, &FNWHomeView::setUpViews);
+}
+
+FNWHomeView::~FNWHomeView()
+{
+    // The coordinator lets go of the lists before they go.
+    m_coordinator.reset();
+}
+
+QWidget* FNWHomeView::buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar, QLabel* hint)
+{
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setBackgroundRole(QPalette::Base);
+    panel->setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* heading = new QLabel(title, panel);
+    QFont font = heading->font();
+    font.setBold(true);
+    heading->setFont(font);
+    heading->setContentsMargins(10, 8, 10, 6);
+    layout->addWidget(heading);
+    auto* line = new QFrame(panel);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(line);
+    layout->addWidget(table, 1);
+    if (hint) {
+        hint->setParent(panel);
+        hint->setContentsMargins(16, 8, 16, 8);
+        layout->addWidget(hint);
+    }
+    auto* bottomLine = new QFrame(panel);
+    bottomLine->setFrameShape(QFrame::HLine);
+    bottomLine->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(bottomLine);
+    bar->setParent(panel);
+    layout->addWidget(bar);
+    return panel;
+}
+
+void FNWHomeView::setUpViews()
+{
+    if (m_isSetUp)
+        return;
+    m_isSetUp = true;
+    m_coordinator->setUpViews();
+}
+
+void FNWHomeView::prepareView()
+{
+    m_coordinator->prepareView();
+}
+
+bool FNWHomeView::startStopButtonDidClicked()
+{
+    return m_coordinator->startStopButtonDidClicked();
+}
+
+void FNWHomeView::setIsCreateNewMyTestProfile(bool isCreateNew)
+{
+    m_coordinator->setIsCreateNewMyTestProfile(isCreateNew);
+}
+
+void FNWHomeView::wirePresets()
+{
+    FNWPresetsTableView* table = m_presetsTable;
+    PresetsListView* list = m_presets;
+    table->didClickedRow = [list](int row) { list->tableViewDidClickedRow(row); };
+    table->didDoubleClickRow = [list](int row) { list->tableViewDidDoubleClickRow(row); };
+    table->selectionDidChange = [list](const QList<int>& rows) { list->tableViewSelectionDidChange(rows); };
+    table->didClickedRowControl = [list](int row, FNWPresetsTableView::RowControl control) {
+        if (control == FNWPresetsTableView::RowControl::Delete)
+            list->deleteIndividualPresetButtonDidClicked(recordIDAt(list, row));
+    };
+    table->deletePressed = [list, table] {
+        if (list->isEditing())
+            list->removePresetAtIndexes(table->selectedRowNumbers());
+    };
+    table->enterPressed = [list](int row) { list->editButtonOfRowDidClicked(row); };
+    table->dragDidEnd = [list] { list->setDragging(false); };
+    connect(list, &PresetsListView::selectionChanged, table, &FNWPresetsTableView::applySelection);
+    connect(list, &PresetsListView::repaintRequested, table, &FNWPresetsTableView::repaintTableCells);
+    connect(list, &PresetsListView::editModeChanged, this,
+            [this](bool editing) { reflectEditMode(m_presetsEdit, m_presetsTable, editing, false); });
+    connect(m_presetsEdit, &QToolButton::toggled, list, &PresetsListView::enableEditModeButtonDidClicked);
+    connect(m_addPreset, &QToolButton::clicked, list, &PresetsListView::createNewPresetButtonDidClicked);
+    m_presetsTrash->didReceivedDraggedItems = [list](const QStringList& items) {
+        list->didReceivedDraggedItems(items);
+    };
+    m_presetsTrash->trashButtonDidClicked = [list] { list->trashButtonDidClicked(); };
+    connect(list, &PresetsListView::openEditorRequested, this, [this](const std::shared_ptr<FNWPresetBean>& preset) {
+        if (!m_presetEditor) {
+            m_presetEditor = new FNWCreatePresetWindow(this);
+            m_presetEditor->controller()->setDelegate(m_presets);
+        }
+        m_presetEditor->openWindowForPreset(preset, false);
+    });
+}
+
+void FNWHomeView::wireAgents()
+{
+    FNWPresetsTableView* table = m_agentsTable;
+    AgentsListView* list = m_agents;
+    table->didClickedRow = [list](int row) { list->tableViewDidClickedRow(row); };
+    table->shouldSelectRow = [list](int row) { return list->tableViewShouldSelectRow(row); };
+    table->selectionDidChange = [list](const QList<int>& rows) { list->tableViewSelectionDidChange(rows); };
+    table->didClickedRowControl = [list](int row, FNWPresetsTableView::RowControl control) {
+        if (control == FNWPresetsTableView::RowControl::Delete)
+            list->deleteIndividualAgentButtonDidClicked(recordIDAt(list, row));
+    };
+    table->deletePressed = [list, table] {
+        if (list->isEditing())
+            list->removeAgentsAtIndexes(table->selectedRowNumbers());
+    };
+    table->enterPressed = [list](int row) { list->tableViewDidClickedRow(row); };
+    table->dragDidEnd = [list] { list->setDragging(false); };
+    connect(list, &AgentsListView::selectionChanged, table, &FNWPresetsTableView::applySelection);
+    connect(list, &AgentsListView::repaintRequested, table, &FNWPresetsTableView::repaintTableCells);
+    connect(list, &AgentsListView::editModeChanged, this,
+            [this](bool editing) { reflectEditMode(m_agentsEdit, m_agentsTable, editing, true); });
+    connect(m_agentsEdit, &QToolButton::toggled, list, &AgentsListView::enableAgentEditModeButtonDidClicked);
+    connect(m_addAgent, &QToolButton::clicked, list, &AgentsListView::createNewAgentButtonDidClicked);
+    m_agentsTrash->didReceivedDraggedItems = [list](const QStringList& items) { list->didReceivedDraggedItems(items); };
+    m_agentsTrash->trashButtonDidClicked = [list] { list->trashButtonDidClicked(); };
+    connect(list, &AgentsListView::openCreateAgentWindowRequested, this, [this] {
+        if (!m_createAgentWindow) {
+            m_createAgentWindow = new FNWCreateAgentWindow(this);
+            m_createAgentWindow->controller()->setDelegate(m_agents);
+        }
+        m_createAgentWindow->openWindow();
+    });
+    connect(list, &AgentsListView::openEditAgentWindowRequested, this,
+            [this](const std::shared_ptr<FNWAgentBean>& agent) {
+                if (!m_editAgentWindow) {
+                    m_editAgentWindow = new FNWEditAgentWindow(this);
+                    m_editAgentWindow->controller()->setDelegate(m_agents);
+                }
+                m_editAgentWindow->openWindowForAgent(agent);
+            });
+}
+
+void FNWHomeView::wireQueue()
+{
+    FNWPresetsTableView* table = m_queueTable;
+    QueueListView* queue = m_queue;
+    table->didClickedRow = [queue](int row) { queue->tableViewDidClickedRow(row); };
+    table->didClickedRowControl = [queue](int row, FNWPresetsTableView::RowControl control) {
+        switch (control) {
+        case FNWPresetsTableView::RowControl::Delete:
+            queue->deleteIndividualTestButtonDidClicked(row);
+            break;
+        case FNWPresetsTableView::RowControl::LinkNext:
+            queue->upperHalfCircleDidClicked(row);
+            break;
+        case FNWPresetsTableView::RowControl::LinkPrevious:
+            queue->lowerHalfCircleDidClicked(row);
+            break;
+        case FNWPresetsTableView::RowControl::Status:
+            queue->showFailuerResonOnProgressButtonClick(row);
+            break;
+        case FNWPresetsTableView::RowControl::None:
+            break;
+        }
+    };
+    table->deletePressed = [queue, table] {
+        if (!queue->isEditing())
+            return;
+        QList<int> rows = table->selectedRowNumbers();
+        std::sort(rows.begin(), rows.end(), std::greater<>());
+        for (int row : rows)
+            queue->deleteIndividualTestButtonDidClicked(row);
+    };
+    table->enterPressed = [queue](int row) {
+        if (queue->isEditing())
+            queue->showPresetSettingWindowForRow(row);
+        else
+            queue->showFailuerResonOnProgressButtonClick(row);
+    };
+    connect(queue, &QueueListView::editModeChanged, this,
+            [this](bool editing) { reflectEditMode(m_queueEdit, m_queueTable, editing, false); });
+    connect(m_queueEdit, &QToolButton::toggled, queue, &QueueListView::enableEditModeOnQueueButtonDidClicked);
+    connect(m_clearQueue, &QToolButton::clicked, queue, &QueueListView::clearAllTestFromQueueButtonDidClicked);
+    m_queueTrash->didReceivedDraggedItems = [queue](const QStringList& items) {
+        queue->didReceivedDraggedItems(items);
+    };
+    m_queueTrash->trashButtonDidClicked = [queue] { queue->trashButtonDidClicked(); };
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(queue, signal, this, &FNWHomeView::updateQueueHint);
+    connect(queue, &QAbstractItemModel::modelReset, this, &FNWHomeView::updateQueueHint);
+    connect(queue, &QueueListView::openPresetEditorRequested, this,
+            [this](const std::shared_ptr<FNWPresetBean>& preset) {
+                if (!m_queuePresetEditor) {
+                    m_queuePresetEditor = new FNWCreatePresetWindow(this);
+                    m_queuePresetEditor->controller()->setDelegate(m_queue);
+                }
+                m_queuePresetEditor->openWindowForPreset(preset, true);
+            });
+}
+
+void FNWHomeView::updateQueueHint()
+{
+    m_queueHint->setVisible(m_queue->rowCount() == 0);
+}

@@ -1,0 +1,367 @@
+#include "compose/PresetsListView.h"
+
+#include "app/FNWAlerts.h"
+#include "compose/FNWListRoles.h"
+#include "compose/FNWListRows.h"
+#include "db/FNWPresetDAO.h"
+#include "model/FNWPresetBean.h"
+#include "support/DDLog.h"
+
+#include <QMimeData>
+
+#include <algorithm>
+
+using namespace fnw::compose;
+
+PresetsListView::PresetsListView(QObject* parent)
+    : QAbstractListModel(parent)
+{
+}
+
+PresetsListView::~PresetsListView() = default;
+
+void PresetsListView::setUpView()
+{
+    setEditing(false);
+    loadAllPresets();
+    if (!m_presetsArray.empty())
+        selectRow(0);
+}
+
+void PresetsListView::loadAllPresets()
+{
+    m_presetsArray = FNWPresetDAO().getAllAttachedPresets(false);
+    if (m_selectedRow >= static_cast<int>(m_presetsArray.size()))
+        m_selectedRow = -1;
+    if (m_delegate && m_selectedRow >= 0)
+        m_delegate->presetSelectionDidChanged(m_presetsArray[static_cast<size_t>(m_selectedRow)]);
+    reloadPreservingSelection();
+}
+
+bool PresetsListView::findPreset(const QString& name) const
+{
+    return FNWPresetBean::findPreset(name);
+}
+
+void PresetsListView::openPresetEditorWindowForPreset(const std::shared_ptr<FNWPresetBean>& preset)
+{
+    emit openEditorRequested(preset);
+}
+
+void PresetsListView::createNewPresetButtonDidClicked()
+{
+    openPresetEditorWindowForPreset(nullptr);
+}
+
+void PresetsListView::editButtonOfRowDidClicked(int row)
+{
+    if (row < 0 || row >= static_cast<int>(m_presetsArray.size()))
+        return;
+    openPresetEditorWindowForPreset(m_presetsArray[static_cast<size_t>(row)]);
+}
+
+void PresetsListView::deleteIndividualPresetButtonDidClicked(qint64 presetID)
+{
+    const int row = rowOfPresetWithID(presetID);
+    if (row >= 0)
+        removePresetAtIndexes({row});
+}
+
+void PresetsListView::removePresetAtIndexes(const QList<int>& rows)
+{
+    // The rows are resolved first: each removal shifts the rows below it.
+    std::vector<std::shared_ptr<FNWPresetBean>> presets;
+    for (int row : rows) {
+        if (row >= 0 && row < static_cast<int>(m_presetsArray.size()))
+            presets.push_back(m_presetsArray[static_cast<size_t>(row)]);
+    }
+    for (const std::shared_ptr<FNWPresetBean>& preset : presets) {
+        const auto at = std::find(m_presetsArray.begin(), m_presetsArray.end(), preset);
+        if (at == m_presetsArray.end() || !preset->remove())
+            continue;
+        const int row = static_cast<int>(at - m_presetsArray.begin());
+        beginRemoveRows(QModelIndex(), row, row);
+        m_presetsArray.erase(at);
+        endRemoveRows();
+        if (m_selectedRow == row)
+            m_selectedRow = -1;
+        else if (m_selectedRow > row)
+            --m_selectedRow;
+        if (m_selectedPresetBeforeEditing == row)
+            m_selectedPresetBeforeEditing = -1;
+        else if (m_selectedPresetBeforeEditing > row)
+            --m_selectedPresetBeforeEditing;
+        if (m_delegate)
+            m_delegate->presetDidRemoved(preset);
+        loadAllPresets();
+    }
+    if (m_presetsArray.empty())
+        setEditing(false);
+}
+
+void PresetsListView::didReceivedDraggedItems(const QStringList& items)
+{
+    if (items.isEmpty())
+        return;
+    removePresetAtIndexes(rowsFromPasteboardString(items.first()));
+}
+
+void PresetsListView::trashButtonDidClicked()
+{
+    if (!m_presetsArray.empty() && FNWAlerts::showConfirmationAlertWithMessage(
+                                       QString(), QStringLiteral("Are you sure you want to delete all presets?"))) {
+        const std::vector<std::shared_ptr<FNWPresetBean>> presets = m_presetsArray;
+        for (const std::shared_ptr<FNWPresetBean>& preset : presets) {
+            if (!preset->remove())
+                DDLogError("PresetsListView: unable to delete preset %@", preset->name);
+            if (m_delegate)
+                m_delegate->presetDidRemoved(preset);
+        }
+        m_selectedRow = -1;
+        m_selectedPresetBeforeEditing = -1;
+        loadAllPresets();
+    }
+    // The edit button is clicked: edit mode toggles (and stays off for an empty list).
+    enableEditModeButtonDidClicked(!m_isEditing);
+}
+
+void PresetsListView::enableEditModeButtonDidClicked(bool checked)
+{
+    if (m_presetsArray.empty()) {
+        setEditing(false);
+        return;
+    }
+    if (checked == m_isEditing) {
+        emit editModeChanged(m_isEditing);
+        return;
+    }
+    if (checked) {
+        m_selectedPresetBeforeEditing = m_selectedRow;
+        setEditing(true);
+        reloadPreservingSelection();
+    } else {
+        setEditing(false);
+        const int remembered = m_selectedPresetBeforeEditing;
+        m_selectedPresetBeforeEditing = -1;
+        selectRow(remembered < static_cast<int>(m_presetsArray.size()) ? remembered : -1);
+        reloadPreservingSelection();
+    }
+    emit repaintRequested();
+}
+
+void PresetsListView::didAddedNewPreset(const std::shared_ptr<FNWPresetBean>& preset)
+{
+    if (!preset)
+        return;
+    if (preset->viewPosition == -1) {
+        qint64 largest = -1;
+        for (const std::shared_ptr<FNWPresetBean>& shown : m_presetsArray)
+            largest = std::max(largest, shown->viewPosition);
+        preset->viewPosition = (m_presetsArray.empty() || largest == -1) ? 1 : largest + 1;
+        if (!preset->update())
+            DDLogError("PresetsListView: unable to place preset %@ in the list", preset->name);
+    }
+    loadAllPresets();
+}
+
+void PresetsListView::tableViewDidClickedRow(int row)
+{
+    if (!m_isEditing)
+        return;
+    if (m_isDragging) {
+        m_isDragging = false;
+        return;
+    }
+    editButtonOfRowDidClicked(row);
+}
+
+void PresetsListView::tableViewDidDoubleClickRow(int row)
+{
+    if (m_isEditing)
+        editButtonOfRowDidClicked(row);
+}
+
+void PresetsListView::tableViewSelectionDidChange(const QList<int>& rows)
+{
+    emit repaintRequested();
+    if (m_isEditing)
+        return;
+    const int row = rows.isEmpty() ? -1 : *std::min_element(rows.begin(), rows.end());
+    m_selectedRow = row < static_cast<int>(m_presetsArray.size()) ? row : -1;
+    if (m_delegate && m_selectedRow >= 0)
+        m_delegate->presetSelectionDidChanged(m_presetsArray[static_cast<size_t>(m_selectedRow)]);
+}
+
+void PresetsListView::selectRow(int row)
+{
+    tableViewSelectionDidChange(row >= 0 ? QList<int>{row} : QList<int>{});
+    emit selectionChanged(m_selectedRow >= 0 ? QList<int>{m_selectedRow} : QList<int>{});
+}
+
+std::shared_ptr<FNWPresetBean> PresetsListView::selectedPreset() const
+{
+    if (m_selectedRow < 0 || m_selectedRow >= static_cast<int>(m_presetsArray.size()))
+        return nullptr;
+    return m_presetsArray[static_cast<size_t>(m_selectedRow)];
+}
+
+bool PresetsListView::canAcceptDropOfRows(const QString& pasteboard, int dropRow) const
+{
+    const QList<int> rows = rowsFromPasteboardString(pasteboard);
+    const int count = static_cast<int>(m_presetsArray.size());
+    if (rows.isEmpty() || count == 1)
+        return false;
+    const int from = rows.first();
+    return from >= 0 && from < count && from != dropRow && dropRow >= 0 && dropRow <= count;
+}
+
+bool PresetsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
+{
+    if (!canAcceptDropOfRows(pasteboard, dropRow))
+        return false;
+    const int from = rowsFromPasteboardString(pasteboard).first();
+    const std::shared_ptr<FNWPresetBean> selected = selectedPreset();
+    const std::shared_ptr<FNWPresetBean> remembered =
+        m_selectedPresetBeforeEditing >= 0 && m_selectedPresetBeforeEditing < static_cast<int>(m_presetsArray.size())
+            ? m_presetsArray[static_cast<size_t>(m_selectedPresetBeforeEditing)]
+            : nullptr;
+
+    const std::shared_ptr<FNWPresetBean>& dragged = m_presetsArray[static_cast<size_t>(from)];
+    std::shared_ptr<FNWPresetBean> moved = dragged->copy();
+    moved->ID = dragged->ID;
+    moved->agent_id = dragged->agent_id;
+    moved->name = dragged->name;
+    moved->viewPosition = dragged->viewPosition;
+    // The selection follows its preset.
+    const auto follow = [&](const std::shared_ptr<FNWPresetBean>& preset) {
+        return preset == dragged ? moved : preset;
+    };
+    const std::shared_ptr<FNWPresetBean> selectedAfter = follow(selected);
+    const std::shared_ptr<FNWPresetBean> rememberedAfter = follow(remembered);
+
+    beginResetModel();
+    moveIntoGap(m_presetsArray, from, dropRow, moved);
+    qint64 position = 1;
+    for (const std::shared_ptr<FNWPresetBean>& preset : m_presetsArray) {
+        preset->viewPosition = position++;
+        if (!preset->updateViewPostion())
+            DDLogError("PresetsListView: unable to store the position of preset %@", preset->name);
+    }
+    const auto rowOf = [this](const std::shared_ptr<FNWPresetBean>& preset) {
+        const auto at = std::find(m_presetsArray.begin(), m_presetsArray.end(), preset);
+        return preset && at != m_presetsArray.end() ? static_cast<int>(at - m_presetsArray.begin()) : -1;
+    };
+    m_selectedRow = rowOf(selectedAfter);
+    m_selectedPresetBeforeEditing = rowOf(rememberedAfter);
+    endResetModel();
+    emit selectionChanged(m_selectedRow >= 0 && !m_isEditing ? QList<int>{m_selectedRow} : QList<int>{});
+    return true;
+}
+
+int PresetsListView::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_presetsArray.size());
+}
+
+QVariant PresetsListView::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= static_cast<int>(m_presetsArray.size()))
+        return {};
+    const FNWPresetBean& preset = *m_presetsArray[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return preset.name;
+    case FNWListRoles::RecordID:
+        return preset.ID;
+    case FNWListRoles::ShowsDeleteButton:
+    case FNWListRoles::IsEditing:
+        return m_isEditing;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags PresetsListView::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (m_isEditing)
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+Qt::DropActions PresetsListView::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+Qt::DropActions PresetsListView::supportedDropActions() const
+{
+    return Qt::MoveAction;
+}
+
+QStringList PresetsListView::mimeTypes() const
+{
+    return {QString::fromLatin1(kRowsMimeType)};
+}
+
+QMimeData* PresetsListView::mimeData(const QModelIndexList& indexes) const
+{
+    if (!m_isEditing || indexes.isEmpty() || m_presetsArray.empty())
+        return nullptr;
+    QList<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (!rows.contains(index.row()))
+            rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    const QString text = rowsToPasteboardString(rows);
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setData(QString::fromLatin1(kRowsMimeType), text.toUtf8());
+    m_isDragging = true;
+    return data;
+}
+
+bool PresetsListView::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                      const QModelIndex& parent) const
+{
+    if (!data || !data->hasFormat(QString::fromLatin1(kRowsMimeType)) || action != Qt::MoveAction)
+        return false;
+    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
+    return canAcceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
+}
+
+bool PresetsListView::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                   const QModelIndex& parent)
+{
+    m_isDragging = false;
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
+    return acceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
+}
+
+void PresetsListView::reloadPreservingSelection()
+{
+    beginResetModel();
+    endResetModel();
+    emit selectionChanged(m_selectedRow >= 0 && !m_isEditing ? QList<int>{m_selectedRow} : QList<int>{});
+}
+
+void PresetsListView::setEditing(bool editing)
+{
+    m_isEditing = editing;
+    emit editModeChanged(editing);
+}
+
+int PresetsListView::rowOfPresetWithID(qint64 presetID) const
+{
+    for (size_t row = 0; row < m_presetsArray.size(); ++row) {
+        if (m_presetsArray[row]->ID == presetID)
+            return static_cast<int>(row);
+    }
+    return -1;
+}

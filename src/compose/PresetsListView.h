@@ -1,0 +1,113 @@
+#pragma once
+
+#include "compose/FNWCreatePresetWindowController.h"
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class FNWPresetBean;
+
+// The home-tab coordinator hears about the selected and the removed presets.
+class PresetViewDelegate
+{
+public:
+    virtual ~PresetViewDelegate() = default;
+    virtual void presetSelectionDidChanged(const std::shared_ptr<FNWPresetBean>& preset) = 0;
+    virtual void presetDidRemoved(const std::shared_ptr<FNWPresetBean>& preset) = 0;
+};
+
+// The presets list of the home tab, without its table: the library presets in list order, the
+// selected one, edit mode, reordering by drag, deleting, and placing a preset the editor saved.
+// It is the table's model; the table shows what it says and reports clicks back.
+class PresetsListView : public QAbstractListModel, public FNWCreatePresetWindowDelegate
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PresetsListView)
+
+public:
+    // The drag's own format, so that no other table or list can drop here.
+    static constexpr char kRowsMimeType[] = "application/x-fenwave-preset-rows";
+
+    explicit PresetsListView(QObject* parent = nullptr);
+    ~PresetsListView() override;
+
+    void setDelegate(PresetViewDelegate* delegate) { m_delegate = delegate; }
+
+    // Deferred set-up: edit mode off, the presets loaded and the first one selected.
+    void setUpView();
+    // The home tab shows again: nothing to do.
+    void prepareView() {}
+    void loadAllPresets();
+    bool findPreset(const QString& name) const;
+
+    void openPresetEditorWindowForPreset(const std::shared_ptr<FNWPresetBean>& preset);
+    void createNewPresetButtonDidClicked();
+    void editButtonOfRowDidClicked(int row);
+
+    void deleteIndividualPresetButtonDidClicked(qint64 presetID);
+    void removePresetAtIndexes(const QList<int>& rows);
+    // Rows dragged onto the trash: the first text holds the row numbers.
+    void didReceivedDraggedItems(const QStringList& items);
+    void trashButtonDidClicked();
+    void enableEditModeButtonDidClicked(bool checked);
+
+    // From the preset editor.
+    void didAddedNewPreset(const std::shared_ptr<FNWPresetBean>& preset) override;
+    void didUpdatedPreset(const std::shared_ptr<FNWPresetBean>&) override {}
+
+    // From the table.
+    void tableViewDidClickedRow(int row);
+    void tableViewDidDoubleClickRow(int row);
+    void tableViewSelectionDidChange(const QList<int>& rows);
+
+    // Moves the first dragged row into the gap above dropRow and renumbers every preset 1..n;
+    // false when refused (the same row, or a list of one).
+    bool acceptDropOfRows(const QString& pasteboard, int dropRow);
+    bool canAcceptDropOfRows(const QString& pasteboard, int dropRow) const;
+
+    const std::vector<std::shared_ptr<FNWPresetBean>>& presetsArray() const { return m_presetsArray; }
+    bool isEditing() const { return m_isEditing; }
+    bool isDragging() const { return m_isDragging; }
+    void setDragging(bool dragging) { m_isDragging = dragging; }
+    int selectedRow() const { return m_selectedRow; }
+    std::shared_ptr<FNWPresetBean> selectedPreset() const;
+    // Selects a row as a user click would (-1: none).
+    void selectRow(int row);
+
+    // The model.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
+signals:
+    // The table selects exactly these rows (without reporting them back).
+    void selectionChanged(const QList<int>& rows);
+    void editModeChanged(bool editing);
+    // The editor opens for the preset, or for a new one.
+    void openEditorRequested(const std::shared_ptr<FNWPresetBean>& preset);
+    void repaintRequested();
+
+private:
+    void reloadPreservingSelection();
+    void setEditing(bool editing);
+    int rowOfPresetWithID(qint64 presetID) const;
+
+    PresetViewDelegate* m_delegate = nullptr;
+    std::vector<std::shared_ptr<FNWPresetBean>> m_presetsArray;
+    bool m_isEditing = false;
+    mutable bool m_isDragging = false;
+    int m_selectedRow = -1;
+    int m_selectedPresetBeforeEditing = -1;
+};

@@ -1,0 +1,674 @@
+#include "compose/QueueListView.h"
+
+#include "app/FNWAlerts.h"
+#include "app/FNWNotificationCenter.h"
+#include "app/FNWNotifications.h"
+#include "app/FNWSettingsKeys.h"
+#include "app/FNWUtils.h"
+#include "compose/FNWListRoles.h"
+#include "compose/FNWListRows.h"
+#include "engine/TestManager.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWEnums.h"
+#include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
+#include "model/TestQueueBean.h"
+#include "support/DDLog.h"
+#include "support/FNWFormat.h"
+
+#include <QMimeData>
+#include <QPointer>
+
+#include <algorithm>
+#include <set>
+
+using namespace fnw::compose;
+
+namespace {
+
+QString agentAddress(const std::shared_ptr<TestBean>& test)
+{
+    const std::shared_ptr<FNWAgentBean> agent = test->agent();
+    return agent ? agent->ip_address : QString();
+}
+
+void warnSameAgent()
+{
+    FNWNotificationCenter::defaultCenter().postNotificationName(
+        QString::fromLatin1(ShowWarningOnMainWindowNotification), nullptr,
+        {{QString::fromLatin1(kErrorKey), QStringLiteral("Simultaneous test with same agent cannot be performed.")}});
+}
+
+} // namespace
+
+// Hands the test manager's reports to the queue while it lives; the manager calls on the
+// application thread, where the queue lives.
+class QueueListView::ManagerRelay final : public TestManagerDelegate
+{
+public:
+    explicit ManagerRelay(QueueListView* queue)
+        : m_queue(queue)
+    {
+    }
+    void willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution) override
+    {
+        if (m_queue)
+            m_queue->willExecuteTest(execution);
+    }
+    void iperfShallExecutionFinishedForTest(const std::shared_ptr<TestExecutionBean>& execution) override
+    {
+        if (m_queue)
+            m_queue->iperfShallExecutionFinishedForTest(execution);
+    }
+    void testProfileExecutionDidStopped() override
+    {
+        if (m_queue)
+            m_queue->testProfileExecutionDidStopped();
+    }
+
+private:
+    QPointer<QueueListView> m_queue;
+};
+
+QueueListView::QueueListView(QObject* parent)
+    : QAbstractListModel(parent)
+    , m_relay(std::make_shared<ManagerRelay>(this))
+{
+}
+
+QueueListView::~QueueListView() = default;
+
+void QueueListView::setTestManager(std::shared_ptr<TestManager> manager)
+{
+    m_testManager = std::move(manager);
+}
+
+std::shared_ptr<TestManager> QueueListView::testManager() const
+{
+    return m_testManager ? m_testManager : TestManager::sharedTestManager();
+}
+
+std::shared_ptr<TestManagerDelegate> QueueListView::testManagerDelegate() const
+{
+    return m_relay;
+}
+
+bool QueueListView::isTestManagerRunningThisQueue() const
+{
+    const std::shared_ptr<TestManager> manager = testManager();
+    return !manager->isFreeToUse() && manager->delegate() == m_relay;
+}
+
+void QueueListView::setUpView()
+{
+    beginResetModel();
+    m_testList.clear();
+    endResetModel();
+    setEditing(false);
+}
+
+void QueueListView::presetSelectionDidChanged(const std::shared_ptr<FNWPresetBean>& preset)
+{
+    m_orginalPreset = preset;
+    if (!preset) {
+        beginResetModel();
+        m_testList.clear();
+        endResetModel();
+        setStartStopButtonVisibility(false);
+    }
+}
+
+void QueueListView::addAgentToQueue(const std::shared_ptr<FNWAgentBean>& agent)
+{
+    if (!m_orginalPreset) {
+        DDLogError("QueueListView-addAgentToQueue: Oppps no preset is present..");
+        return;
+    }
+    if (!agent)
+        return;
+    qint64 order = static_cast<qint64>(m_testList.size());
+    if (!m_testList.empty()) {
+        order = m_testList.front()->testOrder;
+        for (const std::shared_ptr<TestBean>& test : m_testList)
+            order = std::max(order, test->testOrder);
+    }
+    auto test = std::make_shared<TestBean>();
+    std::shared_ptr<FNWAgentBean> agentCopy = agent->copy();
+    agentCopy->isAttachedToQueue = true;
+    std::shared_ptr<FNWPresetBean> presetCopy = m_orginalPreset->copy();
+    presetCopy->originalID = m_orginalPreset->ID;
+    presetCopy->agent_id = -1;
+    presetCopy->isAttachedToQueue = true;
+    test->setAgent(agentCopy);
+    test->setPreset(presetCopy);
+    test->testOrder = order + 1;
+    test->testName = agentCopy->ip_address + FNWStringWithFormat(" - %@", presetCopy->name);
+
+    const int row = static_cast<int>(m_testList.size());
+    beginInsertRows(QModelIndex(), row, row);
+    m_testList.push_back(test);
+    endInsertRows();
+    reloadData();
+    setStartStopButtonVisibility(true);
+}
+
+void QueueListView::removeAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent)
+{
+    if (!agent)
+        return;
+    beginResetModel();
+    std::erase_if(m_testList,
+                  [&](const std::shared_ptr<TestBean>& test) { return agentAddress(test) == agent->ip_address; });
+    endResetModel();
+    reloadData();
+    if (m_testList.empty())
+        setStartStopButtonVisibility(false);
+}
+
+void QueueListView::removeAllTests()
+{
+    beginResetModel();
+    m_testList.clear();
+    endResetModel();
+    setStartStopButtonVisibility(false);
+}
+
+void QueueListView::presetDidDeleted(const std::shared_ptr<FNWPresetBean>& preset)
+{
+    if (!preset)
+        return;
+    std::vector<std::shared_ptr<TestBean>> removed;
+    beginResetModel();
+    std::erase_if(m_testList, [&](const std::shared_ptr<TestBean>& test) {
+        const std::shared_ptr<FNWPresetBean> testPreset = test->preset();
+        const bool fromDeleted = testPreset && testPreset->originalID == preset->ID;
+        if (fromDeleted)
+            removed.push_back(test);
+        return fromDeleted;
+    });
+    endResetModel();
+    for (const std::shared_ptr<TestBean>& test : removed) {
+        if (m_delegate)
+            m_delegate->userDidRemoveAgent(test->agent());
+    }
+    reloadData();
+    if (m_testList.empty() && !removed.empty() && testManager()->isFreeToUse())
+        setStartStopButtonVisibility(false);
+}
+
+bool QueueListView::startStopButtonDidClicked()
+{
+    if (m_testList.empty())
+        return false;
+    std::vector<qint64> orders;
+    for (const std::shared_ptr<TestBean>& test : m_testList) {
+        test->ID = 0;
+        test->setExecutionStatus(FNWExecutionStatusNotStarted);
+        test->setMessage(QString());
+        if (std::find(orders.begin(), orders.end(), test->testOrder) == orders.end())
+            orders.push_back(test->testOrder);
+    }
+    const std::shared_ptr<TestManager> manager = testManager();
+    manager->setDelegate(m_relay);
+
+    bool handedOver = false;
+    for (qint64 order : orders) {
+        auto profile = std::make_shared<TestQueueBean>();
+        for (const std::shared_ptr<TestBean>& test : m_testList) {
+            if (test->testOrder == order)
+                profile->testList.push_back(test);
+        }
+        QString error;
+        if (!profile->save(&error)) {
+            DDLogError("QueueListView: unable to save test profile for adhoc exeuction...%@", error);
+            reloadData();
+            return false;
+        }
+        DDLogInfo("QueueListView: saved test profile for adhoc execution and starting exeuction..");
+        manager->addTestProfileToQeue(profile);
+        handedOver = true;
+    }
+    reloadData();
+    return handedOver;
+}
+
+void QueueListView::loadAllTestForTestProfile(const std::shared_ptr<TestQueueBean>& profile)
+{
+    beginResetModel();
+    if (profile) {
+        m_testQueue = profile;
+        profile->loadAllTestBeans();
+        m_testList = profile->testList;
+    } else {
+        m_testList.clear();
+        m_testQueue = nullptr;
+    }
+    endResetModel();
+    reloadData();
+    setStartStopButtonVisibility(profile != nullptr);
+}
+
+void QueueListView::willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution)
+{
+    if (!execution)
+        return;
+    const std::shared_ptr<TestBean> test = testWithID(execution->testBean_id);
+    if (!test)
+        return;
+    test->setExecutionStatus(FNWExecutionStatusRunning);
+    DDLogInfo("QueueListView: Got event that test (%@) started", test->testName);
+    statusDidChange(test);
+}
+
+void QueueListView::iperfShallExecutionFinishedForTest(const std::shared_ptr<TestExecutionBean>& execution)
+{
+    if (!execution)
+        return;
+    const std::shared_ptr<TestBean> test = testWithID(execution->testBean_id);
+    const std::shared_ptr<TestBean> running = execution->testBean();
+    if (!test || !running)
+        return;
+    if (running != test) {
+        test->setExecutionStatus(running->executionStatus());
+        test->setMessage(running->message());
+    }
+    DDLogInfo("QueueListView: Got event that test (%@) finished...Error: %@", test->testName, test->message());
+    statusDidChange(test);
+}
+
+void QueueListView::testProfileExecutionDidStopped()
+{
+    for (const std::shared_ptr<TestBean>& test : m_testList) {
+        test->setExecutionStatus(FNWExecutionStatusNotStarted);
+        test->setMessage(QString());
+    }
+    reloadData();
+}
+
+void QueueListView::didEditedPresetFromQueueView(const std::shared_ptr<FNWPresetBean>& preset)
+{
+    if (m_testInEdit && preset) {
+        preset->isEdited = true;
+        m_testInEdit->setPreset(preset);
+        m_testInEdit->testName = agentAddress(m_testInEdit) + FNWStringWithFormat(" %@", preset->name);
+        if (m_testInEdit->ID != -1 && !preset->update())
+            DDLogError("QueueListView: unable to store the edited preset %@", preset->name);
+    }
+    reloadData();
+}
+
+void QueueListView::enableEditModeOnQueueButtonDidClicked(bool checked)
+{
+    if (isRunningTestFromHomeScreen()) {
+        showPleaseWait();
+        setEditing(false);
+        return;
+    }
+    setEditing(!m_testList.empty() && checked);
+    reloadData();
+}
+
+void QueueListView::deleteIndividualTestButtonDidClicked(int row)
+{
+    didReceivedDraggedItems({QString::number(row)});
+}
+
+void QueueListView::clearAllTestFromQueueButtonDidClicked()
+{
+    if (isRunningTestFromHomeScreen()) {
+        showPleaseWait();
+        return;
+    }
+    if (m_testList.empty())
+        return;
+    if (!FNWAlerts::showConfirmationAlertWithMessage(
+            QStringLiteral("Please Confirm"),
+            QStringLiteral("Are you sure you want to remove all tests from the Queue?")))
+        return;
+    beginResetModel();
+    m_testList.clear();
+    endResetModel();
+    if (testManager()->isFreeToUse())
+        setStartStopButtonVisibility(false);
+    if (m_delegate)
+        m_delegate->userDidClearedAllTestFromQueue();
+}
+
+void QueueListView::trashButtonDidClicked()
+{
+    clearAllTestFromQueueButtonDidClicked();
+}
+
+void QueueListView::didReceivedDraggedItems(const QStringList& items)
+{
+    if (items.isEmpty())
+        return;
+    const QList<int> rows = rowsFromPasteboardString(items.first());
+    if (rows.isEmpty())
+        return;
+    removeTestAt(rows.first());
+}
+
+void QueueListView::removeTestAt(int row)
+{
+    if (row < 0 || row >= static_cast<int>(m_testList.size()))
+        return;
+    const std::shared_ptr<TestBean> test = m_testList[static_cast<size_t>(row)];
+    beginRemoveRows(QModelIndex(), row, row);
+    m_testList.erase(m_testList.begin() + row);
+    endRemoveRows();
+    reloadData();
+    if (m_delegate) {
+        m_delegate->userDidRemoveAgent(test->agent());
+        m_delegate->userDidRemoveTest(test);
+    }
+    if (m_testList.empty()) {
+        setEditing(false);
+        // Nothing is left to start.
+        if (testManager()->isFreeToUse())
+            setStartStopButtonVisibility(false);
+    }
+}
+
+void QueueListView::upperHalfCircleDidClicked(int row)
+{
+    const int count = static_cast<int>(m_testList.size());
+    if (row < 0 || row >= count - 1)
+        return;
+    const std::shared_ptr<TestBean>& clicked = m_testList[static_cast<size_t>(row)];
+    const std::shared_ptr<TestBean>& next = m_testList[static_cast<size_t>(row) + 1];
+    if (agentAddress(clicked) == agentAddress(next)) {
+        warnSameAgent();
+        return;
+    }
+    if (clicked->testOrder == next->testOrder) {
+        DDLogInfo("QueueListView-upperHalfCircleDidClicked: Order is already same so user want to seaprate "
+                  "it...clicked order is %ld....clickedRow:%ld",
+                  clicked->testOrder, static_cast<long>(row));
+        for (size_t later = static_cast<size_t>(row) + 1; later < m_testList.size(); ++later)
+            m_testList[later]->testOrder += 1;
+    } else {
+        joinRows(row, row + 1);
+    }
+    reloadData();
+}
+
+void QueueListView::lowerHalfCircleDidClicked(int row)
+{
+    const int count = static_cast<int>(m_testList.size());
+    if (row <= 0 || row >= count)
+        return;
+    const std::shared_ptr<TestBean>& previous = m_testList[static_cast<size_t>(row) - 1];
+    const std::shared_ptr<TestBean>& clicked = m_testList[static_cast<size_t>(row)];
+    if (agentAddress(previous) == agentAddress(clicked)) {
+        warnSameAgent();
+        return;
+    }
+    if (previous->testOrder != clicked->testOrder) {
+        joinRows(row - 1, row);
+    } else {
+        for (int earlier = 0; earlier < row; ++earlier)
+            m_testList[static_cast<size_t>(earlier)]->testOrder -= 1;
+    }
+    reloadData();
+}
+
+void QueueListView::joinRows(int first, int second)
+{
+    const qint64 firstOrder = m_testList[static_cast<size_t>(first)]->testOrder;
+    const qint64 secondOrder = m_testList[static_cast<size_t>(second)]->testOrder;
+    std::vector<std::shared_ptr<TestBean>> group;
+    std::set<QString> addresses;
+    for (const std::shared_ptr<TestBean>& test : m_testList) {
+        if (test->testOrder != firstOrder && test->testOrder != secondOrder)
+            continue;
+        if (!addresses.insert(agentAddress(test)).second) {
+            warnSameAgent();
+            return;
+        }
+        group.push_back(test);
+    }
+    const qint64 order = std::min(firstOrder, secondOrder);
+    for (const std::shared_ptr<TestBean>& test : group)
+        test->testOrder = order;
+}
+
+void QueueListView::showFailuerResonOnProgressButtonClick(int row)
+{
+    if (row < 0 || row >= static_cast<int>(m_testList.size()))
+        return;
+    const std::shared_ptr<TestBean>& test = m_testList[static_cast<size_t>(row)];
+    if (test->executionStatus() != FNWExecutionStatusFailed)
+        return;
+    DDLogInfo("QueueListView: failed reasons is - %@", test->message());
+    FNWAlerts::showCriticalAlertWithMessage(FNWStringWithFormat("%@ Test Failed", test->testName), test->message());
+}
+
+void QueueListView::showPresetSettingWindowForRow(int row)
+{
+    if (row < 0 || row >= static_cast<int>(m_testList.size()))
+        return;
+    m_testInEdit = m_testList[static_cast<size_t>(row)];
+    emit openPresetEditorRequested(m_testInEdit->preset());
+}
+
+void QueueListView::tableViewDidClickedRow(int row)
+{
+    if (m_isEditing)
+        showPresetSettingWindowForRow(row);
+}
+
+bool QueueListView::canAcceptDropOfRows(const QString& pasteboard, int dropRow) const
+{
+    const QList<int> rows = rowsFromPasteboardString(pasteboard);
+    const int count = static_cast<int>(m_testList.size());
+    if (rows.isEmpty() || count == 1)
+        return false;
+    const int from = rows.first();
+    return from >= 0 && from < count && from != dropRow && dropRow >= 0 && dropRow <= count;
+}
+
+bool QueueListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
+{
+    if (!canAcceptDropOfRows(pasteboard, dropRow))
+        return false;
+    relayout();
+    const int from = rowsFromPasteboardString(pasteboard).first();
+    const int count = static_cast<int>(m_testList.size());
+    const std::shared_ptr<TestBean> dragged = m_testList[static_cast<size_t>(from)];
+    std::shared_ptr<TestBean> moved = dragged->copy();
+    moved->ID = dragged->ID;
+    moved->setExecutionStatus(dragged->executionStatus());
+    moved->setMessage(dragged->message());
+
+    std::vector<std::shared_ptr<TestBean>> changed;
+    if (dropRow < count && m_testList[static_cast<size_t>(dropRow)]->haveSameOrderAsLastRow) {
+        // The gap lies inside a group: the test joins it.
+        moved->testOrder = m_testList[static_cast<size_t>(dropRow)]->testOrder;
+        moved->haveSameOrderAsLastRow = true;
+        moved->haveSameOrderAsNextRow = true;
+    } else {
+        if (dropRow == 0) {
+            moved->testOrder = 0;
+        } else {
+            const qint64 above = m_testList[static_cast<size_t>(dropRow) - 1]->testOrder;
+            moved->testOrder = above + 1;
+            DDLogInfo("Order above new order is = %ld and new order is = %ld NSRange(%ld,%ld)", above, moved->testOrder,
+                      static_cast<long>(dropRow), static_cast<long>(count - dropRow));
+        }
+        for (int later = dropRow; later < count; ++later) {
+            if (later == from)
+                continue;
+            m_testList[static_cast<size_t>(later)]->testOrder += 2;
+            changed.push_back(m_testList[static_cast<size_t>(later)]);
+        }
+    }
+    if (m_testQueue && isFromMyTestView) {
+        changed.push_back(moved);
+        for (const std::shared_ptr<TestBean>& test : changed) {
+            if (!test->updateOrder())
+                DDLogError("QueueListView: unable to store the order of test %@", test->testName);
+        }
+    }
+    beginResetModel();
+    moveIntoGap(m_testList, from, dropRow, moved);
+    endResetModel();
+    reloadData();
+    if (m_testQueue)
+        m_testQueue->testList = m_testList;
+    return true;
+}
+
+int QueueListView::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_testList.size());
+}
+
+QVariant QueueListView::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= static_cast<int>(m_testList.size()))
+        return {};
+    const TestBean& test = *m_testList[static_cast<size_t>(index.row())];
+    const std::shared_ptr<FNWPresetBean> preset = test.preset();
+    const bool edited = preset && preset->isEdited;
+    switch (role) {
+    case Qt::DisplayRole:
+        return edited ? test.testName + QLatin1Char('*') : test.testName;
+    case Qt::ToolTipRole:
+        if (test.executionStatus() == FNWExecutionStatusFailed)
+            return test.message();
+        return test.testName;
+    case FNWListRoles::IsItalic:
+        return edited;
+    case FNWListRoles::RecordID:
+        return test.ID;
+    case FNWListRoles::LinkedToPrevious:
+        return test.haveSameOrderAsLastRow;
+    case FNWListRoles::LinkedToNext:
+        return test.haveSameOrderAsNextRow;
+    case FNWListRoles::ShowsLinkControls:
+        return m_testList.size() > 1;
+    case FNWListRoles::ShowsDeleteButton:
+    case FNWListRoles::IsEditing:
+        return m_isEditing;
+    case FNWListRoles::ExecutionStatus:
+        return m_isEditing ? -1 : test.executionStatus();
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags QueueListView::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+Qt::DropActions QueueListView::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+Qt::DropActions QueueListView::supportedDropActions() const
+{
+    return Qt::MoveAction;
+}
+
+QStringList QueueListView::mimeTypes() const
+{
+    return {QString::fromLatin1(kRowsMimeType)};
+}
+
+QMimeData* QueueListView::mimeData(const QModelIndexList& indexes) const
+{
+    if (indexes.isEmpty())
+        return nullptr;
+    QList<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (!rows.contains(index.row()))
+            rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    const QString text = rowsToPasteboardString(rows);
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setData(QString::fromLatin1(kRowsMimeType), text.toUtf8());
+    return data;
+}
+
+bool QueueListView::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                    const QModelIndex& parent) const
+{
+    if (!data || !data->hasFormat(QString::fromLatin1(kRowsMimeType)) || action != Qt::MoveAction)
+        return false;
+    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
+    return canAcceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
+}
+
+bool QueueListView::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                 const QModelIndex& parent)
+{
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
+    return acceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
+}
+
+bool QueueListView::isRunningTestFromHomeScreen() const
+{
+    return m_delegate && m_delegate->isRunningTestFromHomeScreen();
+}
+
+void QueueListView::showPleaseWait() const
+{
+    FNWAlerts::showCriticalAlertWithMessage(
+        QStringLiteral("Please wait..."),
+        QStringLiteral(
+            "Tests currently in progress. Please allow all tests in the Queue to finish before proceeding or "
+            "stop the tests."));
+}
+
+void QueueListView::reloadData()
+{
+    relayout();
+    if (!m_testList.empty())
+        emit dataChanged(index(0), index(static_cast<int>(m_testList.size()) - 1));
+}
+
+void QueueListView::relayout()
+{
+    for (size_t row = 0; row < m_testList.size(); ++row) {
+        TestBean& test = *m_testList[row];
+        test.haveSameOrderAsLastRow = row > 0 && m_testList[row - 1]->testOrder == test.testOrder;
+        test.haveSameOrderAsNextRow = row + 1 < m_testList.size() && m_testList[row + 1]->testOrder == test.testOrder;
+    }
+}
+
+void QueueListView::setEditing(bool editing)
+{
+    m_isEditing = editing;
+    emit editModeChanged(editing);
+}
+
+void QueueListView::setStartStopButtonVisibility(bool visible) const
+{
+    FNWUtils::setUserSetting(visible, QString::fromLatin1(kStartStopButtonVisibilityKey));
+}
+
+std::shared_ptr<TestBean> QueueListView::testWithID(qint64 testID) const
+{
+    const auto at = std::find_if(m_testList.begin(), m_testList.end(),
+                                 [testID](const std::shared_ptr<TestBean>& test) { return test->ID == testID; });
+    return at == m_testList.end() ? nullptr : *at;
+}
+
+void QueueListView::statusDidChange(const std::shared_ptr<TestBean>& test)
+{
+    const auto at = std::find(m_testList.begin(), m_testList.end(), test);
+    if (at == m_testList.end())
+        return;
+    const QModelIndex changed = index(static_cast<int>(at - m_testList.begin()));
+    emit dataChanged(changed, changed);
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "compose/FNWCreatePresetWindowController.h"
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class FNWAgentBean;
+class FNWPresetBean;
+class TestBean;
+class TestExecutionBean;
+class TestManager;
+class TestManagerDelegate;
+class TestQueueBean;
+
+// Whoever shows the queue: the home-tab coordinator or the My Tests tab. All optional.
+class QueueListViewDelegate
+{
+public:
+    virtual ~QueueListViewDelegate() = default;
+    virtual void userDidClearedAllTestFromQueue() {}
+    virtual void userDidRemoveAgent(const std::shared_ptr<FNWAgentBean>& agent) { (void)agent; }
+    virtual void userDidRemoveTest(const std::shared_ptr<TestBean>& test) { (void)test; }
+    virtual bool isRunningTestFromHomeScreen() { return false; }
+};
+
+// The test queue without its table: the tests in display order, grouped by testOrder (one order
+// runs at the same time; orders run ascending). Tests enter from agent clicks, are joined and
+// separated with their neighbours, reordered by drag, edited and removed; the queue starts an
+// ad-hoc run and shows each test's state in it. It is the table's model.
+class QueueListView : public QAbstractListModel, public FNWCreatePresetWindowDelegate
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(QueueListView)
+
+public:
+    static constexpr char kRowsMimeType[] = "application/x-fenwave-queue-rows";
+
+    explicit QueueListView(QObject* parent = nullptr);
+    ~QueueListView() override;
+
+    void setDelegate(QueueListViewDelegate* delegate) { m_delegate = delegate; }
+    // The shared test manager unless a test gives another.
+    void setTestManager(std::shared_ptr<TestManager> manager);
+    std::shared_ptr<TestManager> testManager() const;
+    // What the test manager reports to while this queue's run goes.
+    std::shared_ptr<TestManagerDelegate> testManagerDelegate() const;
+    // The test manager is busy with a run this queue started.
+    bool isTestManagerRunningThisQueue() const;
+
+    // Deferred set-up: an empty queue, edit mode off.
+    void setUpView();
+
+    void presetSelectionDidChanged(const std::shared_ptr<FNWPresetBean>& preset);
+    void addAgentToQueue(const std::shared_ptr<FNWAgentBean>& agent);
+    void removeAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent);
+    void removeAllTests();
+    void presetDidDeleted(const std::shared_ptr<FNWPresetBean>& preset);
+    bool canStartTest() const { return !m_testList.empty(); }
+    // Starts an ad-hoc run: one unnamed profile per order, in order of first appearance.
+    bool startStopButtonDidClicked();
+    void loadAllTestForTestProfile(const std::shared_ptr<TestQueueBean>& profile);
+
+    // Progress of a run, from the test manager.
+    void willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution);
+    void iperfShallExecutionFinishedForTest(const std::shared_ptr<TestExecutionBean>& execution);
+    void testProfileExecutionDidStopped();
+
+    // From the preset editor in queue mode.
+    void didEditedPresetFromQueueView(const std::shared_ptr<FNWPresetBean>& preset) override;
+
+    void enableEditModeOnQueueButtonDidClicked(bool checked);
+    void deleteIndividualTestButtonDidClicked(int row);
+    void clearAllTestFromQueueButtonDidClicked();
+    void trashButtonDidClicked();
+    void didReceivedDraggedItems(const QStringList& items);
+    // Joins or separates row with the row below / above.
+    void upperHalfCircleDidClicked(int row);
+    void lowerHalfCircleDidClicked(int row);
+    void showFailuerResonOnProgressButtonClick(int row);
+    void showPresetSettingWindowForRow(int row);
+    void tableViewDidClickedRow(int row);
+
+    bool canAcceptDropOfRows(const QString& pasteboard, int dropRow) const;
+    bool acceptDropOfRows(const QString& pasteboard, int dropRow);
+
+    const std::vector<std::shared_ptr<TestBean>>& testList() const { return m_testList; }
+    std::shared_ptr<FNWPresetBean> orginalPreset() const { return m_orginalPreset; }
+    std::shared_ptr<TestQueueBean> testQueue() const { return m_testQueue; }
+    std::shared_ptr<TestBean> testInEdit() const { return m_testInEdit; }
+    bool isEditing() const { return m_isEditing; }
+    bool isFromMyTestView = false;
+    bool isCreateNewMyTestProfile = false;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
+signals:
+    void editModeChanged(bool editing);
+    void openPresetEditorRequested(const std::shared_ptr<FNWPresetBean>& preset);
+
+private:
+    class ManagerRelay;
+
+    bool isRunningTestFromHomeScreen() const;
+    void showPleaseWait() const;
+    void reloadData();
+    void relayout();
+    void setEditing(bool editing);
+    void setStartStopButtonVisibility(bool visible) const;
+    void removeTestAt(int row);
+    void joinRows(int first, int second);
+    std::shared_ptr<TestBean> testWithID(qint64 testID) const;
+    void statusDidChange(const std::shared_ptr<TestBean>& test);
+
+    QueueListViewDelegate* m_delegate = nullptr;
+    std::shared_ptr<TestManager> m_testManager;
+    std::shared_ptr<ManagerRelay> m_relay;
+    std::vector<std::shared_ptr<TestBean>> m_testList;
+    std::shared_ptr<FNWPresetBean> m_orginalPreset;
+    std::shared_ptr<TestQueueBean> m_testQueue;
+    std::shared_ptr<TestBean> m_testInEdit;
+    bool m_isEditing = false;
+};

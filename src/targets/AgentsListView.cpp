@@ -1,0 +1,465 @@
+#include "targets/AgentsListView.h"
+
+#include "app/FNWAlerts.h"
+#include "app/FNWNotifications.h"
+#include "compose/FNWListRoles.h"
+#include "compose/FNWListRows.h"
+#include "db/FNWAgentDAO.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWPresetBean.h"
+#include "support/DDLog.h"
+#include "support/FNWFormat.h"
+#include "support/FNWMainQueue.h"
+
+#include <QMimeData>
+#include <QPointer>
+
+#include <algorithm>
+
+using namespace fnw::compose;
+
+AgentsListView::AgentsListView(QObject* parent)
+    : QAbstractListModel(parent)
+{
+}
+
+AgentsListView::~AgentsListView() = default;
+
+void AgentsListView::setUpView()
+{
+    setEditing(false);
+    m_agentVsClickedCount.clear();
+    m_selectedRows.clear();
+    m_newProfileObserver =
+        FNWNotificationCenter::defaultCenter().addObserver(QString::fromLatin1(DidCreatedNewTestProfileFromNewWindow),
+                                                           [self = QPointer<AgentsListView>(this)](const auto&) {
+                                                               FNWMainQueue::async([self] {
+                                                                   if (self)
+                                                                       self->loadAllAgents();
+                                                               });
+                                                           });
+    loadAllAgents();
+}
+
+void AgentsListView::prepareView()
+{
+    loadAllAgents();
+}
+
+void AgentsListView::loadAllAgents()
+{
+    m_agentsBeans = FNWAgentDAO().getAllAttachedAgents(false);
+    reloadPreservingSelection();
+}
+
+void AgentsListView::addAgentAtRowToQueue(int row)
+{
+    if (row < 0 || row >= static_cast<int>(m_agentsBeans.size()) || !m_selectedPreset)
+        return;
+    if (m_delegate && m_delegate->isRunningTestFromHomeScreen()) {
+        FNWAlerts::showCriticalAlertWithMessage(
+            QStringLiteral("Please wait..."),
+            QStringLiteral("Tests currently in progress. Please allow all tests in the Queue to finish before "
+                           "proceeding or press Stop."));
+        return;
+    }
+    const std::shared_ptr<FNWAgentBean> agent = m_agentsBeans[static_cast<size_t>(row)];
+    m_agentVsClickedCount[agent->ID] += 1;
+    QList<int> rows = m_selectedRows;
+    rows.append(row);
+    rows.append(countedRows());
+    m_selectedRows = rows;
+    if (m_delegate)
+        m_delegate->userDidClickedToAddAgentToQueue(agent);
+    reloadPreservingSelection();
+}
+
+void AgentsListView::presetDidSelectedInAgentList(const std::shared_ptr<FNWPresetBean>& preset)
+{
+    if (!preset)
+        m_agentVsClickedCount.clear();
+    m_selectedPreset = preset;
+    if (m_agentVsClickedCount.isEmpty())
+        m_selectedRows.clear();
+    reloadPreservingSelection();
+}
+
+void AgentsListView::presetDidDeleted(const std::shared_ptr<FNWPresetBean>& preset)
+{
+    if (preset && m_selectedPreset && (preset == m_selectedPreset || preset->ID == m_selectedPreset->ID)) {
+        m_selectedPreset = nullptr;
+        reloadPreservingSelection();
+    }
+}
+
+void AgentsListView::userDidClearedAllTestInQueueList()
+{
+    m_agentVsClickedCount.clear();
+    m_selectedRows.clear();
+    reloadPreservingSelection();
+}
+
+void AgentsListView::userDidRemoveAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent)
+{
+    if (!agent)
+        return;
+    const auto at = std::find_if(m_agentsBeans.begin(), m_agentsBeans.end(),
+                                 [&](const auto& listed) { return listed->ip_address == agent->ip_address; });
+    if (at == m_agentsBeans.end())
+        return;
+    const qint64 agentID = (*at)->ID;
+    if (m_agentVsClickedCount.value(agentID, 0) > 1) {
+        m_agentVsClickedCount[agentID] -= 1;
+        DDLogInfo("AgentListView: decreased agent count as it's been removed from queue..");
+    } else {
+        m_agentVsClickedCount.remove(agentID);
+        m_selectedRows.removeAll(static_cast<int>(at - m_agentsBeans.begin()));
+        DDLogInfo("AgentListView: cleared agent selection as it's been removed from queue..");
+    }
+    reloadPreservingSelection();
+}
+
+void AgentsListView::createNewAgentButtonDidClicked()
+{
+    emit openCreateAgentWindowRequested();
+}
+
+void AgentsListView::openAgentEditorWindowForAgent(const std::shared_ptr<FNWAgentBean>& agent)
+{
+    if (agent)
+        emit openEditAgentWindowRequested(agent);
+}
+
+void AgentsListView::didAddedNewAgents()
+{
+    loadAllAgents();
+}
+
+void AgentsListView::userClickedToAddUpdatedAgentsInfo(const std::shared_ptr<FNWAgentBean>& agent)
+{
+    if (!agent)
+        return;
+    if (!agent->update())
+        DDLogError("AgentListView: unable to update agent %@", agent->description());
+    reloadPreservingSelection();
+}
+
+void AgentsListView::deleteIndividualAgentButtonDidClicked(qint64 agentID)
+{
+    DDLogInfo("AgentListView: deleteIndividualAgentButtonDidClicked ....");
+    for (size_t row = 0; row < m_agentsBeans.size(); ++row) {
+        if (m_agentsBeans[row]->ID == agentID) {
+            removeAgentsAtIndexes({static_cast<int>(row)});
+            return;
+        }
+    }
+}
+
+void AgentsListView::removeAgentsAtIndexes(const QList<int>& rows)
+{
+    std::vector<std::shared_ptr<FNWAgentBean>> agents;
+    for (int row : rows) {
+        if (row >= 0 && row < static_cast<int>(m_agentsBeans.size()))
+            agents.push_back(m_agentsBeans[static_cast<size_t>(row)]);
+    }
+    for (const std::shared_ptr<FNWAgentBean>& agent : agents) {
+        const int row = rowOfAgent(agent);
+        if (row < 0 || !agent->remove())
+            continue;
+        beginRemoveRows(QModelIndex(), row, row);
+        m_agentsBeans.erase(m_agentsBeans.begin() + row);
+        endRemoveRows();
+        QList<int> selected;
+        for (int shown : std::as_const(m_selectedRows)) {
+            if (shown != row)
+                selected.append(shown > row ? shown - 1 : shown);
+        }
+        m_selectedRows = selected;
+        m_agentVsClickedCount.remove(agent->ID);
+        std::erase(m_selectedAgentsBeforeEditing, agent);
+        if (m_delegate)
+            m_delegate->userDidClickedToRemoveAgentFromQueue(agent);
+    }
+    if (m_agentsBeans.empty())
+        setEditing(false);
+    reloadPreservingSelection();
+}
+
+void AgentsListView::didReceivedDraggedItems(const QStringList& items)
+{
+    m_isDragging = false;
+    if (!items.isEmpty())
+        removeAgentsAtIndexes(rowsFromPasteboardString(items.first()));
+}
+
+void AgentsListView::trashButtonDidClicked()
+{
+    if (m_agentsBeans.empty())
+        return;
+    if (!FNWAlerts::showConfirmationAlertWithMessage(
+            QString(), QStringLiteral("Are you sure you want to delete all agents in this list?.")))
+        return;
+    const std::vector<std::shared_ptr<FNWAgentBean>> agents = m_agentsBeans;
+    for (const std::shared_ptr<FNWAgentBean>& agent : agents) {
+        if (!agent->remove())
+            DDLogError("AgentListView: unable to delete agent %@", agent->description());
+        if (m_delegate)
+            m_delegate->userDidClickedToRemoveAgentFromQueue(agent);
+    }
+    m_agentsBeans.clear();
+    m_agentVsClickedCount.clear();
+    m_selectedRows.clear();
+    m_selectedAgentsBeforeEditing.clear();
+    setEditing(false);
+    loadAllAgents();
+}
+
+void AgentsListView::enableAgentEditModeButtonDidClicked(bool checked)
+{
+    if (m_agentsBeans.empty()) {
+        setEditing(false);
+        return;
+    }
+    if (checked == m_isEditing) {
+        emit editModeChanged(m_isEditing);
+        return;
+    }
+    if (checked) {
+        m_selectedAgentsBeforeEditing.clear();
+        for (int row : std::as_const(m_selectedRows)) {
+            if (row >= 0 && row < static_cast<int>(m_agentsBeans.size()))
+                m_selectedAgentsBeforeEditing.push_back(m_agentsBeans[static_cast<size_t>(row)]);
+        }
+        setEditing(true);
+    } else {
+        setEditing(false);
+        QList<int> rows;
+        // By ID: a reload since may have replaced the records.
+        for (const std::shared_ptr<FNWAgentBean>& agent : m_selectedAgentsBeforeEditing) {
+            for (size_t row = 0; row < m_agentsBeans.size(); ++row) {
+                if (m_agentsBeans[row]->ID == agent->ID)
+                    rows.append(static_cast<int>(row));
+            }
+        }
+        m_selectedAgentsBeforeEditing.clear();
+        m_selectedRows = rows;
+    }
+    reloadPreservingSelection();
+    emit repaintRequested();
+}
+
+bool AgentsListView::tableViewShouldSelectRow(int)
+{
+    return !(m_delegate && m_delegate->isRunningTestFromHomeScreen());
+}
+
+void AgentsListView::tableViewDidClickedRow(int row)
+{
+    if (!m_isEditing) {
+        addAgentAtRowToQueue(row);
+        return;
+    }
+    if (m_isDragging) {
+        m_isDragging = false;
+        return;
+    }
+    if (row >= 0 && row < static_cast<int>(m_agentsBeans.size()))
+        openAgentEditorWindowForAgent(m_agentsBeans[static_cast<size_t>(row)]);
+}
+
+void AgentsListView::tableViewSelectionDidChange(const QList<int>& rows)
+{
+    if (m_isEditing)
+        return;
+    m_selectedRows.clear();
+    for (int row : rows) {
+        if (row >= 0 && row < static_cast<int>(m_agentsBeans.size()) && !m_selectedRows.contains(row))
+            m_selectedRows.append(row);
+    }
+}
+
+bool AgentsListView::canAcceptDropOfRows(const QString& pasteboard, int dropRow) const
+{
+    const QList<int> rows = rowsFromPasteboardString(pasteboard);
+    const int count = static_cast<int>(m_agentsBeans.size());
+    if (rows.isEmpty() || count == 1)
+        return false;
+    const int from = rows.first();
+    return from >= 0 && from < count && from != dropRow && dropRow >= 0 && dropRow <= count;
+}
+
+bool AgentsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
+{
+    m_isDragging = false;
+    if (!canAcceptDropOfRows(pasteboard, dropRow))
+        return false;
+    const int from = rowsFromPasteboardString(pasteboard).first();
+    std::vector<std::shared_ptr<FNWAgentBean>> selected;
+    for (int row : std::as_const(m_selectedRows))
+        selected.push_back(m_agentsBeans[static_cast<size_t>(row)]);
+
+    const std::shared_ptr<FNWAgentBean> dragged = m_agentsBeans[static_cast<size_t>(from)];
+    std::shared_ptr<FNWAgentBean> moved = dragged->copy();
+    moved->ID = dragged->ID;
+    moved->viewPosition = dragged->viewPosition;
+    for (auto* agents : {&selected, &m_selectedAgentsBeforeEditing})
+        std::replace(agents->begin(), agents->end(), dragged, moved);
+
+    beginResetModel();
+    moveIntoGap(m_agentsBeans, from, dropRow, moved);
+    qint64 position = 1;
+    for (const std::shared_ptr<FNWAgentBean>& agent : m_agentsBeans) {
+        agent->viewPosition = position++;
+        if (!agent->updateViewPostion())
+            DDLogError("AgentListView: unable to store the position of agent %@", agent->description());
+    }
+    m_selectedRows.clear();
+    for (const std::shared_ptr<FNWAgentBean>& agent : selected)
+        m_selectedRows.append(rowOfAgent(agent));
+    endResetModel();
+    emit selectionChanged(m_isEditing ? QList<int>{} : m_selectedRows);
+    return true;
+}
+
+QString AgentsListView::lastSeenText(const FNWAgentBean& agent)
+{
+    const QString prefix = agent.addedManually ? QStringLiteral("Added on: ") : QStringLiteral("Last Seen: ");
+    if (!agent.lastSeen.isValid())
+        return prefix;
+    const QDateTime local = agent.lastSeen.toLocalTime();
+    const int hour = local.time().hour() % 12 == 0 ? 12 : local.time().hour() % 12;
+    return prefix +
+           QStringLiteral("%1:%2")
+               .arg(hour, 2, 10, QLatin1Char('0'))
+               .arg(local.time().minute(), 2, 10, QLatin1Char('0')) +
+           local.toString(QStringLiteral(" MM/dd/yy"));
+}
+
+int AgentsListView::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_agentsBeans.size());
+}
+
+QVariant AgentsListView::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= static_cast<int>(m_agentsBeans.size()))
+        return {};
+    const FNWAgentBean& agent = *m_agentsBeans[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return agent.agent_name + FNWStringWithFormat(" - %@", agent.ip_address);
+    case Qt::ToolTipRole:
+        return FNWStringWithFormat("%@ - %@ : %ld", agent.agent_name, agent.ip_address, agent.port_number);
+    case FNWListRoles::Subtitle:
+        return m_isEditing ? lastSeenText(agent) : QString();
+    case FNWListRoles::Badge: {
+        const int count = m_agentVsClickedCount.value(agent.ID, 0);
+        return m_selectedPreset && count >= 2 ? count : 0;
+    }
+    case FNWListRoles::RecordID:
+        return agent.ID;
+    case FNWListRoles::ShowsDeleteButton:
+    case FNWListRoles::IsEditing:
+        return m_isEditing;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags AgentsListView::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (m_isEditing)
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+Qt::DropActions AgentsListView::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+Qt::DropActions AgentsListView::supportedDropActions() const
+{
+    return Qt::MoveAction;
+}
+
+QStringList AgentsListView::mimeTypes() const
+{
+    return {QString::fromLatin1(kRowsMimeType)};
+}
+
+QMimeData* AgentsListView::mimeData(const QModelIndexList& indexes) const
+{
+    if (!m_isEditing || indexes.isEmpty())
+        return nullptr;
+    QList<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (!rows.contains(index.row()))
+            rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    const QString text = rowsToPasteboardString(rows);
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setData(QString::fromLatin1(kRowsMimeType), text.toUtf8());
+    m_isDragging = true;
+    return data;
+}
+
+bool AgentsListView::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                     const QModelIndex& parent) const
+{
+    if (!data || !data->hasFormat(QString::fromLatin1(kRowsMimeType)) || action != Qt::MoveAction)
+        return false;
+    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
+    return canAcceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
+}
+
+bool AgentsListView::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                  const QModelIndex& parent)
+{
+    if (!canDropMimeData(data, action, row, column, parent)) {
+        m_isDragging = false;
+        return false;
+    }
+    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
+    return acceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
+}
+
+void AgentsListView::reloadPreservingSelection()
+{
+    QList<int> rows;
+    for (int row : std::as_const(m_selectedRows)) {
+        if (row >= 0 && row < static_cast<int>(m_agentsBeans.size()) && !rows.contains(row))
+            rows.append(row);
+    }
+    m_selectedRows = rows;
+    beginResetModel();
+    endResetModel();
+    emit selectionChanged(m_isEditing ? QList<int>{} : m_selectedRows);
+}
+
+void AgentsListView::setEditing(bool editing)
+{
+    m_isEditing = editing;
+    emit editModeChanged(editing);
+}
+
+int AgentsListView::rowOfAgent(const std::shared_ptr<FNWAgentBean>& agent) const
+{
+    const auto at = std::find(m_agentsBeans.begin(), m_agentsBeans.end(), agent);
+    return at == m_agentsBeans.end() ? -1 : static_cast<int>(at - m_agentsBeans.begin());
+}
+
+QList<int> AgentsListView::countedRows() const
+{
+    QList<int> rows;
+    for (size_t row = 0; row < m_agentsBeans.size(); ++row) {
+        if (m_agentVsClickedCount.value(m_agentsBeans[row]->ID, 0) > 0)
+            rows.append(static_cast<int>(row));
+    }
+    return rows;
+}

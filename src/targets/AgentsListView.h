@@ -1,0 +1,128 @@
+#pragma once
+
+#include "app/FNWNotificationCenter.h"
+#include "targets/FNWCreateAgentWindowController.h"
+#include "targets/FNWEditAgentWindowController.h"
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class FNWAgentBean;
+class FNWPresetBean;
+
+// The home-tab coordinator: clicks on agents add tests to the queue, deleted agents leave it.
+class AgentListViewDelegate
+{
+public:
+    virtual ~AgentListViewDelegate() = default;
+    virtual void userDidClickedToAddAgentToQueue(const std::shared_ptr<FNWAgentBean>& agent) = 0;
+    virtual void userDidClickedToRemoveAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent) = 0;
+    virtual void userDidClearedAllSelection() = 0;
+    virtual bool isRunningTestFromHomeScreen() = 0;
+};
+
+// The agents list of the home tab, without its table: the library agents in list order, how many
+// queued tests use each (the rows of those agents stay selected, and a count of 2 or more shows
+// in a badge while a preset is selected), edit mode, reordering by drag and deleting. It is the
+// table's model. Discovered agents arrive as stored agents and a reload.
+class AgentsListView : public QAbstractListModel, public CreateAgentWindowDelegate, public EditAgentWindowDelegate
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AgentsListView)
+
+public:
+    static constexpr char kRowsMimeType[] = "application/x-fenwave-agent-rows";
+
+    explicit AgentsListView(QObject* parent = nullptr);
+    ~AgentsListView() override;
+
+    void setDelegate(AgentListViewDelegate* delegate) { m_delegate = delegate; }
+
+    // Deferred set-up: edit mode off, no counts, the agents loaded; they load again whenever a
+    // new test profile was created in its own window.
+    void setUpView();
+    // The home tab shows again: the agents are read afresh.
+    void prepareView();
+    void loadAllAgents();
+
+    // Composition with the queue.
+    void addAgentAtRowToQueue(int row);
+    void presetDidSelectedInAgentList(const std::shared_ptr<FNWPresetBean>& preset);
+    void presetDidDeleted(const std::shared_ptr<FNWPresetBean>& preset);
+    void userDidClearedAllTestInQueueList();
+    void userDidRemoveAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent);
+
+    // The editor windows.
+    void createNewAgentButtonDidClicked();
+    void openAgentEditorWindowForAgent(const std::shared_ptr<FNWAgentBean>& agent);
+    void didAddedNewAgents() override;
+    void userClickedToAddUpdatedAgentsInfo(const std::shared_ptr<FNWAgentBean>& agent) override;
+
+    // Deleting and edit mode.
+    void deleteIndividualAgentButtonDidClicked(qint64 agentID);
+    void removeAgentsAtIndexes(const QList<int>& rows);
+    void didReceivedDraggedItems(const QStringList& items);
+    void trashButtonDidClicked();
+    void enableAgentEditModeButtonDidClicked(bool checked);
+
+    // From the table.
+    bool tableViewShouldSelectRow(int row);
+    void tableViewDidClickedRow(int row);
+    void tableViewSelectionDidChange(const QList<int>& rows);
+
+    bool canAcceptDropOfRows(const QString& pasteboard, int dropRow) const;
+    bool acceptDropOfRows(const QString& pasteboard, int dropRow);
+
+    const std::vector<std::shared_ptr<FNWAgentBean>>& agentsBeans() const { return m_agentsBeans; }
+    std::shared_ptr<FNWPresetBean> selectedPreset() const { return m_selectedPreset; }
+    // Queued tests per agent ID; 0 for none.
+    int clickedCount(qint64 agentID) const { return m_agentVsClickedCount.value(agentID, 0); }
+    bool isEditing() const { return m_isEditing; }
+    bool isDragging() const { return m_isDragging; }
+    void setDragging(bool dragging) { m_isDragging = dragging; }
+    QList<int> selectedRows() const { return m_selectedRows; }
+
+    // "Added on: " or "Last Seen: " and the time, as the row's second line shows it in edit mode.
+    static QString lastSeenText(const FNWAgentBean& agent);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
+signals:
+    void selectionChanged(const QList<int>& rows);
+    void editModeChanged(bool editing);
+    void openCreateAgentWindowRequested();
+    void openEditAgentWindowRequested(const std::shared_ptr<FNWAgentBean>& agent);
+    void repaintRequested();
+
+private:
+    void reloadPreservingSelection();
+    void setEditing(bool editing);
+    int rowOfAgent(const std::shared_ptr<FNWAgentBean>& agent) const;
+    QList<int> countedRows() const;
+
+    AgentListViewDelegate* m_delegate = nullptr;
+    std::vector<std::shared_ptr<FNWAgentBean>> m_agentsBeans;
+    std::shared_ptr<FNWPresetBean> m_selectedPreset;
+    QHash<qint64, int> m_agentVsClickedCount;
+    bool m_isEditing = false;
+    mutable bool m_isDragging = false;
+    QList<int> m_selectedRows;
+    // The agents selected when edit mode was entered, followed through deletions and moves.
+    std::vector<std::shared_ptr<FNWAgentBean>> m_selectedAgentsBeforeEditing;
+    FNWObserverToken m_newProfileObserver;
+};

@@ -1,0 +1,160 @@
+#include "targets/FNWEditAgentWindow.h"
+
+#include "app/FNWMainWindow.h"
+
+#include <QEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+#include <QVBoxLayout>
+
+FNWEditAgentWindow::FNWEditAgentWindow(QWidget* parent)
+    : QDialog(parent)
+    , m_controller(new FNWEditAgentWindowController(this))
+    , m_ipAddress(new QLineEdit(this))
+    , m_port(new QLineEdit(this))
+    , m_name(new QLineEdit(this))
+    , m_error(new QLabel(this))
+    , m_cancel(new QPushButton(QStringLiteral("Cancel"), this))
+    , m_update(new QPushButton(QStringLiteral("Update"), this))
+{
+    setWindowTitle(QStringLiteral("Edit Target Server"));
+    setModal(false);
+    setSizeGripEnabled(false);
+
+    m_ipAddress->setObjectName(QString::fromLatin1(FNWEditAgentWindowController::kIPAddressField));
+    m_port->setObjectName(QString::fromLatin1(FNWEditAgentWindowController::kPortField));
+    m_name->setObjectName(QStringLiteral("name"));
+    m_ipAddress->setPlaceholderText(QStringLiteral("192.168.1.10"));
+    m_port->setPlaceholderText(QStringLiteral("5201"));
+    m_port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_port));
+    m_ipAddress->setMinimumWidth(220);
+
+    m_error->setObjectName(QStringLiteral("errorTextField"));
+    m_error->setWordWrap(true);
+    m_error->setMinimumHeight(m_error->fontMetrics().lineSpacing());
+    updateErrorColour();
+
+    // Clicking a button leaves the field being edited as it is; Tab still reaches the buttons.
+    m_cancel->setFocusPolicy(Qt::TabFocus);
+    m_update->setFocusPolicy(Qt::TabFocus);
+    m_cancel->setAutoDefault(false);
+    m_update->setDefault(true);
+
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->addRow(QStringLiteral("IP Address:"), m_ipAddress);
+    form->addRow(QStringLiteral("Port:"), m_port);
+    form->addRow(QStringLiteral("Name:"), m_name);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_update);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 18, 20, 14);
+    layout->setSpacing(8);
+    layout->addLayout(form);
+    layout->addWidget(m_error);
+    layout->addLayout(buttons);
+    // Not resizable.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_ipAddress, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_ipAddressEdited = true;
+        m_controller->setAgentIP(text);
+    });
+    connect(m_port, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_portEdited = true;
+        m_controller->setAgentPortText(text);
+    });
+    connect(m_name, &QLineEdit::textEdited, m_controller, &FNWEditAgentWindowController::setAgentName);
+    connect(m_ipAddress, &QLineEdit::editingFinished, this,
+            [this] { fieldDidEndEditing(m_ipAddress, &m_ipAddressEdited); });
+    connect(m_port, &QLineEdit::editingFinished, this, [this] { fieldDidEndEditing(m_port, &m_portEdited); });
+
+    connect(m_controller, &FNWEditAgentWindowController::formValuesChanged, this, &FNWEditAgentWindow::showFormValues);
+    connect(m_controller, &FNWEditAgentWindowController::errorTextChanged, m_error, &QLabel::setText);
+    connect(m_controller, &FNWEditAgentWindowController::closeWindowRequested, this, &FNWEditAgentWindow::closeWindow);
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_controller->cancelButtonDidClicked(); });
+    connect(m_update, &QPushButton::clicked, this, [this] { m_controller->updateAgentButtonDidClicked(); });
+}
+
+FNWEditAgentWindow::~FNWEditAgentWindow() = default;
+
+void FNWEditAgentWindow::setDelegate(EditAgentWindowDelegate* delegate)
+{
+    m_controller->setDelegate(delegate);
+}
+
+void FNWEditAgentWindow::openWindowForAgent(std::shared_ptr<FNWAgentBean> agent)
+{
+    m_controller->setAgentBean(std::move(agent));
+    m_ipAddressEdited = false;
+    m_portEdited = false;
+    if (!isVisible())
+        show();
+    raise();
+    activateWindow();
+}
+
+void FNWEditAgentWindow::reject()
+{
+    m_controller->cancelButtonDidClicked();
+}
+
+void FNWEditAgentWindow::showFormValues()
+{
+    m_ipAddress->setText(m_controller->agentIP());
+    m_port->setText(QString::number(m_controller->agentPort()));
+    m_name->setText(m_controller->agentName());
+}
+
+void FNWEditAgentWindow::fieldDidEndEditing(QLineEdit* field, bool* edited)
+{
+    // Only an edited field is checked, so two refused fields never pull the focus back and forth.
+    if (!*edited || m_closing || !isVisible())
+        return;
+    *edited = false;
+    if (!m_controller->controlTextDidEndEditing(field->objectName()))
+        return;
+    // Not from within the focus change that ended the editing.
+    QTimer::singleShot(0, field, [this, field] {
+        if (m_closing || !isVisible())
+            return;
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+    });
+}
+
+void FNWEditAgentWindow::closeWindow()
+{
+    m_closing = true;
+    hide();
+}
+
+void FNWEditAgentWindow::showEvent(QShowEvent* event)
+{
+    m_closing = false;
+    QDialog::showEvent(event);
+    m_ipAddress->setFocus(Qt::OtherFocusReason);
+}
+
+void FNWEditAgentWindow::updateErrorColour()
+{
+    QPalette colors = m_error->palette();
+    colors.setColor(QPalette::WindowText, FNWMainWindow::defaultWarningColor(palette()));
+    m_error->setPalette(colors);
+}
+
+void FNWEditAgentWindow::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // The red depends on whether the window is light or dark.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        updateErrorColour();
+}

@@ -1,0 +1,222 @@
+#include "FNWHomeFixture.h"
+
+#include "app/FNWSettingsKeys.h"
+#include "app/FNWUtils.h"
+#include "compose/FNWListRoles.h"
+#include "db/TestQueueBeanDAO.h"
+#include "engine/TestManager.h"
+#include "model/FNWEnums.h"
+#include "model/TestQueueBean.h"
+
+#include "FNWEngineTestSupport.h"
+
+namespace {
+
+class QueueListViewTest : public FNWHomeFixture
+{
+protected:
+    void SetUp() override
+    {
+        FNWHomeFixture::SetUp();
+        preset = addPreset(QStringLiteral("Quick"));
+        for (const char* address : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
+            addAgent(QString::fromLatin1(address));
+        presets.selectRow(0);
+    }
+
+    // Clicks the agents list rows in turn, each adding one test.
+    void click(std::initializer_list<int> rows)
+    {
+        for (int row : rows)
+            agents.tableViewDidClickedRow(row);
+    }
+
+    std::shared_ptr<FNWPresetBean> preset;
+};
+
+TEST_F(QueueListViewTest, NeighboursJoinAndSeparate)
+{
+    click({0, 1, 2});
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 2, 3}));
+    EXPECT_EQ(queue.testList()[1]->testName, QStringLiteral("127.0.0.2 - Quick"));
+
+    queue.upperHalfCircleDidClicked(0);
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 1, 3}));
+    EXPECT_TRUE(queue.index(0).data(FNWListRoles::LinkedToNext).toBool());
+    EXPECT_TRUE(queue.index(1).data(FNWListRoles::LinkedToPrevious).toBool());
+    queue.upperHalfCircleDidClicked(0);
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 2, 4}));
+    queue.upperHalfCircleDidClicked(2);
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 2, 4})) << "the last row has nothing below";
+
+    // Separating from the row above lowers every order above.
+    queue.upperHalfCircleDidClicked(1);
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 2, 2}));
+    queue.lowerHalfCircleDidClicked(2);
+    EXPECT_EQ(orders(), (std::vector<qint64>{0, 1, 2}));
+    queue.lowerHalfCircleDidClicked(1);
+    EXPECT_EQ(orders(), (std::vector<qint64>{0, 0, 2}));
+    queue.lowerHalfCircleDidClicked(1);
+    EXPECT_EQ(orders(), (std::vector<qint64>{-1, 0, 2}));
+    queue.lowerHalfCircleDidClicked(0);
+    EXPECT_EQ(orders(), (std::vector<qint64>{-1, 0, 2}));
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(QueueListViewTest, OneAgentTwiceInAnOrderIsRefused)
+{
+    const QString refusal = QStringLiteral("Simultaneous test with same agent cannot be performed.");
+    click({0, 0});
+    queue.upperHalfCircleDidClicked(0);
+    queue.lowerHalfCircleDidClicked(1);
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 2}));
+    EXPECT_EQ(warnings, (std::vector<QString>{refusal, refusal}));
+
+    // Two groups that together hold the agent twice.
+    warnings.clear();
+    click({1});
+    queue.upperHalfCircleDidClicked(1);
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 2, 2}));
+    queue.lowerHalfCircleDidClicked(1);
+    EXPECT_EQ(orders(), (std::vector<qint64>{1, 2, 2}));
+    EXPECT_EQ(warnings, (std::vector<QString>{refusal}));
+}
+
+TEST_F(QueueListViewTest, DraggingMovesIntoTheGapAndIntoGroups)
+{
+    click({0, 1, 2});
+    const auto first = queue.testList()[0];
+    EXPECT_FALSE(queue.acceptDropOfRows(QStringLiteral("1"), 1));
+    ASSERT_TRUE(queue.acceptDropOfRows(QStringLiteral("0"), 3));
+    EXPECT_EQ(orders(), (std::vector<qint64>{2, 3, 4}));
+    EXPECT_EQ(queue.testList()[2]->testName, first->testName);
+
+    // Into the gap inside a group: the moved test joins it.
+    queue.upperHalfCircleDidClicked(1);
+    EXPECT_EQ(orders(), (std::vector<qint64>{2, 3, 3}));
+    ASSERT_TRUE(queue.acceptDropOfRows(QStringLiteral("0"), 2));
+    EXPECT_EQ(orders(), (std::vector<qint64>{3, 3, 3}));
+    EXPECT_EQ(queue.testList()[1]->testName, QStringLiteral("127.0.0.2 - Quick"));
+
+    // To the top: a group of its own ahead of all others.
+    queue.upperHalfCircleDidClicked(0);
+    ASSERT_TRUE(queue.acceptDropOfRows(QStringLiteral("2"), 0));
+    EXPECT_EQ(orders(), (std::vector<qint64>{0, 5, 6}));
+}
+
+TEST_F(QueueListViewTest, RemovalsFollowAgentsPresetsAndClearing)
+{
+    const auto other = addPreset(QStringLiteral("Other"));
+    click({0, 1, 0});
+    presets.selectRow(1);
+    click({2});
+    EXPECT_EQ(agents.clickedCount(agents.agentsBeans()[0]->ID), 2);
+
+    // Deleting an agent takes all its tests with it.
+    agents.removeAgentsAtIndexes({0});
+    ASSERT_EQ(queue.testList().size(), 2u);
+    EXPECT_EQ(queue.testList()[0]->testName, QStringLiteral("127.0.0.2 - Quick"));
+
+    // Deleting a preset takes the tests made from it, and their agents' counts.
+    presets.removePresetAtIndexes({0});
+    ASSERT_EQ(queue.testList().size(), 1u);
+    EXPECT_EQ(queue.testList()[0]->testName, QStringLiteral("127.0.0.3 - Other"));
+    EXPECT_EQ(agents.clickedCount(agents.agentsBeans()[0]->ID), 0);
+
+    // Clearing asks first.
+    answer = 0;
+    queue.clearAllTestFromQueueButtonDidClicked();
+    EXPECT_EQ(queue.testList().size(), 1u);
+    answer = 1;
+    queue.clearAllTestFromQueueButtonDidClicked();
+    EXPECT_TRUE(queue.testList().empty());
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[1].message, QStringLiteral("Please Confirm"));
+    EXPECT_EQ(alerts[1].informativeText, QStringLiteral("Are you sure you want to remove all tests from the Queue?"));
+    EXPECT_FALSE(FNWUtils::getUserSettingForKey(QString::fromLatin1(kStartStopButtonVisibilityKey)).toBool());
+    EXPECT_EQ(agents.clickedCount(agents.agentsBeans()[1]->ID), 0);
+}
+
+TEST_F(QueueListViewTest, EditingAQueuedPresetKeepsTheLibraryPreset)
+{
+    click({0, 1});
+    std::vector<std::shared_ptr<FNWPresetBean>> opened;
+    QObject::connect(&queue, &QueueListView::openPresetEditorRequested,
+                     [&](const std::shared_ptr<FNWPresetBean>& preset) { opened.push_back(preset); });
+    queue.tableViewDidClickedRow(1);
+    EXPECT_TRUE(opened.empty()) << "outside edit mode a click opens nothing";
+    queue.enableEditModeOnQueueButtonDidClicked(true);
+    queue.tableViewDidClickedRow(1);
+    ASSERT_EQ(opened.size(), 1u);
+    const auto queued = opened.front();
+    ASSERT_TRUE(queued);
+
+    auto edited = queued->copy();
+    edited->name = QStringLiteral("Longer");
+    edited->duration = 60;
+    queue.didEditedPresetFromQueueView(edited);
+    EXPECT_EQ(queue.index(1).data().toString(), QStringLiteral("127.0.0.2 Longer*"));
+    EXPECT_TRUE(queue.index(1).data(FNWListRoles::IsItalic).toBool());
+    EXPECT_EQ(queue.testList()[1]->preset()->duration, 60);
+    EXPECT_EQ(FNWPresetDAO().getAllAttachedPresets(false).front()->duration, preset->duration);
+}
+
+// The queue runs against a manager of its own; agents with unusable addresses fail at once, so no
+// process is ever started.
+TEST_F(QueueListViewTest, AdHocRunHandsOverOneProfilePerOrderAndShowsOutcomes)
+{
+    for (const char* address : {"agent-a", "agent-b"})
+        addAgent(QString::fromLatin1(address));
+    auto manager = std::make_shared<TestManager>();
+    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+    queue.setTestManager(manager);
+    click({3, 4, 3});
+    queue.upperHalfCircleDidClicked(0);
+    queue.testList()[0]->testOrder = 2;
+    queue.testList()[1]->testOrder = 1;
+    queue.testList()[2]->testOrder = 2;
+
+    ASSERT_TRUE(coordinator->startStopButtonDidClicked());
+    ASSERT_TRUE(manager->testProfile());
+    ASSERT_EQ(manager->testProfile()->testList.size(), 2u);
+    EXPECT_EQ(manager->testProfile()->testList[0], queue.testList()[0]);
+    EXPECT_EQ(manager->testProfile()->testList[1], queue.testList()[2]);
+    ASSERT_EQ(manager->profilesToBeExecuted().size(), 1u);
+    EXPECT_EQ(manager->profilesToBeExecuted()[0]->testList.front(), queue.testList()[1]);
+    EXPECT_EQ(TestQueueBeanDAO().getAllRecords().size(), 2u);
+
+    // While the run goes, the queue and the agents list hold still.
+    EXPECT_TRUE(coordinator->isRunningTestFromHomeScreen());
+    queue.clearAllTestFromQueueButtonDidClicked();
+    queue.enableEditModeOnQueueButtonDidClicked(true);
+    agents.tableViewDidClickedRow(0);
+    EXPECT_FALSE(agents.tableViewShouldSelectRow(0));
+    EXPECT_EQ(queue.testList().size(), 3u);
+    EXPECT_FALSE(queue.isEditing());
+    ASSERT_EQ(alerts.size(), 3u);
+    for (const FNWAlertRequest& alert : alerts)
+        EXPECT_EQ(alert.message, QStringLiteral("Please wait..."));
+    EXPECT_TRUE(alerts[0].informativeText.endsWith(QStringLiteral("or stop the tests.")));
+    EXPECT_TRUE(alerts[2].informativeText.endsWith(QStringLiteral("or press Stop.")));
+    alerts.clear();
+
+    ASSERT_TRUE(fnw::test::waitUntil([&] {
+        return manager->isFreeToUse() &&
+               std::all_of(queue.testList().begin(), queue.testList().end(),
+                           [](const auto& test) { return test->executionStatus() == FNWExecutionStatusFailed; });
+    }));
+    EXPECT_FALSE(coordinator->isRunningTestFromHomeScreen());
+    EXPECT_EQ(queue.index(1).data(FNWListRoles::ExecutionStatus).toInt(), FNWExecutionStatusFailed);
+
+    queue.showFailuerResonOnProgressButtonClick(1);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].message, QStringLiteral("agent-b - Quick Test Failed"));
+    EXPECT_EQ(alerts[0].informativeText, QStringLiteral("Invalid agent address 'agent-b'."));
+
+    queue.testProfileExecutionDidStopped();
+    EXPECT_EQ(queue.testList()[1]->executionStatus(), FNWExecutionStatusNotStarted);
+    queue.showFailuerResonOnProgressButtonClick(1);
+    EXPECT_EQ(alerts.size(), 1u) << "only a failed test has a reason to show";
+}
+
+} // namespace
