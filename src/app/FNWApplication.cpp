@@ -1,6 +1,7 @@
 #include "app/FNWApplication.h"
 
 #include "app/FNWMainWindow.h"
+#include "compose/FNWHomeView.h"
 #include "engine/TestManager.h"
 #include "app/FNWSettingsKeys.h"
 #include "app/FNWUtils.h"
@@ -75,6 +76,8 @@ bool FNWApplication::haveDisplay()
 void FNWApplication::launch()
 {
     m_window = std::make_unique<FNWMainWindow>();
+    auto* home = new FNWHomeView;
+    m_window->setHomePage(home, home);
     // Runs started from any tab go through the one test manager; the window stops it.
     m_window->setTestRunControl(TestManager::sharedTestManager().get());
     m_delegate.applicationDidFinishLaunching(m_window.get());

@@ -1,5 +1,12 @@
 #include "app/FNWScreenshot.h"
 
+#include "compose/FNWHomeView.h"
+#include "compose/PresetsListView.h"
+#include "compose/QueueListView.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWPresetBean.h"
+#include "targets/AgentsListView.h"
+
 #include "app/FNWMainWindow.h"
 #include "app/FNWPreferencesWindow.h"
 #include "app/FNWSettingsKeys.h"
@@ -107,6 +114,50 @@ QPalette darkPalette()
     return palette;
 }
 
+// A few presets and target servers (documentation addresses; nothing is run) and a queue with
+// one group, so the picture of the home tab shows what it is for.
+void composeSampleQueue(FNWHomeView& home)
+{
+    PresetsListView& presets = *home.presetListView();
+    AgentsListView& agents = *home.agentsListView();
+    QueueListView& queue = *home.queueListView();
+    const auto addPreset = [&](const QString& name, qint64 type, qint64 duration, qint64 megabytes) {
+        auto preset = std::make_shared<FNWPresetBean>();
+        preset->name = name;
+        preset->test_type = type;
+        preset->duration = duration;
+        preset->number_of_byte = megabytes;
+        if (type == 1) {
+            preset->buffer_length = 8;
+            preset->send_bw = 50;
+        }
+        if (preset->save())
+            presets.didAddedNewPreset(preset);
+    };
+    addPreset(QStringLiteral("Quick TCP, 10 s"), 0, 10, -1);
+    addPreset(QStringLiteral("UDP 50 Mbit/s, 30 s"), 1, 30, -1);
+    addPreset(QStringLiteral("Bulk transfer, 500 MB"), 0, -1, 500);
+    const std::pair<const char*, const char*> servers[] = {
+        {"192.0.2.10", "Lab AP"}, {"192.0.2.20", "Office 2F"}, {"198.51.100.7", "Warehouse"}};
+    for (const auto& [address, name] : servers) {
+        auto agent = std::make_shared<FNWAgentBean>();
+        agent->ip_address = QString::fromLatin1(address);
+        agent->agent_name = QString::fromLatin1(name);
+        agent->addedManually = true;
+        agent->viewPosition = FNWAgentBean::getMaxViewPosition() + 1;
+        agent->lastSeen = QDateTime::currentDateTime();
+        agent->save();
+    }
+    agents.loadAllAgents();
+    presets.selectRow(0);
+    for (int row : {0, 1, 2, 1})
+        agents.tableViewDidClickedRow(row);
+    presets.selectRow(1);
+    agents.tableViewDidClickedRow(2);
+    queue.upperHalfCircleDidClicked(0);
+    presets.selectRow(0);
+}
+
 bool save(QWidget* widget, const QString& path)
 {
     const bool saved = widget && widget->grab().save(path, "PNG");
@@ -142,6 +193,13 @@ bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
     auto always = [] { return true; };
 
     std::deque<StepRunner::Step> steps;
+    QPointer<FNWHomeView> home = qobject_cast<FNWHomeView*>(window->pageWidget(FNWMainWindowCoordinator::HomeTab));
+    steps.push_back({"the home tab's lists", [home] { return !home || home->isSetUp(); },
+                     [home] {
+                         if (home)
+                             composeSampleQueue(*home);
+                         return true;
+                     }});
     steps.push_back({"the main window", [main] { return isExposed(main); },
                      [] {
                          FNWUtils::setUserSetting(true, QString::fromLatin1(kStartStopButtonVisibilityKey));

@@ -4,11 +4,29 @@
 #include "ui/FNWListRowDelegate.h"
 
 #include <QHeaderView>
+#include <QProxyStyle>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
 #include <algorithm>
+
+namespace {
+
+// The rows draw their own selection and blocks; the style's row panels would paint over them.
+class RowPanelFreeStyle final : public QProxyStyle
+{
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element == PE_PanelItemViewRow || element == PE_PanelItemViewItem)
+            return;
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
+} // namespace
 
 FNWPresetsTableView::FNWPresetsTableView(QWidget* parent)
     : QTableView(parent)
@@ -16,6 +34,9 @@ FNWPresetsTableView::FNWPresetsTableView(QWidget* parent)
     , m_spinnerTimer(new QTimer(this))
 {
     setItemDelegate(m_rowDelegate);
+    auto* style = new RowPanelFreeStyle;
+    style->setParent(this);
+    setStyle(style);
     horizontalHeader()->hide();
     horizontalHeader()->setStretchLastSection(true);
     verticalHeader()->hide();
