@@ -1,10 +1,10 @@
 #include "app/FNWApplication.h"
 
 #include "app/FNWMainWindow.h"
-#include "compose/FNWHomeView.h"
-#include "engine/TestManager.h"
 #include "app/FNWSettingsKeys.h"
 #include "app/FNWUtils.h"
+#include "compose/FNWHomeView.h"
+#include "engine/TestManager.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -29,7 +29,10 @@ void handleTerminationSignal(int)
 class ToolTipDelayStyle final : public QProxyStyle
 {
 public:
-    explicit ToolTipDelayStyle(int delay) : m_delay(delay) {}
+    explicit ToolTipDelayStyle(int delay)
+        : m_delay(delay)
+    {
+    }
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override
     {

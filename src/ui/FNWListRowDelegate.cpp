@@ -195,7 +195,7 @@ void FNWListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             for (int spoke = 0; spoke < 12; ++spoke) {
                 const int age = (spoke - m_spinnerPhase + 12) % 12;
                 QColor colour = palette.color(QPalette::Text);
-                colour.setAlphaF(0.15f + 0.85f * static_cast<float>(12 - age) / 12.0f);
+                colour.setAlphaF(std::min(1.0f, 0.15f + 0.85f * static_cast<float>(12 - age) / 12.0f));
                 const double angle = spoke * M_PI / 6.0;
                 const QPointF direction(std::sin(angle), -std::cos(angle));
                 painter->setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap));

@@ -4,9 +4,9 @@
 #include "ui/FNWListRowDelegate.h"
 
 #include <QHeaderView>
-#include <QProxyStyle>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QTimer>
 
 #include <algorithm>

@@ -1,0 +1,209 @@
+#include "app/FNWMainWindow.h"
+#include "compose/FNWCreatePresetWindow.h"
+#include "compose/FNWHomeView.h"
+#include "compose/FNWListRoles.h"
+#include "compose/PresetsListView.h"
+#include "compose/QueueListView.h"
+#include "db/FNWPresetDAO.h"
+#include "db/TestExecutionDAO.h"
+#include "engine/TestManager.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWEnums.h"
+#include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
+#include "targets/AgentsListView.h"
+#include "ui/FNWAlert.h"
+#include "ui/FNWListRowDelegate.h"
+#include "ui/FNWPresetsTableView.h"
+#include "ui/FNWStartStopButton.h"
+
+#include "FNWEngineTestSupport.h"
+#include "FNWLocalServers.h"
+#include "FNWTestSupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace fnw::test;
+
+namespace {
+
+std::shared_ptr<FNWAgentBean> storeAgent(const QString& name, int port,
+                                         const QString& address = QStringLiteral("127.0.0.1"))
+{
+    auto agent = std::make_shared<FNWAgentBean>();
+    agent->ip_address = address;
+    agent->port_number = port;
+    agent->agent_name = name;
+    agent->addedManually = true;
+    agent->viewPosition = FNWAgentBean::getMaxViewPosition() + 1;
+    agent->save();
+    return agent;
+}
+
+void clickRow(FNWPresetsTableView* table, int row)
+{
+    const QRect rect = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(rect.width() / 4, 0));
+}
+
+void clickControl(FNWPresetsTableView* table, int row, QRect (*where)(const QRect&))
+{
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      where(table->visualRect(table->model()->index(row, 0))).center());
+}
+
+int status(const FNWHomeView& home, int row)
+{
+    return home.queueListView()->index(row).data(FNWListRoles::ExecutionStatus).toInt();
+}
+
+} // namespace
+
+class FNWHomeViewGuiTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(useFreshDatabase());
+        m_alerts.clear();
+        FNWAlert::setTestResponder([this](const FNWAlertRequest& request) {
+            m_alerts.append(request);
+            return request.cancelButton;
+        });
+    }
+    void cleanup() { FNWAlert::setTestResponder({}); }
+
+    void aUserComposesTheQueueFromPresetsAndAgents();
+    void anAdHocRunShowsEachTestsStateAndItsFailure();
+
+private:
+    QList<FNWAlertRequest> m_alerts;
+};
+
+void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
+{
+    storeAgent(QStringLiteral("Lab"), 5201);
+    storeAgent(QStringLiteral("Hall"), 5201, QStringLiteral("127.0.0.2"));
+    FNWHomeView home;
+    home.resize(1000, 500);
+    home.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&home));
+    home.setUpViews();
+
+    // A new preset through its editor.
+    QTest::mouseClick(home.addPresetButton(), Qt::LeftButton);
+    QVERIFY(home.presetEditor() && home.presetEditor()->isVisible());
+    QTest::keyClicks(home.presetEditor()->findChild<QLineEdit*>(QStringLiteral("presetName")),
+                     QStringLiteral("Survey"));
+    QTest::mouseClick(home.presetEditor()->findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+    QTRY_VERIFY(!home.presetEditor()->isVisible());
+    QCOMPARE(home.presetListView()->rowCount(), 1);
+    QCOMPARE(home.presetListView()->index(0).data().toString(), QStringLiteral("Survey"));
+
+    clickRow(home.presetsTable(), 0);
+    QVERIFY(home.agentsListView()->selectedPreset());
+    for (int click = 0; click < 3; ++click)
+        clickRow(home.agentsTable(), 0);
+    QCOMPARE(home.queueListView()->rowCount(), 3);
+    QCOMPARE(home.agentsListView()->index(0).data(FNWListRoles::Badge).toInt(), 3);
+    QCOMPARE(home.agentsTable()->selectedRowNumbers(), QList<int>{0});
+
+    // In edit mode each queued test has its delete button.
+    QTest::mouseClick(home.queueEditButton(), Qt::LeftButton);
+    QVERIFY(home.queueListView()->isEditing());
+    clickControl(home.queueTable(), 0, &FNWListRowDelegate::deleteRect);
+    QCOMPARE(home.queueListView()->rowCount(), 2);
+    QCOMPARE(home.agentsListView()->index(0).data(FNWListRoles::Badge).toInt(), 2);
+
+    // Delete removes the selected rows of a list in edit mode.
+    QTest::mouseClick(home.agentsEditButton(), Qt::LeftButton);
+    QVERIFY(home.agentsListView()->isEditing());
+    home.agentsTable()->setFocus();
+    home.agentsTable()->selectRow(0);
+    QTest::keyClick(home.agentsTable(), Qt::Key_Delete);
+    QCOMPARE(home.agentsListView()->rowCount(), 1);
+    QCOMPARE(home.queueListView()->rowCount(), 0);
+    QVERIFY(m_alerts.isEmpty());
+}
+
+void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
+{
+    QVERIFY(installWrappers());
+    const int port = freePort();
+    ServerProcess server(QStringLiteral("iperf3"),
+                         {QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                          QString::number(port)});
+    QVERIFY(waitUntilListening(port, Transport::Tcp));
+    auto preset = timedPreset(2);
+    preset->name = QStringLiteral("Short");
+    QVERIFY(preset->save());
+    preset->viewPosition = 1;
+    QVERIFY(preset->update());
+    storeAgent(QStringLiteral("Lab"), port);
+    storeAgent(QStringLiteral("Down"), freePort());
+
+    const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
+    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+    FNWMainWindow window;
+    auto* home = new FNWHomeView;
+    window.setHomePage(home, home);
+    window.setTestRunControl(manager.get());
+    window.prepareMainWindow();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(home->isSetUp());
+
+    clickRow(home->presetsTable(), 0);
+    clickRow(home->agentsTable(), 0);
+    clickRow(home->agentsTable(), 1);
+    QCOMPARE(home->queueListView()->rowCount(), 2);
+    QTRY_VERIFY(window.startStopButton()->isVisible());
+    QTest::mouseClick(window.startStopButton(), Qt::LeftButton);
+    QTRY_COMPARE(status(*home, 0), int(FNWExecutionStatusRunning));
+
+    // While it runs the queue stays as it is.
+    QTest::mouseClick(home->clearQueueButton(), Qt::LeftButton);
+    QCOMPARE(m_alerts.size(), 1);
+    QCOMPARE(m_alerts[0].message, QStringLiteral("Please wait..."));
+    QCOMPARE(home->queueListView()->rowCount(), 2);
+    clickRow(home->agentsTable(), 0);
+    QCOMPARE(m_alerts.size(), 2);
+    QCOMPARE(home->queueListView()->rowCount(), 2);
+
+    QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
+    QTRY_COMPARE(status(*home, 0), int(FNWExecutionStatusFinished));
+    QTRY_COMPARE(status(*home, 1), int(FNWExecutionStatusFailed));
+
+    clickControl(home->queueTable(), 1, &FNWListRowDelegate::statusRect);
+    QCOMPARE(m_alerts.size(), 3);
+    QCOMPARE(m_alerts[2].message, QStringLiteral("127.0.0.1 - Short Test Failed"));
+    QVERIFY(!m_alerts[2].informativeText.isEmpty());
+
+    // The results are stored.
+    const auto executions = TestExecutionDAO().getAllRecords();
+    QCOMPARE(int(executions.size()), 2);
+    QCOMPARE(executions[0]->executionStatus(), qint64(FNWExecutionStatusFinished));
+    QCOMPARE(executions[1]->executionStatus(), qint64(FNWExecutionStatusFailed));
+    QCOMPARE(executions[1]->message(), home->queueListView()->testList()[1]->message());
+    manager->setDelegate(nullptr);
+}
+
+int main(int argc, char** argv)
+{
+    const auto home = usePrivateHome();
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    FNWHomeViewGuiTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "FNWHomeViewGuiTest.moc"
