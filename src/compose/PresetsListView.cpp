@@ -7,14 +7,12 @@
 #include "model/FNWPresetBean.h"
 #include "support/DDLog.h"
 
-#include <QMimeData>
-
 #include <algorithm>
 
 using namespace fnw::compose;
 
 PresetsListView::PresetsListView(QObject* parent)
-    : QAbstractListModel(parent)
+    : FNWRowListModel(kRowsMimeType, parent)
 {
 }
 
@@ -205,16 +203,6 @@ std::shared_ptr<FNWPresetBean> PresetsListView::selectedPreset() const
     return m_presetsArray[static_cast<size_t>(m_selectedRow)];
 }
 
-bool PresetsListView::canAcceptDropOfRows(const QString& pasteboard, int dropRow) const
-{
-    const QList<int> rows = rowsFromPasteboardString(pasteboard);
-    const int count = static_cast<int>(m_presetsArray.size());
-    if (rows.isEmpty() || count == 1)
-        return false;
-    const int from = rows.first();
-    return from >= 0 && from < count && from != dropRow && dropRow >= 0 && dropRow <= count;
-}
-
 bool PresetsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
 {
     if (!canAcceptDropOfRows(pasteboard, dropRow))
@@ -258,11 +246,6 @@ bool PresetsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
     return true;
 }
 
-int PresetsListView::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(m_presetsArray.size());
-}
-
 QVariant PresetsListView::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= static_cast<int>(m_presetsArray.size()))
@@ -280,68 +263,6 @@ QVariant PresetsListView::data(const QModelIndex& index, int role) const
     default:
         return {};
     }
-}
-
-Qt::ItemFlags PresetsListView::flags(const QModelIndex& index) const
-{
-    if (!index.isValid())
-        return Qt::ItemIsDropEnabled;
-    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_isEditing)
-        flags |= Qt::ItemIsDragEnabled;
-    return flags;
-}
-
-Qt::DropActions PresetsListView::supportedDragActions() const
-{
-    return Qt::MoveAction;
-}
-
-Qt::DropActions PresetsListView::supportedDropActions() const
-{
-    return Qt::MoveAction;
-}
-
-QStringList PresetsListView::mimeTypes() const
-{
-    return {QString::fromLatin1(kRowsMimeType)};
-}
-
-QMimeData* PresetsListView::mimeData(const QModelIndexList& indexes) const
-{
-    if (!m_isEditing || indexes.isEmpty() || m_presetsArray.empty())
-        return nullptr;
-    QList<int> rows;
-    for (const QModelIndex& index : indexes) {
-        if (!rows.contains(index.row()))
-            rows.append(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
-    const QString text = rowsToPasteboardString(rows);
-    auto* data = new QMimeData;
-    data->setText(text);
-    data->setData(QString::fromLatin1(kRowsMimeType), text.toUtf8());
-    m_isDragging = true;
-    return data;
-}
-
-bool PresetsListView::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
-                                      const QModelIndex& parent) const
-{
-    if (!data || !data->hasFormat(QString::fromLatin1(kRowsMimeType)) || action != Qt::MoveAction)
-        return false;
-    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
-    return canAcceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
-}
-
-bool PresetsListView::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                                   const QModelIndex& parent)
-{
-    m_isDragging = false;
-    if (!canDropMimeData(data, action, row, column, parent))
-        return false;
-    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
-    return acceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
 }
 
 void PresetsListView::reloadPreservingSelection()
@@ -364,4 +285,24 @@ int PresetsListView::rowOfPresetWithID(qint64 presetID) const
             return static_cast<int>(row);
     }
     return -1;
+}
+
+int PresetsListView::count() const
+{
+    return static_cast<int>(m_presetsArray.size());
+}
+
+bool PresetsListView::canDragRows() const
+{
+    return m_isEditing;
+}
+
+void PresetsListView::rowsDidStartDragging() const
+{
+    m_isDragging = true;
+}
+
+void PresetsListView::dragDidEnd()
+{
+    m_isDragging = false;
 }

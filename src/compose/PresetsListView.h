@@ -2,7 +2,7 @@
 
 #include "compose/FNWCreatePresetWindowController.h"
 
-#include <QAbstractListModel>
+#include "compose/FNWRowListModel.h"
 #include <QList>
 #include <QStringList>
 
@@ -23,7 +23,7 @@ public:
 // The presets list of the home tab, without its table: the library presets in list order, the
 // selected one, edit mode, reordering by drag, deleting, and placing a preset the editor saved.
 // It is the table's model; the table shows what it says and reports clicks back.
-class PresetsListView : public QAbstractListModel, public FNWCreatePresetWindowDelegate
+class PresetsListView : public FNWRowListModel, public FNWCreatePresetWindowDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PresetsListView)
@@ -66,8 +66,7 @@ public:
 
     // Moves the first dragged row into the gap above dropRow and renumbers every preset 1..n;
     // false when refused (the same row, or a list of one).
-    bool acceptDropOfRows(const QString& pasteboard, int dropRow);
-    bool canAcceptDropOfRows(const QString& pasteboard, int dropRow) const;
+    bool acceptDropOfRows(const QString& pasteboard, int dropRow) override;
 
     const std::vector<std::shared_ptr<FNWPresetBean>>& presetsArray() const { return m_presetsArray; }
     bool isEditing() const { return m_isEditing; }
@@ -79,17 +78,13 @@ public:
     void selectRow(int row);
 
     // The model.
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    Qt::DropActions supportedDragActions() const override;
-    Qt::DropActions supportedDropActions() const override;
-    QStringList mimeTypes() const override;
-    QMimeData* mimeData(const QModelIndexList& indexes) const override;
-    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                         const QModelIndex& parent) const override;
-    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                      const QModelIndex& parent) override;
+
+protected:
+    int count() const override;
+    bool canDragRows() const override;
+    void rowsDidStartDragging() const override;
+    void dragDidEnd() override;
 
 signals:
     // The table selects exactly these rows (without reporting them back).

@@ -17,7 +17,6 @@
 #include "support/DDLog.h"
 #include "support/FNWFormat.h"
 
-#include <QMimeData>
 #include <QPointer>
 
 #include <algorithm>
@@ -72,7 +71,7 @@ private:
 };
 
 QueueListView::QueueListView(QObject* parent)
-    : QAbstractListModel(parent)
+    : FNWRowListModel(kRowsMimeType, parent)
     , m_relay(std::make_shared<ManagerRelay>(this))
 {
 }
@@ -459,16 +458,6 @@ void QueueListView::tableViewDidClickedRow(int row)
         showPresetSettingWindowForRow(row);
 }
 
-bool QueueListView::canAcceptDropOfRows(const QString& pasteboard, int dropRow) const
-{
-    const QList<int> rows = rowsFromPasteboardString(pasteboard);
-    const int count = static_cast<int>(m_testList.size());
-    if (rows.isEmpty() || count == 1)
-        return false;
-    const int from = rows.first();
-    return from >= 0 && from < count && from != dropRow && dropRow >= 0 && dropRow <= count;
-}
-
 bool QueueListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
 {
     if (!canAcceptDropOfRows(pasteboard, dropRow))
@@ -520,11 +509,6 @@ bool QueueListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
     return true;
 }
 
-int QueueListView::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(m_testList.size());
-}
-
 QVariant QueueListView::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= static_cast<int>(m_testList.size()))
@@ -557,63 +541,6 @@ QVariant QueueListView::data(const QModelIndex& index, int role) const
     default:
         return {};
     }
-}
-
-Qt::ItemFlags QueueListView::flags(const QModelIndex& index) const
-{
-    if (!index.isValid())
-        return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
-}
-
-Qt::DropActions QueueListView::supportedDragActions() const
-{
-    return Qt::MoveAction;
-}
-
-Qt::DropActions QueueListView::supportedDropActions() const
-{
-    return Qt::MoveAction;
-}
-
-QStringList QueueListView::mimeTypes() const
-{
-    return {QString::fromLatin1(kRowsMimeType)};
-}
-
-QMimeData* QueueListView::mimeData(const QModelIndexList& indexes) const
-{
-    if (indexes.isEmpty())
-        return nullptr;
-    QList<int> rows;
-    for (const QModelIndex& index : indexes) {
-        if (!rows.contains(index.row()))
-            rows.append(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
-    const QString text = rowsToPasteboardString(rows);
-    auto* data = new QMimeData;
-    data->setText(text);
-    data->setData(QString::fromLatin1(kRowsMimeType), text.toUtf8());
-    return data;
-}
-
-bool QueueListView::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
-                                    const QModelIndex& parent) const
-{
-    if (!data || !data->hasFormat(QString::fromLatin1(kRowsMimeType)) || action != Qt::MoveAction)
-        return false;
-    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
-    return canAcceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
-}
-
-bool QueueListView::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                                 const QModelIndex& parent)
-{
-    if (!canDropMimeData(data, action, row, column, parent))
-        return false;
-    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
-    return acceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
 }
 
 bool QueueListView::isRunningTestFromHomeScreen() const
@@ -671,4 +598,9 @@ void QueueListView::statusDidChange(const std::shared_ptr<TestBean>& test)
         return;
     const QModelIndex changed = index(static_cast<int>(at - m_testList.begin()));
     emit dataChanged(changed, changed);
+}
+
+int QueueListView::count() const
+{
+    return static_cast<int>(m_testList.size());
 }

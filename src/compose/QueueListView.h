@@ -2,7 +2,7 @@
 
 #include "compose/FNWCreatePresetWindowController.h"
 
-#include <QAbstractListModel>
+#include "compose/FNWRowListModel.h"
 #include <QList>
 #include <QStringList>
 
@@ -32,7 +32,7 @@ public:
 // runs at the same time; orders run ascending). Tests enter from agent clicks, are joined and
 // separated with their neighbours, reordered by drag, edited and removed; the queue starts an
 // ad-hoc run and shows each test's state in it. It is the table's model.
-class QueueListView : public QAbstractListModel, public FNWCreatePresetWindowDelegate
+class QueueListView : public FNWRowListModel, public FNWCreatePresetWindowDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(QueueListView)
@@ -85,8 +85,7 @@ public:
     void showPresetSettingWindowForRow(int row);
     void tableViewDidClickedRow(int row);
 
-    bool canAcceptDropOfRows(const QString& pasteboard, int dropRow) const;
-    bool acceptDropOfRows(const QString& pasteboard, int dropRow);
+    bool acceptDropOfRows(const QString& pasteboard, int dropRow) override;
 
     const std::vector<std::shared_ptr<TestBean>>& testList() const { return m_testList; }
     std::shared_ptr<FNWPresetBean> orginalPreset() const { return m_orginalPreset; }
@@ -96,17 +95,10 @@ public:
     bool isFromMyTestView = false;
     bool isCreateNewMyTestProfile = false;
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    Qt::DropActions supportedDragActions() const override;
-    Qt::DropActions supportedDropActions() const override;
-    QStringList mimeTypes() const override;
-    QMimeData* mimeData(const QModelIndexList& indexes) const override;
-    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                         const QModelIndex& parent) const override;
-    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                      const QModelIndex& parent) override;
+
+protected:
+    int count() const override;
 
 signals:
     void editModeChanged(bool editing);

@@ -11,7 +11,6 @@
 #include "support/FNWFormat.h"
 #include "support/FNWMainQueue.h"
 
-#include <QMimeData>
 #include <QPointer>
 
 #include <algorithm>
@@ -19,7 +18,7 @@
 using namespace fnw::compose;
 
 AgentsListView::AgentsListView(QObject* parent)
-    : QAbstractListModel(parent)
+    : FNWRowListModel(kRowsMimeType, parent)
 {
 }
 
@@ -278,16 +277,6 @@ void AgentsListView::tableViewSelectionDidChange(const QList<int>& rows)
     }
 }
 
-bool AgentsListView::canAcceptDropOfRows(const QString& pasteboard, int dropRow) const
-{
-    const QList<int> rows = rowsFromPasteboardString(pasteboard);
-    const int count = static_cast<int>(m_agentsBeans.size());
-    if (rows.isEmpty() || count == 1)
-        return false;
-    const int from = rows.first();
-    return from >= 0 && from < count && from != dropRow && dropRow >= 0 && dropRow <= count;
-}
-
 bool AgentsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
 {
     m_isDragging = false;
@@ -335,11 +324,6 @@ QString AgentsListView::lastSeenText(const FNWAgentBean& agent)
            local.toString(QStringLiteral(" MM/dd/yy"));
 }
 
-int AgentsListView::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(m_agentsBeans.size());
-}
-
 QVariant AgentsListView::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= static_cast<int>(m_agentsBeans.size()))
@@ -364,69 +348,6 @@ QVariant AgentsListView::data(const QModelIndex& index, int role) const
     default:
         return {};
     }
-}
-
-Qt::ItemFlags AgentsListView::flags(const QModelIndex& index) const
-{
-    if (!index.isValid())
-        return Qt::ItemIsDropEnabled;
-    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_isEditing)
-        flags |= Qt::ItemIsDragEnabled;
-    return flags;
-}
-
-Qt::DropActions AgentsListView::supportedDragActions() const
-{
-    return Qt::MoveAction;
-}
-
-Qt::DropActions AgentsListView::supportedDropActions() const
-{
-    return Qt::MoveAction;
-}
-
-QStringList AgentsListView::mimeTypes() const
-{
-    return {QString::fromLatin1(kRowsMimeType)};
-}
-
-QMimeData* AgentsListView::mimeData(const QModelIndexList& indexes) const
-{
-    if (!m_isEditing || indexes.isEmpty())
-        return nullptr;
-    QList<int> rows;
-    for (const QModelIndex& index : indexes) {
-        if (!rows.contains(index.row()))
-            rows.append(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
-    const QString text = rowsToPasteboardString(rows);
-    auto* data = new QMimeData;
-    data->setText(text);
-    data->setData(QString::fromLatin1(kRowsMimeType), text.toUtf8());
-    m_isDragging = true;
-    return data;
-}
-
-bool AgentsListView::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
-                                     const QModelIndex& parent) const
-{
-    if (!data || !data->hasFormat(QString::fromLatin1(kRowsMimeType)) || action != Qt::MoveAction)
-        return false;
-    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
-    return canAcceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
-}
-
-bool AgentsListView::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                                  const QModelIndex& parent)
-{
-    if (!canDropMimeData(data, action, row, column, parent)) {
-        m_isDragging = false;
-        return false;
-    }
-    const int gap = dropGap(row, parent.isValid() ? parent.row() : -1, rowCount());
-    return acceptDropOfRows(QString::fromUtf8(data->data(QString::fromLatin1(kRowsMimeType))), gap);
 }
 
 void AgentsListView::reloadPreservingSelection()
@@ -462,4 +383,24 @@ QList<int> AgentsListView::countedRows() const
             rows.append(static_cast<int>(row));
     }
     return rows;
+}
+
+int AgentsListView::count() const
+{
+    return static_cast<int>(m_agentsBeans.size());
+}
+
+bool AgentsListView::canDragRows() const
+{
+    return m_isEditing;
+}
+
+void AgentsListView::rowsDidStartDragging() const
+{
+    m_isDragging = true;
+}
+
+void AgentsListView::dragDidEnd()
+{
+    m_isDragging = false;
 }

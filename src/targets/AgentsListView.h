@@ -4,7 +4,7 @@
 #include "targets/FNWCreateAgentWindowController.h"
 #include "targets/FNWEditAgentWindowController.h"
 
-#include <QAbstractListModel>
+#include "compose/FNWRowListModel.h"
 #include <QHash>
 #include <QList>
 #include <QStringList>
@@ -30,7 +30,7 @@ public:
 // queued tests use each (the rows of those agents stay selected, and a count of 2 or more shows
 // in a badge while a preset is selected), edit mode, reordering by drag and deleting. It is the
 // table's model. Discovered agents arrive as stored agents and a reload.
-class AgentsListView : public QAbstractListModel, public CreateAgentWindowDelegate, public EditAgentWindowDelegate
+class AgentsListView : public FNWRowListModel, public CreateAgentWindowDelegate, public EditAgentWindowDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AgentsListView)
@@ -75,8 +75,7 @@ public:
     void tableViewDidClickedRow(int row);
     void tableViewSelectionDidChange(const QList<int>& rows);
 
-    bool canAcceptDropOfRows(const QString& pasteboard, int dropRow) const;
-    bool acceptDropOfRows(const QString& pasteboard, int dropRow);
+    bool acceptDropOfRows(const QString& pasteboard, int dropRow) override;
 
     const std::vector<std::shared_ptr<FNWAgentBean>>& agentsBeans() const { return m_agentsBeans; }
     std::shared_ptr<FNWPresetBean> selectedPreset() const { return m_selectedPreset; }
@@ -90,17 +89,13 @@ public:
     // "Added on: " or "Last Seen: " and the time, as the row's second line shows it in edit mode.
     static QString lastSeenText(const FNWAgentBean& agent);
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    Qt::DropActions supportedDragActions() const override;
-    Qt::DropActions supportedDropActions() const override;
-    QStringList mimeTypes() const override;
-    QMimeData* mimeData(const QModelIndexList& indexes) const override;
-    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                         const QModelIndex& parent) const override;
-    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                      const QModelIndex& parent) override;
+
+protected:
+    int count() const override;
+    bool canDragRows() const override;
+    void rowsDidStartDragging() const override;
+    void dragDidEnd() override;
 
 signals:
     void selectionChanged(const QList<int>& rows);
