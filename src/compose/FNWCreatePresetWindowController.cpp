@@ -7,8 +7,6 @@
 #include "model/FNWPresetBean.h"
 #include "support/DDLog.h"
 
-#include <QTimer>
-
 namespace {
 
 constexpr qint64 kTCP = 0;
@@ -31,11 +29,10 @@ QString text(const char* latin1)
 FNWCreatePresetWindowController::FNWCreatePresetWindowController(QObject* parent)
     : QObject(parent)
     , m_preset(std::make_shared<FNWPresetBean>())
-    , m_errorTimer(new QTimer(this))
+    , m_errorLine(new FNWErrorLine(this))
 {
-    m_errorTimer->setSingleShot(true);
-    m_errorTimer->setInterval(kErrorClearMs);
-    connect(m_errorTimer, &QTimer::timeout, this, [this] { setPresetNameErrorText(QString()); });
+    connect(m_errorLine, &FNWErrorLine::textChanged, this,
+            &FNWCreatePresetWindowController::presetNameErrorTextChanged);
 }
 
 FNWCreatePresetWindowController::~FNWCreatePresetWindowController() = default;
@@ -53,8 +50,7 @@ void FNWCreatePresetWindowController::openWindowForPreset(const std::shared_ptr<
 
 void FNWCreatePresetWindowController::showWindow(const std::shared_ptr<FNWPresetBean>& preset)
 {
-    m_errorTimer->stop();
-    setPresetNameErrorText(QString());
+    m_errorLine->show(QString());
     m_windowVisible = true;
     if (preset) {
         m_originalPresetName = preset->name;
@@ -227,7 +223,7 @@ void FNWCreatePresetWindowController::saveButtonDidClicked()
     qint64 sendBandwidth = -1;
     if (const std::optional<QString> error = validationError(duration, numberOfBytes, sendBandwidth)) {
         DDLogInfo("PresetController: preset not saved: %@", *error);
-        setPresetNameErrorText(*error);
+        m_errorLine->show(*error);
         return;
     }
     // The record takes the mode's values only once every check passed, so a refused save keeps
@@ -280,19 +276,7 @@ void FNWCreatePresetWindowController::cancelButtonDidClicked()
 
 void FNWCreatePresetWindowController::setErrorClearInterval(int milliseconds)
 {
-    m_errorTimer->setInterval(milliseconds);
-}
-
-void FNWCreatePresetWindowController::setPresetNameErrorText(const QString& text)
-{
-    if (text.isEmpty())
-        m_errorTimer->stop();
-    else
-        m_errorTimer->start(); // a pending clearing starts over
-    if (m_presetNameErrorText == text)
-        return;
-    m_presetNameErrorText = text;
-    emit presetNameErrorTextChanged(m_presetNameErrorText);
+    m_errorLine->setClearInterval(milliseconds);
 }
 
 void FNWCreatePresetWindowController::closeWindow()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FNWErrorLine.h"
+
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -8,7 +10,6 @@
 #include <optional>
 
 class FNWPresetBean;
-class QTimer;
 
 // Told about the presets the editor saved or handed back. Every operation is optional.
 class FNWCreatePresetWindowDelegate
@@ -35,7 +36,6 @@ public:
     enum AdditionalSettingsTag { Collapsed = 0, Expanded = 1 };
     static constexpr QSize kCollapsedSize{444, 250};
     static constexpr QSize kExpandedSize{444, 575};
-    static constexpr int kErrorClearMs = 5000;
 
     explicit FNWCreatePresetWindowController(QObject* parent = nullptr);
     ~FNWCreatePresetWindowController() override;
@@ -49,7 +49,7 @@ public:
     bool isFromQueueListView() const { return m_isFromQueueListView; }
     void setIsFromQueueListView(bool fromQueue) { m_isFromQueueListView = fromQueue; }
     bool shouldEnableUIControl() const { return m_shouldEnableUIControl; }
-    QString presetNameErrorText() const { return m_presetNameErrorText; }
+    QString presetNameErrorText() const { return m_errorLine->text(); }
     bool isWindowVisible() const { return m_windowVisible; }
 
     // Opens the window for a copy of the preset (none: a new preset), or only brings it to the
@@ -103,7 +103,6 @@ signals:
     void windowShouldClose();
 
 private:
-    void setPresetNameErrorText(const QString& text);
     void closeWindow();
     // The checks of a save in order; the first failing message, or none.
     std::optional<QString> validationError(qint64& duration, qint64& numberOfBytes, qint64& sendBandwidth) const;
@@ -117,9 +116,8 @@ private:
     bool m_isFromQueueListView = false;
     bool m_shouldEnableUIControl = true;
     bool m_windowVisible = false;
-    QString m_presetNameErrorText;
     QString m_sendBandwidthText;
     int m_mode = DurationMode;
     int m_additionalSettingsTag = Collapsed;
-    QTimer* m_errorTimer;
+    FNWErrorLine* m_errorLine;
 };

@@ -8,9 +8,10 @@
 
 using namespace fnw::compose;
 
-FNWRowListModel::FNWRowListModel(const char* rowsMimeType, QObject* parent)
+FNWRowListModel::FNWRowListModel(const char* rowsMimeType, Dragging dragging, QObject* parent)
     : QAbstractListModel(parent)
     , m_rowsMimeType(QString::fromLatin1(rowsMimeType))
+    , m_dragging(dragging)
 {
 }
 
@@ -55,7 +56,7 @@ QMimeData* FNWRowListModel::mimeData(const QModelIndexList& indexes) const
     auto* data = new QMimeData;
     data->setText(text);
     data->setData(m_rowsMimeType, text.toUtf8());
-    rowsDidStartDragging();
+    m_isDragging = true;
     return data;
 }
 
@@ -70,7 +71,7 @@ bool FNWRowListModel::canDropMimeData(const QMimeData* data, Qt::DropAction acti
 bool FNWRowListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                                    const QModelIndex& parent)
 {
-    dragDidEnd();
+    m_isDragging = false;
     if (!canDropMimeData(data, action, row, column, parent))
         return false;
     return acceptDropOfRows(pasteboardOf(data), dropGap(row, parent.isValid() ? parent.row() : -1, count()));
@@ -79,4 +80,15 @@ bool FNWRowListModel::dropMimeData(const QMimeData* data, Qt::DropAction action,
 QString FNWRowListModel::pasteboardOf(const QMimeData* data) const
 {
     return QString::fromUtf8(data->data(m_rowsMimeType));
+}
+
+void FNWRowListModel::setEditing(bool editing)
+{
+    m_isEditing = editing;
+    emit editModeChanged(editing);
+}
+
+bool FNWRowListModel::canDragRows() const
+{
+    return m_dragging == Dragging::Always || m_isEditing;
 }

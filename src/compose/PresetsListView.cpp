@@ -12,7 +12,7 @@
 using namespace fnw::compose;
 
 PresetsListView::PresetsListView(QObject* parent)
-    : FNWRowListModel(kRowsMimeType, parent)
+    : FNWRowListModel(kRowsMimeType, Dragging::OnlyWhileEditing, parent)
 {
 }
 
@@ -272,12 +272,6 @@ void PresetsListView::reloadPreservingSelection()
     emit selectionChanged(m_selectedRow >= 0 && !m_isEditing ? QList<int>{m_selectedRow} : QList<int>{});
 }
 
-void PresetsListView::setEditing(bool editing)
-{
-    m_isEditing = editing;
-    emit editModeChanged(editing);
-}
-
 int PresetsListView::rowOfPresetWithID(qint64 presetID) const
 {
     for (size_t row = 0; row < m_presetsArray.size(); ++row) {
@@ -290,19 +284,4 @@ int PresetsListView::rowOfPresetWithID(qint64 presetID) const
 int PresetsListView::count() const
 {
     return static_cast<int>(m_presetsArray.size());
-}
-
-bool PresetsListView::canDragRows() const
-{
-    return m_isEditing;
-}
-
-void PresetsListView::rowsDidStartDragging() const
-{
-    m_isDragging = true;
-}
-
-void PresetsListView::dragDidEnd()
-{
-    m_isDragging = false;
 }

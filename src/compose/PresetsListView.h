@@ -69,9 +69,6 @@ public:
     bool acceptDropOfRows(const QString& pasteboard, int dropRow) override;
 
     const std::vector<std::shared_ptr<FNWPresetBean>>& presetsArray() const { return m_presetsArray; }
-    bool isEditing() const { return m_isEditing; }
-    bool isDragging() const { return m_isDragging; }
-    void setDragging(bool dragging) { m_isDragging = dragging; }
     int selectedRow() const { return m_selectedRow; }
     std::shared_ptr<FNWPresetBean> selectedPreset() const;
     // Selects a row as a user click would (-1: none).
@@ -82,27 +79,20 @@ public:
 
 protected:
     int count() const override;
-    bool canDragRows() const override;
-    void rowsDidStartDragging() const override;
-    void dragDidEnd() override;
 
 signals:
     // The table selects exactly these rows (without reporting them back).
     void selectionChanged(const QList<int>& rows);
-    void editModeChanged(bool editing);
     // The editor opens for the preset, or for a new one.
     void openEditorRequested(const std::shared_ptr<FNWPresetBean>& preset);
     void repaintRequested();
 
 private:
     void reloadPreservingSelection();
-    void setEditing(bool editing);
     int rowOfPresetWithID(qint64 presetID) const;
 
     PresetViewDelegate* m_delegate = nullptr;
     std::vector<std::shared_ptr<FNWPresetBean>> m_presetsArray;
-    bool m_isEditing = false;
-    mutable bool m_isDragging = false;
     int m_selectedRow = -1;
     int m_selectedPresetBeforeEditing = -1;
 };

@@ -71,7 +71,7 @@ private:
 };
 
 QueueListView::QueueListView(QObject* parent)
-    : FNWRowListModel(kRowsMimeType, parent)
+    : FNWRowListModel(kRowsMimeType, Dragging::Always, parent)
     , m_relay(std::make_shared<ManagerRelay>(this))
 {
 }
@@ -571,12 +571,6 @@ void QueueListView::relayout()
         test.haveSameOrderAsLastRow = row > 0 && m_testList[row - 1]->testOrder == test.testOrder;
         test.haveSameOrderAsNextRow = row + 1 < m_testList.size() && m_testList[row + 1]->testOrder == test.testOrder;
     }
-}
-
-void QueueListView::setEditing(bool editing)
-{
-    m_isEditing = editing;
-    emit editModeChanged(editing);
 }
 
 void QueueListView::setStartStopButtonVisibility(bool visible) const

@@ -91,7 +91,6 @@ public:
     std::shared_ptr<FNWPresetBean> orginalPreset() const { return m_orginalPreset; }
     std::shared_ptr<TestQueueBean> testQueue() const { return m_testQueue; }
     std::shared_ptr<TestBean> testInEdit() const { return m_testInEdit; }
-    bool isEditing() const { return m_isEditing; }
     bool isFromMyTestView = false;
     bool isCreateNewMyTestProfile = false;
 
@@ -101,7 +100,6 @@ protected:
     int count() const override;
 
 signals:
-    void editModeChanged(bool editing);
     void openPresetEditorRequested(const std::shared_ptr<FNWPresetBean>& preset);
 
 private:
@@ -111,7 +109,6 @@ private:
     void showPleaseWait() const;
     void reloadData();
     void relayout();
-    void setEditing(bool editing);
     void setStartStopButtonVisibility(bool visible) const;
     void removeTestAt(int row);
     void joinRows(int first, int second);
@@ -125,5 +122,4 @@ private:
     std::shared_ptr<FNWPresetBean> m_orginalPreset;
     std::shared_ptr<TestQueueBean> m_testQueue;
     std::shared_ptr<TestBean> m_testInEdit;
-    bool m_isEditing = false;
 };

@@ -18,7 +18,7 @@
 using namespace fnw::compose;
 
 AgentsListView::AgentsListView(QObject* parent)
-    : FNWRowListModel(kRowsMimeType, parent)
+    : FNWRowListModel(kRowsMimeType, Dragging::OnlyWhileEditing, parent)
 {
 }
 
@@ -363,12 +363,6 @@ void AgentsListView::reloadPreservingSelection()
     emit selectionChanged(m_isEditing ? QList<int>{} : m_selectedRows);
 }
 
-void AgentsListView::setEditing(bool editing)
-{
-    m_isEditing = editing;
-    emit editModeChanged(editing);
-}
-
 int AgentsListView::rowOfAgent(const std::shared_ptr<FNWAgentBean>& agent) const
 {
     const auto at = std::find(m_agentsBeans.begin(), m_agentsBeans.end(), agent);
@@ -388,19 +382,4 @@ QList<int> AgentsListView::countedRows() const
 int AgentsListView::count() const
 {
     return static_cast<int>(m_agentsBeans.size());
-}
-
-bool AgentsListView::canDragRows() const
-{
-    return m_isEditing;
-}
-
-void AgentsListView::rowsDidStartDragging() const
-{
-    m_isDragging = true;
-}
-
-void AgentsListView::dragDidEnd()
-{
-    m_isDragging = false;
 }

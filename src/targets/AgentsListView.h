@@ -81,9 +81,6 @@ public:
     std::shared_ptr<FNWPresetBean> selectedPreset() const { return m_selectedPreset; }
     // Queued tests per agent ID; 0 for none.
     int clickedCount(qint64 agentID) const { return m_agentVsClickedCount.value(agentID, 0); }
-    bool isEditing() const { return m_isEditing; }
-    bool isDragging() const { return m_isDragging; }
-    void setDragging(bool dragging) { m_isDragging = dragging; }
     QList<int> selectedRows() const { return m_selectedRows; }
 
     // "Added on: " or "Last Seen: " and the time, as the row's second line shows it in edit mode.
@@ -93,20 +90,15 @@ public:
 
 protected:
     int count() const override;
-    bool canDragRows() const override;
-    void rowsDidStartDragging() const override;
-    void dragDidEnd() override;
 
 signals:
     void selectionChanged(const QList<int>& rows);
-    void editModeChanged(bool editing);
     void openCreateAgentWindowRequested();
     void openEditAgentWindowRequested(const std::shared_ptr<FNWAgentBean>& agent);
     void repaintRequested();
 
 private:
     void reloadPreservingSelection();
-    void setEditing(bool editing);
     int rowOfAgent(const std::shared_ptr<FNWAgentBean>& agent) const;
     QList<int> countedRows() const;
 
@@ -114,8 +106,6 @@ private:
     std::vector<std::shared_ptr<FNWAgentBean>> m_agentsBeans;
     std::shared_ptr<FNWPresetBean> m_selectedPreset;
     QHash<qint64, int> m_agentVsClickedCount;
-    bool m_isEditing = false;
-    mutable bool m_isDragging = false;
     QList<int> m_selectedRows;
     // The agents selected when edit mode was entered, followed through deletions and moves.
     std::vector<std::shared_ptr<FNWAgentBean>> m_selectedAgentsBeforeEditing;

@@ -28,11 +28,9 @@ QStringList FNWCreateAgentWindowController::columnIdentifiers()
 
 FNWCreateAgentWindowController::FNWCreateAgentWindowController(QObject* parent)
     : QObject(parent)
-    , m_errorTimer(new QTimer(this))
+    , m_errorLine(new FNWErrorLine(this))
 {
-    m_errorTimer->setSingleShot(true);
-    m_errorTimer->setInterval(kErrorClearMs);
-    connect(m_errorTimer, &QTimer::timeout, this, &FNWCreateAgentWindowController::clearErrorMessage);
+    connect(m_errorLine, &FNWErrorLine::textChanged, this, &FNWCreateAgentWindowController::errorTextChanged);
 }
 
 FNWCreateAgentWindowController::~FNWCreateAgentWindowController() = default;
@@ -166,7 +164,7 @@ std::optional<FNWAgentTableCell> FNWCreateAgentWindowController::saveAgentButton
 {
     for (int row = 0; row < static_cast<int>(m_agentArray.size()); ++row) {
         if (auto failed = validateRow(row)) {
-            DDLogInfo("FNWCreateAgentWindowController: row %d refused: %@", row, m_errorText);
+            DDLogInfo("FNWCreateAgentWindowController: row %d refused: %@", row, m_errorLine->text());
             // The table shows the trimmed addresses.
             emit agentArrayChanged();
             return failed;
@@ -224,18 +222,10 @@ void FNWCreateAgentWindowController::cancelButtonDidClicked()
 
 void FNWCreateAgentWindowController::showErrorMessage(const QString& message)
 {
-    m_errorText = message;
-    m_errorTimer->start(); // a pending clearing starts over
-    emit errorTextChanged(m_errorText);
-}
-
-void FNWCreateAgentWindowController::clearErrorMessage()
-{
-    m_errorText.clear();
-    emit errorTextChanged(m_errorText);
+    m_errorLine->show(message);
 }
 
 void FNWCreateAgentWindowController::setErrorClearInterval(int milliseconds)
 {
-    m_errorTimer->setInterval(milliseconds);
+    m_errorLine->setClearInterval(milliseconds);
 }

@@ -2,6 +2,8 @@
 
 #include "model/FNWAgentBean.h"
 
+#include "app/FNWErrorLine.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -9,8 +11,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-class QTimer;
 
 // Told when new agents have been stored; the agents list reloads.
 class CreateAgentWindowDelegate
@@ -38,7 +38,6 @@ class FNWCreateAgentWindowController final : public QObject
     Q_DISABLE_COPY_MOVE(FNWCreateAgentWindowController)
 
 public:
-    static constexpr int kErrorClearMs = 5000;
     static constexpr int kRemoveRowDelayMs = 10;
     static constexpr qint64 kLowestPort = 1024;
     static constexpr qint64 kHighestPort = 49151;
@@ -79,7 +78,7 @@ public:
     std::optional<FNWAgentTableCell> saveAgentButtonDidClicked();
     void cancelButtonDidClicked();
 
-    QString errorText() const { return m_errorText; }
+    QString errorText() const { return m_errorLine->text(); }
     // Shows the message on the error line; it is emptied 5 s after the last message.
     void showErrorMessage(const QString& message);
     // Tests shorten the 5 s.
@@ -100,13 +99,11 @@ signals:
 
 private:
     void appendDefaultRow();
-    void clearErrorMessage();
     std::optional<FNWAgentTableCell> validateRow(int row);
     bool storeRows();
 
     std::vector<std::shared_ptr<FNWAgentBean>> m_agentArray;
     std::shared_ptr<FNWAgentBean> m_agent;
     CreateAgentWindowDelegate* m_delegate = nullptr;
-    QString m_errorText;
-    QTimer* m_errorTimer;
+    FNWErrorLine* m_errorLine;
 };

@@ -7,8 +7,6 @@
 #include "support/FNWFormat.h"
 #include "targets/FNWCreateAgentWindowController.h"
 
-#include <QTimer>
-
 namespace {
 
 QString name(const char* text)
@@ -20,11 +18,9 @@ QString name(const char* text)
 
 FNWEditAgentWindowController::FNWEditAgentWindowController(QObject* parent)
     : QObject(parent)
-    , m_errorTimer(new QTimer(this))
+    , m_errorLine(new FNWErrorLine(this))
 {
-    m_errorTimer->setSingleShot(true);
-    m_errorTimer->setInterval(kErrorClearMs);
-    connect(m_errorTimer, &QTimer::timeout, this, &FNWEditAgentWindowController::clearErrorMessage);
+    connect(m_errorLine, &FNWErrorLine::textChanged, this, &FNWEditAgentWindowController::errorTextChanged);
 }
 
 FNWEditAgentWindowController::~FNWEditAgentWindowController() = default;
@@ -124,18 +120,10 @@ void FNWEditAgentWindowController::cancelButtonDidClicked()
 
 void FNWEditAgentWindowController::showErrorMessage(const QString& message)
 {
-    m_errorText = message;
-    m_errorTimer->start(); // a pending clearing starts over
-    emit errorTextChanged(m_errorText);
-}
-
-void FNWEditAgentWindowController::clearErrorMessage()
-{
-    m_errorText.clear();
-    emit errorTextChanged(m_errorText);
+    m_errorLine->show(message);
 }
 
 void FNWEditAgentWindowController::setErrorClearInterval(int milliseconds)
 {
-    m_errorTimer->setInterval(milliseconds);
+    m_errorLine->setClearInterval(milliseconds);
 }

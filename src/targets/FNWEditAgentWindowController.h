@@ -2,12 +2,12 @@
 
 #include "model/FNWAgentBean.h"
 
+#include "app/FNWErrorLine.h"
+
 #include <QObject>
 #include <QString>
 
 #include <memory>
-
-class QTimer;
 
 // Handed the edited agent once its new values passed the checks; it writes the agent to the store.
 class EditAgentWindowDelegate
@@ -26,7 +26,6 @@ class FNWEditAgentWindowController final : public QObject
     Q_DISABLE_COPY_MOVE(FNWEditAgentWindowController)
 
 public:
-    static constexpr int kErrorClearMs = 5000;
     // The fields' identifiers, as controlTextDidEndEditing() takes them.
     static constexpr char kIPAddressField[] = "ipAddress";
     static constexpr char kPortField[] = "port";
@@ -63,7 +62,7 @@ public:
     // Leaves the agent unchanged.
     void cancelButtonDidClicked();
 
-    QString errorText() const { return m_errorText; }
+    QString errorText() const { return m_errorLine->text(); }
     // Shows the message on the error line; it is emptied 5 s after the last message.
     void showErrorMessage(const QString& message);
     // Tests shorten the 5 s.
@@ -76,7 +75,6 @@ signals:
     void closeWindowRequested();
 
 private:
-    void clearErrorMessage();
     void trimAgentIP();
 
     std::shared_ptr<FNWAgentBean> m_agentBean;
@@ -84,6 +82,5 @@ private:
     QString m_agentIP;
     QString m_agentName;
     qint64 m_agentPort = 0;
-    QString m_errorText;
-    QTimer* m_errorTimer;
+    FNWErrorLine* m_errorLine;
 };
