@@ -245,7 +245,9 @@ TEST_F(TestManagerRun, RunsTheTestsOfAnOrderTogetherThenTheNextOrder)
     }
     for (const auto& test : {tcp, udp}) {
         const auto execution = executionOf(run, test);
-        EXPECT_EQ(execution->execution_duration(), 2);
+        // The totals line may end a little past the two seconds on a loaded machine (2.04 s gives 3).
+        EXPECT_GE(execution->execution_duration(), 2);
+        EXPECT_LE(execution->execution_duration(), 3);
         EXPECT_EQ(execution->targetSsid(), QLatin1String("Office"));
         EXPECT_EQ(execution->targetBssid(), QLatin1String("A1:B2:C3:D4:E5:F6"));
     }
