@@ -384,8 +384,8 @@ TEST_F(AgentEditorRulesTest, ErrorLinesClearAfterTheLastMessage)
         QElapsedTimer clock;
         clock.start();
         show(QStringLiteral("first"));
-        ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= kInterval * 2 / 3; }));
         EXPECT_EQ(text(), QStringLiteral("first"));
+        ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= kInterval * 2 / 3; }));
         QElapsedTimer sinceSecond;
         sinceSecond.start();
         show(QStringLiteral("second"));
