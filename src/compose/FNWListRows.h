@@ -45,6 +45,32 @@ void moveIntoGap(std::vector<std::shared_ptr<T>>& list, int from, int to, std::s
     list.erase(list.begin() + (from < to ? from : from + 1));
 }
 
+// The members at the given rows, in the rows' order; rows outside the list are skipped. Resolved
+// before removing, since each removal shifts the rows below it.
+template <typename T>
+std::vector<std::shared_ptr<T>> membersAtRows(const std::vector<std::shared_ptr<T>>& list, const QList<int>& rows)
+{
+    std::vector<std::shared_ptr<T>> members;
+    for (int row : rows) {
+        if (row >= 0 && row < static_cast<int>(list.size()))
+            members.push_back(list[static_cast<size_t>(row)]);
+    }
+    return members;
+}
+
+// Numbers the members 1..n in list order and stores each position; `failed` hears of each member
+// whose position could not be stored.
+template <typename T, typename Failed>
+void storeViewPositions(const std::vector<std::shared_ptr<T>>& list, Failed failed)
+{
+    qint64 position = 1;
+    for (const std::shared_ptr<T>& member : list) {
+        member->viewPosition = position++;
+        if (!member->updateViewPostion())
+            failed(*member);
+    }
+}
+
 // The gap a drop lands in: a drop on a row goes above it; past the end, after the last row.
 inline int dropGap(int row, int parentRow, int count)
 {

@@ -67,13 +67,7 @@ void PresetsListView::deleteIndividualPresetButtonDidClicked(qint64 presetID)
 
 void PresetsListView::removePresetAtIndexes(const QList<int>& rows)
 {
-    // The rows are resolved first: each removal shifts the rows below it.
-    std::vector<std::shared_ptr<FNWPresetBean>> presets;
-    for (int row : rows) {
-        if (row >= 0 && row < static_cast<int>(m_presetsArray.size()))
-            presets.push_back(m_presetsArray[static_cast<size_t>(row)]);
-    }
-    for (const std::shared_ptr<FNWPresetBean>& preset : presets) {
+    for (const std::shared_ptr<FNWPresetBean>& preset : membersAtRows(m_presetsArray, rows)) {
         const auto at = std::find(m_presetsArray.begin(), m_presetsArray.end(), preset);
         if (at == m_presetsArray.end() || !preset->remove())
             continue;
@@ -229,12 +223,9 @@ bool PresetsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
 
     beginResetModel();
     moveIntoGap(m_presetsArray, from, dropRow, moved);
-    qint64 position = 1;
-    for (const std::shared_ptr<FNWPresetBean>& preset : m_presetsArray) {
-        preset->viewPosition = position++;
-        if (!preset->updateViewPostion())
-            DDLogError("PresetsListView: unable to store the position of preset %@", preset->name);
-    }
+    storeViewPositions(m_presetsArray, [](const FNWPresetBean& preset) {
+        DDLogError("PresetsListView: unable to store the position of preset %@", preset.name);
+    });
     const auto rowOf = [this](const std::shared_ptr<FNWPresetBean>& preset) {
         const auto at = std::find(m_presetsArray.begin(), m_presetsArray.end(), preset);
         return preset && at != m_presetsArray.end() ? static_cast<int>(at - m_presetsArray.begin()) : -1;

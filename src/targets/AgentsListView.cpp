@@ -156,12 +156,7 @@ void AgentsListView::deleteIndividualAgentButtonDidClicked(qint64 agentID)
 
 void AgentsListView::removeAgentsAtIndexes(const QList<int>& rows)
 {
-    std::vector<std::shared_ptr<FNWAgentBean>> agents;
-    for (int row : rows) {
-        if (row >= 0 && row < static_cast<int>(m_agentsBeans.size()))
-            agents.push_back(m_agentsBeans[static_cast<size_t>(row)]);
-    }
-    for (const std::shared_ptr<FNWAgentBean>& agent : agents) {
+    for (const std::shared_ptr<FNWAgentBean>& agent : membersAtRows(m_agentsBeans, rows)) {
         const int row = rowOfAgent(agent);
         if (row < 0 || !agent->remove())
             continue;
@@ -224,11 +219,7 @@ void AgentsListView::enableAgentEditModeButtonDidClicked(bool checked)
         return;
     }
     if (checked) {
-        m_selectedAgentsBeforeEditing.clear();
-        for (int row : std::as_const(m_selectedRows)) {
-            if (row >= 0 && row < static_cast<int>(m_agentsBeans.size()))
-                m_selectedAgentsBeforeEditing.push_back(m_agentsBeans[static_cast<size_t>(row)]);
-        }
+        m_selectedAgentsBeforeEditing = membersAtRows(m_agentsBeans, m_selectedRows);
         setEditing(true);
     } else {
         setEditing(false);
@@ -283,9 +274,7 @@ bool AgentsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
     if (!canAcceptDropOfRows(pasteboard, dropRow))
         return false;
     const int from = rowsFromPasteboardString(pasteboard).first();
-    std::vector<std::shared_ptr<FNWAgentBean>> selected;
-    for (int row : std::as_const(m_selectedRows))
-        selected.push_back(m_agentsBeans[static_cast<size_t>(row)]);
+    std::vector<std::shared_ptr<FNWAgentBean>> selected = membersAtRows(m_agentsBeans, m_selectedRows);
 
     const std::shared_ptr<FNWAgentBean> dragged = m_agentsBeans[static_cast<size_t>(from)];
     std::shared_ptr<FNWAgentBean> moved = dragged->copy();
@@ -296,12 +285,9 @@ bool AgentsListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
 
     beginResetModel();
     moveIntoGap(m_agentsBeans, from, dropRow, moved);
-    qint64 position = 1;
-    for (const std::shared_ptr<FNWAgentBean>& agent : m_agentsBeans) {
-        agent->viewPosition = position++;
-        if (!agent->updateViewPostion())
-            DDLogError("AgentListView: unable to store the position of agent %@", agent->description());
-    }
+    storeViewPositions(m_agentsBeans, [](const FNWAgentBean& agent) {
+        DDLogError("AgentListView: unable to store the position of agent %@", agent.description());
+    });
     m_selectedRows.clear();
     for (const std::shared_ptr<FNWAgentBean>& agent : selected)
         m_selectedRows.append(rowOfAgent(agent));
