@@ -13,7 +13,6 @@
 #include "FNWTestSupport.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -24,24 +23,13 @@
 
 #include <thread>
 
+using fnw::test::waitUntil;
+
 namespace {
 
 QString name(const char* text)
 {
     return QString::fromLatin1(text);
-}
-
-// Runs the event loop until the condition holds; false after the deadline.
-template <typename Condition>
-bool waitFor(Condition condition, int timeoutMs = 5000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
 }
 
 struct Alert
@@ -147,7 +135,7 @@ TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesAndTabThreeIsIgnored)
     QObject::connect(&coordinator, &FNWMainWindowCoordinator::closeCreateTestWindowRequested, [&] { ++closeRequests; });
     std::vector<std::pair<int, int>> changes;
     QObject::connect(&coordinator, &FNWMainWindowCoordinator::visibleViewChanged,
-        [&](int tab, int previous) { changes.emplace_back(tab, previous); });
+                     [&](int tab, int previous) { changes.emplace_back(tab, previous); });
 
     coordinator.topNativationViewButtonDidClicked(2);
     EXPECT_EQ(history.prepared, 1);
@@ -228,19 +216,19 @@ TEST_F(FNWMainWindowCoordinatorTest, EndNotificationsFromARunThreadReachTheWindo
     coordinator.startStopButtonDidClicked();
     fnw::test::LogCapture log;
     std::thread([] { post(AllTestProfileExecutionDidFinishedNotification); }).join();
-    ASSERT_TRUE(waitFor([&] { return history.reloads == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return history.reloads == 1; }));
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
 
     // A failed end resets the control but keeps the tab.
     std::thread([] { post(TestProfileExecutionDidFailedNotification); }).join();
-    ASSERT_TRUE(waitFor([&] { return history.reloads == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return history.reloads == 2; }));
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
     EXPECT_EQ(coordinator.visibleView(), 0);
 
     // A finished end shows the history.
     coordinator.startStopButtonDidClicked();
     std::thread([] { post(TestProfileExecutionDidFinishedNotification); }).join();
-    ASSERT_TRUE(waitFor([&] { return history.reloads == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return history.reloads == 3; }));
     EXPECT_EQ(coordinator.visibleView(), 2);
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
     EXPECT_TRUE(log.messages().contains(
@@ -256,9 +244,9 @@ TEST_F(FNWMainWindowCoordinatorTest, WarningsReplaceEachOtherAndClearAfterTheLas
 
     QElapsedTimer sinceFirst;
     sinceFirst.start();
-    waitFor([&] { return sinceFirst.elapsed() >= 250; });
+    waitUntil([&] { return sinceFirst.elapsed() >= 250; });
     post(ShowWarningOnMainWindowNotification,
-        {{name(kErrorKey), QStringLiteral("Preset saved")}, {name(kTextColorKey), QStringLiteral("green")}});
+         {{name(kErrorKey), QStringLiteral("Preset saved")}, {name(kTextColorKey), QStringLiteral("green")}});
     QElapsedTimer sinceSecond;
     sinceSecond.start();
     EXPECT_EQ(coordinator.warningText(), QStringLiteral("Preset saved"));
@@ -268,7 +256,7 @@ TEST_F(FNWMainWindowCoordinatorTest, WarningsReplaceEachOtherAndClearAfterTheLas
     post(ShowWarningOnMainWindowNotification, {{name(kErrorKey), QString()}});
     EXPECT_EQ(coordinator.warningText(), QStringLiteral("Preset saved"));
 
-    ASSERT_TRUE(waitFor([&] { return coordinator.warningText().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return coordinator.warningText().isEmpty(); }));
     EXPECT_GE(sinceSecond.elapsed(), 300); // not 150 ms after the second, as the first would give
 }
 
@@ -276,9 +264,9 @@ TEST_F(FNWMainWindowCoordinatorTest, TheControlFollowsTheVisibilitySetting)
 {
     const QString key = name(kStartStopButtonVisibilityKey);
     FNWUtils::setUserSetting(true, key);
-    ASSERT_TRUE(waitFor([&] { return coordinator.isStartStopVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return coordinator.isStartStopVisible(); }));
     FNWUtils::setUserSetting(false, key);
-    ASSERT_TRUE(waitFor([&] { return !coordinator.isStartStopVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return !coordinator.isStartStopVisible(); }));
 
     // Ending a run shows the control on the home tab only.
     coordinator.topNativationViewButtonDidClicked(2);
@@ -355,8 +343,8 @@ TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTe
     for (int i = 0; i < 4; ++i)
         runs.push_back(saveRun(QString())->ID);
     QStringList deleted;
-    auto observer = FNWNotificationCenter::defaultCenter().addObserver(name(didDeleteSingleTestProfileNotification),
-        [&](const FNWNotification& notification) {
+    auto observer = FNWNotificationCenter::defaultCenter().addObserver(
+        name(didDeleteSingleTestProfileNotification), [&](const FNWNotification& notification) {
             deleted << notification.userInfo.value(name(kTestProfileExecutionIdKey)).toString();
         });
 
@@ -369,8 +357,9 @@ TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTe
     EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_profile_execution")), 1);
     // Failed tests go too, and every result of them; the remaining run keeps all of its own.
     EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_execution_details")), 2);
-    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_execution_details where test_profile_execution_id = ")
-                  + QString::number(runs[3])),
+    EXPECT_EQ(
+        count(QStringLiteral("select count(*) as n from test_execution_details where test_profile_execution_id = ") +
+              QString::number(runs[3])),
         2);
     EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_results")), 4);
 }
@@ -384,13 +373,13 @@ TEST_F(FNWMainWindowStoredRunsTest, ExportsWriteTheRecordsDocumentsWhereTheUserC
     post(exportIntervalResultsNotification, idInfo(adHoc->ID));
     auto expected = TestProfileExecutionDAO().loadTestProfileExecutionWithID(adHoc->ID);
     EXPECT_EQ(fnw::test::readFile(interaction.chosenPath),
-        (TestProfileExecutionBean::getIntervalResultHeader() + expected->getDetailedCSV()).toLatin1());
+              (TestProfileExecutionBean::getIntervalResultHeader() + expected->getDetailedCSV()).toLatin1());
 
     interaction.chosenPath = exportPath(QStringLiteral("summary.csv"));
     post(exportSummeryViewIndividualSummeryResultsNotification, idInfo(adHoc->ID));
     expected->loadAllExecutedTest();
-    const QString summary = TestProfileExecutionBean::getCSVSummeryHeader()
-        + TestProfileExecutionBean::getCSVSummeryResultsLinesFromTestProfileExecutions({expected});
+    const QString summary = TestProfileExecutionBean::getCSVSummeryHeader() +
+                            TestProfileExecutionBean::getCSVSummeryResultsLinesFromTestProfileExecutions({expected});
     EXPECT_EQ(fnw::test::readFile(interaction.chosenPath), summary.toLatin1());
 
     // All summaries: the ad-hoc runs only, so here the same document.

@@ -4,9 +4,15 @@
 #include "db/DBUtils.h"
 #include "db/FNWBaseModel.h"
 
+#include "db/FMDatabase.h"
+#include "db/FMDatabaseQueue.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -46,6 +52,27 @@ bool useFreshDatabase()
     return DBUtils::performDBMigration();
 }
 
+bool executeSQL(const QString& sql)
+{
+    bool done = false;
+    FNWBaseModel::fmdbQueue()->inDatabase([&](FMDatabase* db) { done = db->executeStatements(sql); });
+    return done;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    // Wakes the loop now and then, for conditions other threads change without posting an event.
+    QTimer wake;
+    wake.start(20);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile file(path);
@@ -65,7 +92,10 @@ void writeFile(const QString& path, const QByteArray& data)
 class LogCapture::Logger final : public DDAbstractLogger
 {
 public:
-    Logger() : DDAbstractLogger("test.capture") {}
+    Logger()
+        : DDAbstractLogger("test.capture")
+    {
+    }
     void logMessage(const DDLogMessage& message) override
     {
         std::lock_guard lock(m_mutex);

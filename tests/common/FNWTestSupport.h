@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -23,6 +24,11 @@ std::unique_ptr<QTemporaryDir> usePrivateHome();
 
 // Starts the shared database queue afresh on a new, fully migrated fnwe.db in the support folder.
 bool useFreshDatabase();
+// Runs the statements on the shared database queue; false when one fails.
+bool executeSQL(const QString& sql);
+
+// Runs the application's event loop until the condition holds; false when the time-out passed.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
 
 QByteArray readFile(const QString& path);
 // Creates the parent folders as needed.

@@ -2,16 +2,12 @@
 #include "app/FNWAlerts.h"
 #include "app/FNWNotificationCenter.h"
 #include "app/FNWNotifications.h"
-#include "db/FMDatabase.h"
-#include "db/FMDatabaseQueue.h"
-#include "db/FNWBaseModel.h"
 #include "db/FNWPresetDAO.h"
 #include "model/FNWPresetBean.h"
 
 #include "FNWTestSupport.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 
 #include <gtest/gtest.h>
 
@@ -324,8 +320,7 @@ TEST_F(FNWCreatePresetWindowControllerTest, queueModeHandsBackTheEditedCopyWitho
 
 TEST_F(FNWCreatePresetWindowControllerTest, aFailedSaveKeepsTheWindowOpenAndAnnouncesNothing)
 {
-    FNWBaseModel::fmdbQueue()->inDatabase(
-        [](FMDatabase* db) { ASSERT_TRUE(db->executeUpdate(QStringLiteral("drop table presets"))); });
+    ASSERT_TRUE(fnw::test::executeSQL(QStringLiteral("drop table presets")));
     openNew(QStringLiteral("Lost"));
     m_controller.saveButtonDidClicked();
     EXPECT_TRUE(m_controller.isWindowVisible());
@@ -350,10 +345,7 @@ TEST_F(FNWCreatePresetWindowControllerTest, reopeningAVisibleWindowKeepsTheFormA
     m_controller.setErrorClearInterval(20);
     m_controller.setName(QString());
     EXPECT_EQ(save(), QStringLiteral("Preset name is required."));
-    const QDeadlineTimer deadline(5000);
-    while (!m_controller.presetNameErrorText().isEmpty() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    EXPECT_EQ(m_controller.presetNameErrorText(), QString());
+    EXPECT_TRUE(fnw::test::waitUntil([&] { return m_controller.presetNameErrorText().isEmpty(); }));
 }
 
 } // namespace

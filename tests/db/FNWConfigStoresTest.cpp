@@ -54,10 +54,7 @@ protected:
             .toLongLong();
     }
 
-    static void execute(const QString& sql)
-    {
-        FNWBaseModel::fmdbQueue()->inDatabase([&](FMDatabase* db) { ASSERT_TRUE(db->executeUpdate(sql)); });
-    }
+    static void execute(const QString& sql) { ASSERT_TRUE(fnw::test::executeSQL(sql)); }
 
     static std::shared_ptr<FNWPresetBean> preset(const QString& name, bool attached, qint64 position = -1)
     {

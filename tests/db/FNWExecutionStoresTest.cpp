@@ -1,6 +1,4 @@
 #include "app/FNWUtils.h"
-#include "db/FMDatabase.h"
-#include "db/FMDatabaseQueue.h"
 #include "db/FNWAgentDAO.h"
 #include "db/FNWBaseModel.h"
 #include "db/FNWPresetDAO.h"
@@ -19,7 +17,6 @@
 
 #include "FNWTestSupport.h"
 
-
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -30,17 +27,11 @@ namespace {
 class FNWExecutionStoresTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(fnw::test::useFreshDatabase());
-    }
+    void SetUp() override { ASSERT_TRUE(fnw::test::useFreshDatabase()); }
 
     void TearDown() override { FNWBaseModel::resetSharedQueueForTesting(); }
 
-    static void execute(const QString& sql)
-    {
-        FNWBaseModel::fmdbQueue()->inDatabase([&](FMDatabase* db) { ASSERT_TRUE(db->executeStatements(sql)); });
-    }
+    static void execute(const QString& sql) { ASSERT_TRUE(fnw::test::executeSQL(sql)); }
 
     static QList<QVariantMap> rows(const QString& sql) { return TestExecutionDAO().getRecordsWithSQLQuery(sql); }
 

@@ -11,10 +11,8 @@
 #include "model/TestExecutionBean.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -25,20 +23,6 @@
 #include <string>
 
 namespace fnw::test {
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    // Wakes the loop now and then, for conditions other threads change without posting an event.
-    QTimer wake;
-    wake.start(20);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 std::shared_ptr<FNWPresetBean> timedPreset(qint64 seconds, qint64 interval)
 {

@@ -20,9 +20,6 @@ class TestBean;
 
 namespace fnw::test {
 
-// Runs the application's event loop until the condition holds; false when the time-out passed.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
-
 // A preset as the editor leaves it for a timed TCP test without extras.
 std::shared_ptr<FNWPresetBean> timedPreset(qint64 seconds, qint64 interval = 1);
 // One test: the preset against address:port, at the given order.

@@ -1,9 +1,6 @@
 #include "app/FNWNotificationCenter.h"
 #include "app/FNWNotifications.h"
-#include "db/FMDatabase.h"
-#include "db/FMDatabaseQueue.h"
 #include "db/FNWAgentDAO.h"
-#include "db/FNWBaseModel.h"
 #include "model/FNWAgentBean.h"
 #include "targets/FNWCreateAgentWindowController.h"
 #include "targets/FNWEditAgentWindowController.h"
@@ -12,8 +9,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +16,9 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+using fnw::test::executeSQL;
+using fnw::test::waitUntil;
 
 namespace {
 
@@ -33,21 +31,6 @@ const QString kIP = key(FNWCreateAgentWindowController::kIPAddressColumn);
 const QString kPort = key(FNWCreateAgentWindowController::kPortColumn);
 const QString kName = key(FNWCreateAgentWindowController::kNameColumn);
 const QString kPortMessage = QStringLiteral("Server port should be between 1024 and 49151.");
-
-// Runs the event loop in short slices until the condition holds.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 std::shared_ptr<FNWAgentBean> storeAgent(const QString& address, bool attached = false, qint64 position = -1)
 {
@@ -63,11 +46,6 @@ std::shared_ptr<FNWAgentBean> storeAgent(const QString& address, bool attached =
 std::vector<std::shared_ptr<FNWAgentBean>> libraryAgents()
 {
     return FNWAgentDAO().getAllAttachedAgents(false);
-}
-
-void executeSQL(const QString& sql)
-{
-    FNWBaseModel::fmdbQueue()->inDatabase([&](FMDatabase* db) { ASSERT_TRUE(db->executeUpdate(sql)); });
 }
 
 struct RecordingDelegate final : CreateAgentWindowDelegate, EditAgentWindowDelegate
@@ -256,8 +234,9 @@ TEST_F(AgentEditorRulesTest, RowZeroStaysAndAClickedRowGoesOnceLater)
 // A refused insert must not be reported as an added server, nor be stored twice on the next try.
 TEST_F(AgentEditorRulesTest, AStoreRefusalKeepsTheUnsavedRowsAndReportsNoSuccess)
 {
-    executeSQL(QStringLiteral("create trigger refuse before insert on agents when new.ip_address = '10.9.9.9' "
-                              "begin select raise(abort, 'refused'); end"));
+    ASSERT_TRUE(
+        executeSQL(QStringLiteral("create trigger refuse before insert on agents when new.ip_address = '10.9.9.9' "
+                                  "begin select raise(abort, 'refused'); end")));
     enterRows({QStringLiteral("10.9.9.8"), QStringLiteral("10.9.9.9"), QStringLiteral("10.9.9.10")});
 
     EXPECT_EQ(create.saveAgentButtonDidClicked(), std::nullopt);
@@ -269,7 +248,7 @@ TEST_F(AgentEditorRulesTest, AStoreRefusalKeepsTheUnsavedRowsAndReportsNoSuccess
     EXPECT_EQ(delegate.added, 1); // the list shows the one that was stored
     EXPECT_TRUE(notices.empty());
 
-    executeSQL(QStringLiteral("drop trigger refuse"));
+    ASSERT_TRUE(executeSQL(QStringLiteral("drop trigger refuse")));
     EXPECT_EQ(create.saveAgentButtonDidClicked(), std::nullopt);
     const auto stored = libraryAgents();
     ASSERT_EQ(stored.size(), 3u);
