@@ -62,46 +62,56 @@ void FNWMainWindowCoordinator::awakeFromNib()
                 QMetaObject::invokeMethod(this, member, Qt::QueuedConnection);
             };
         };
-        m_observers.push_back(center.addObserver(name(ShowWarningOnMainWindowNotification),
-            [this](const FNWNotification& notification) {
+        m_observers.push_back(
+            center.addObserver(name(ShowWarningOnMainWindowNotification), [this](const FNWNotification& notification) {
                 if (QThread::currentThread() == thread()) {
                     showWarnings(notification.userInfo);
                     return;
                 }
                 const QVariantMap userInfo = notification.userInfo;
-                QMetaObject::invokeMethod(this, [this, userInfo] { showWarnings(userInfo); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, userInfo] { showWarnings(userInfo); }, Qt::QueuedConnection);
             }));
-        m_observers.push_back(center.addObserver(name(AllTestProfileExecutionDidFinishedNotification),
-            onOwnThread(&FNWMainWindowCoordinator::testProfileExecutionDidFinishedNotification)));
-        m_observers.push_back(center.addObserver(name(TestProfileExecutionDidFinishedNotification),
-            [this](const FNWNotification&) {
+        m_observers.push_back(
+            center.addObserver(name(AllTestProfileExecutionDidFinishedNotification),
+                               onOwnThread(&FNWMainWindowCoordinator::testProfileExecutionDidFinishedNotification)));
+        m_observers.push_back(
+            center.addObserver(name(TestProfileExecutionDidFinishedNotification), [this](const FNWNotification&) {
                 DDLogInfo("FNWMainWindow: recieved notification that all TestProfile executions are finished...");
-                QMetaObject::invokeMethod(this, &FNWMainWindowCoordinator::allTestProfileExecutionDidFinishedNotification,
-                    Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this,
+                                          &FNWMainWindowCoordinator::allTestProfileExecutionDidFinishedNotification,
+                                          Qt::QueuedConnection);
             }));
-        m_observers.push_back(center.addObserver(name(TestProfileExecutionDidFailedNotification),
-            onOwnThread(&FNWMainWindowCoordinator::allTestProfileExexutionDidFailed)));
+        m_observers.push_back(
+            center.addObserver(name(TestProfileExecutionDidFailedNotification),
+                               onOwnThread(&FNWMainWindowCoordinator::allTestProfileExexutionDidFailed)));
         m_observers.push_back(center.addObserver(name(ShowWindowToCreateNewTestProfileNotification),
-            onOwnThread(&FNWMainWindowCoordinator::createTestWindowRequested)));
-        m_observers.push_back(center.addObserver(name(RerunTestProfileNotification),
-            [this](const FNWNotification& notification) { rerunTestProfileNotificationDidReceived(notification); }));
-        m_observers.push_back(center.addObserver(name(DeleteOneTestProfileNotification),
-            [this](const FNWNotification& notification) {
+                                                 onOwnThread(&FNWMainWindowCoordinator::createTestWindowRequested)));
+        m_observers.push_back(
+            center.addObserver(name(RerunTestProfileNotification), [this](const FNWNotification& notification) {
+                rerunTestProfileNotificationDidReceived(notification);
+            }));
+        m_observers.push_back(
+            center.addObserver(name(DeleteOneTestProfileNotification), [this](const FNWNotification& notification) {
                 deleteTestProfileExecutionNotificationDidReceived(notification);
             }));
-        m_observers.push_back(center.addObserver(name(exportIntervalResultsNotification),
-            [this](const FNWNotification& notification) { exportIntervalResultsNotificationDidRecieved(notification); }));
-        m_observers.push_back(center.addObserver(name(exportSummeryViewIndividualSummeryResultsNotification),
-            [this](const FNWNotification& notification) {
+        m_observers.push_back(
+            center.addObserver(name(exportIntervalResultsNotification), [this](const FNWNotification& notification) {
+                exportIntervalResultsNotificationDidRecieved(notification);
+            }));
+        m_observers.push_back(center.addObserver(
+            name(exportSummeryViewIndividualSummeryResultsNotification), [this](const FNWNotification& notification) {
                 exportSummeryViewIndividualSummeryResultsNotificationDidReceived(notification);
             }));
-        m_observers.push_back(center.addObserver(name(exportIndividualSummeryResultsNotification),
-            [this](const FNWNotification&) { exportIndividualSummeryResultsNotificationDidReceived(); }));
-        m_observers.push_back(center.addObserver(name(FNWUserSettingDidChangeNotification),
-            [this](const FNWNotification& notification) {
+        m_observers.push_back(
+            center.addObserver(name(exportIndividualSummeryResultsNotification), [this](const FNWNotification&) {
+                exportIndividualSummeryResultsNotificationDidReceived();
+            }));
+        m_observers.push_back(
+            center.addObserver(name(FNWUserSettingDidChangeNotification), [this](const FNWNotification& notification) {
                 if (notification.userInfo.value(name(kSettingKeyKey)).toString() == name(kStartStopButtonVisibilityKey))
                     QMetaObject::invokeMethod(this, &FNWMainWindowCoordinator::startStopVisibilitySettingChanged,
-                        Qt::QueuedConnection);
+                                              Qt::QueuedConnection);
             }));
     }
     m_lastExecutedTestFrom = -1;
@@ -174,7 +184,8 @@ void FNWMainWindowCoordinator::startStopButtonDidClicked()
     emit indicatorChanged(false);
     testDidFinished();
     m_interaction.showOkAlert(QStringLiteral("Error Running Test"),
-        QStringLiteral("Please make sure there are test in queue to run."), FNWAlertStyle::Warning);
+                              QStringLiteral("Please make sure there are test in queue to run."),
+                              FNWAlertStyle::Warning);
     DDLogInfo("MainWindow: Can't start test, may be there are no test in queue to run...");
 }
 
@@ -265,9 +276,12 @@ void FNWMainWindowCoordinator::allTestProfileExexutionDidFailed()
 void FNWMainWindowCoordinator::rerunTestProfileNotificationDidReceived(const FNWNotification& notification)
 {
     testDidStarted();
-    if (m_historyPage)
-        m_historyPage->startProfileExecutionForProifleID(
-            notification.userInfo.value(name(kTestProfileIdKey)).toLongLong());
+    const qint64 profileID = notification.userInfo.value(name(kTestProfileIdKey)).toLongLong();
+    if (m_historyPage && m_historyPage->startProfileExecutionForProifleID(profileID))
+        return;
+    // Nothing runs: the control goes back to its start look rather than spin for nothing.
+    DDLogError("FNWMainWindow: test profile %ld was not run again", profileID);
+    testDidFinished();
 }
 
 void FNWMainWindowCoordinator::deleteTestProfileExecutionNotificationDidReceived(const FNWNotification& notification)
@@ -279,12 +293,18 @@ void FNWMainWindowCoordinator::deleteTestProfileExecutionNotificationDidReceived
             TestProfileExecutionDAO().loadTestProfileExecutionWithID(id);
         if (!execution)
             continue;
-        // Each test execution takes its interval results along.
+        // Each test execution takes its interval results along. Only an execution whose rows are
+        // gone is announced, so no list drops a run that is still stored.
+        bool removed = true;
         for (const auto& testExecution : TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(execution->ID))
-            TestExecutionDAO().remove(*testExecution);
-        TestProfileExecutionDAO().remove(*execution);
-        FNWNotificationCenter::defaultCenter().postNotificationName(name(didDeleteSingleTestProfileNotification),
-            parent() ? parent() : this, {{name(kTestProfileExecutionIdKey), FNWStringWithFormat("%ld", execution->ID)}});
+            removed = TestExecutionDAO().remove(*testExecution) && removed;
+        if (!removed || !TestProfileExecutionDAO().remove(*execution)) {
+            DDLogError("FNWMainWindow: could not delete test profile execution %ld, it stays in the history", id);
+            continue;
+        }
+        FNWNotificationCenter::defaultCenter().postNotificationName(
+            name(didDeleteSingleTestProfileNotification), parent() ? parent() : this,
+            {{name(kTestProfileExecutionIdKey), FNWStringWithFormat("%ld", execution->ID)}});
     }
 }
 
@@ -293,15 +313,15 @@ void FNWMainWindowCoordinator::exportIntervalResultsNotificationDidRecieved(cons
     const auto execution = TestProfileExecutionDAO().loadTestProfileExecutionWithID(executionID(notification));
     if (!execution)
         return;
-    const QString path =
-        m_interaction.presentSavePanelForPath(FNWStringWithFormat("fnw_interval_results_%@.csv", FNWUtils::getCurrentDate()));
+    const QString path = m_interaction.presentSavePanelForPath(
+        FNWStringWithFormat("fnw_interval_results_%@.csv", FNWUtils::getCurrentDate()));
     if (path.isEmpty())
         return;
     const QString lines = execution->getDetailedCSV();
     if (!FNWUtils::hasValue(lines))
         return;
     writeCSV(path, TestProfileExecutionBean::getIntervalResultHeader() + lines,
-        "FNWMainWindow:exportIntervalResultsNotificationDidRecieved: csv file not saved at path-%@");
+             "FNWMainWindow:exportIntervalResultsNotificationDidRecieved: csv file not saved at path-%@");
 }
 
 void FNWMainWindowCoordinator::exportSummeryViewIndividualSummeryResultsNotificationDidReceived(
@@ -311,15 +331,16 @@ void FNWMainWindowCoordinator::exportSummeryViewIndividualSummeryResultsNotifica
     if (!execution)
         return;
     execution->loadAllExecutedTest();
-    const QString path =
-        m_interaction.presentSavePanelForPath(FNWStringWithFormat("fnw_result_summary_%@.csv", FNWUtils::getCurrentDate()));
+    const QString path = m_interaction.presentSavePanelForPath(
+        FNWStringWithFormat("fnw_result_summary_%@.csv", FNWUtils::getCurrentDate()));
     if (path.isEmpty())
         return;
     const QString lines = TestProfileExecutionBean::getCSVSummeryResultsLinesFromTestProfileExecutions({execution});
     if (!FNWUtils::hasValue(lines))
         return;
     writeCSV(path, TestProfileExecutionBean::getCSVSummeryHeader() + lines,
-        "FNWMainWindow:exportSummeryViewIndividualSummeryResultsNotificationDidReceived: csv file not saved at path-%@");
+             "FNWMainWindow:exportSummeryViewIndividualSummeryResultsNotificationDidReceived: csv file not saved at "
+             "path-%@");
 }
 
 void FNWMainWindowCoordinator::exportIndividualSummeryResultsNotificationDidReceived()
@@ -333,15 +354,15 @@ void FNWMainWindowCoordinator::exportIndividualSummeryResultsNotificationDidRece
         DDLogInfo("FNWMainWindow: exportIndividualSummeryResultsNotificationDidReceived: tests are not found.");
         return;
     }
-    const QString path =
-        m_interaction.presentSavePanelForPath(FNWStringWithFormat("fnw_result_details_%@.csv", FNWUtils::getCurrentDate()));
+    const QString path = m_interaction.presentSavePanelForPath(
+        FNWStringWithFormat("fnw_result_details_%@.csv", FNWUtils::getCurrentDate()));
     if (path.isEmpty())
         return;
     const QString lines = TestProfileExecutionBean::getCSVSummeryResultsLinesFromTestProfileExecutions(adHoc);
     if (!FNWUtils::hasValue(lines))
         return;
     writeCSV(path, TestProfileExecutionBean::getCSVSummeryHeader() + lines,
-        "FNWMainWindow:exportIndividualSummeryResultsNotificationDidReceived: csv file not saved at path-%@");
+             "FNWMainWindow:exportIndividualSummeryResultsNotificationDidReceived: csv file not saved at path-%@");
 }
 
 void FNWMainWindowCoordinator::writeCSV(const QString& path, const QString& text, const char* failureLog)
@@ -354,5 +375,6 @@ void FNWMainWindowCoordinator::writeCSV(const QString& path, const QString& text
         return;
     DDLogError(failureLog, path);
     m_interaction.showOkAlert(QStringLiteral("The CSV File Was Not Saved"),
-        QStringLiteral("It could not be written at %1: %2.").arg(path, file.errorString()), FNWAlertStyle::Critical);
+                              QStringLiteral("It could not be written at %1: %2.").arg(path, file.errorString()),
+                              FNWAlertStyle::Critical);
 }

@@ -43,7 +43,8 @@ public:
     virtual ~FNWHistoryPage() = default;
     virtual void prepareView() {}
     virtual void loadViewsDataFromDatabase() = 0;
-    virtual void startProfileExecutionForProifleID(std::int64_t profileID) = 0;
+    // Runs the stored profile again; false when nothing was started (no such profile, no tests).
+    virtual bool startProfileExecutionForProifleID(std::int64_t profileID) = 0;
 };
 
 enum class FNWAlertStyle { Warning, Informational, Critical };

@@ -22,7 +22,7 @@ public:
     bool startStopButtonDidClicked() override { return false; }
     bool startProfileExecutionButtonDidPressed() override { return false; }
     void loadViewsDataFromDatabase() override {}
-    void startProfileExecutionForProifleID(std::int64_t) override {}
+    bool startProfileExecutionForProifleID(std::int64_t) override { return false; }
 
 protected:
     void changeEvent(QEvent* event) override;

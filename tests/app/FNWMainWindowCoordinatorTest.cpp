@@ -98,7 +98,12 @@ class FakeHistory final : public FNWHistoryPage
 public:
     void prepareView() override { ++prepared; }
     void loadViewsDataFromDatabase() override { ++reloads; }
-    void startProfileExecutionForProifleID(std::int64_t profileID) override { reruns.push_back(profileID); }
+    bool startProfileExecutionForProifleID(std::int64_t profileID) override
+    {
+        reruns.push_back(profileID);
+        return rerunStarts;
+    }
+    bool rerunStarts = true;
     int prepared = 0;
     int reloads = 0;
     std::vector<std::int64_t> reruns;
@@ -277,12 +282,19 @@ TEST_F(FNWMainWindowCoordinatorTest, TheControlFollowsTheVisibilitySetting)
     EXPECT_TRUE(coordinator.isStartStopVisible());
 }
 
-TEST_F(FNWMainWindowCoordinatorTest, RerunStartsTheSavedProfile)
+TEST_F(FNWMainWindowCoordinatorTest, RerunStartsTheSavedProfileOrReturnsToTheStartLook)
 {
     post(RerunTestProfileNotification, {{name(kTestProfileIdKey), QStringLiteral("42")}});
     EXPECT_EQ(history.reruns, std::vector<std::int64_t>{42});
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
     EXPECT_TRUE(coordinator.isIndicatorRunning());
+
+    // A rerun that starts nothing (no such profile, or no history view yet) does not spin.
+    coordinator.testDidFinished();
+    history.rerunStarts = false;
+    post(RerunTestProfileNotification, {{name(kTestProfileIdKey), QStringLiteral("7")}});
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
+    EXPECT_FALSE(coordinator.isIndicatorRunning());
 }
 
 // Deletions and exports on a real, freshly migrated database.
@@ -362,6 +374,27 @@ TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTe
               QString::number(runs[3])),
         2);
     EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_results")), 4);
+}
+
+TEST_F(FNWMainWindowStoredRunsTest, ARunThatCouldNotBeDeletedIsNotAnnouncedAsDeleted)
+{
+    const qint64 kept = saveRun(QString())->ID;
+    const qint64 gone = saveRun(QString())->ID;
+    ASSERT_TRUE(fnw::test::executeSQL(
+        QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON test_profile_execution WHEN old.id = %1 "
+                       "BEGIN SELECT RAISE(ABORT, 'kept'); END;")
+            .arg(kept)));
+    QStringList deleted;
+    auto observer = FNWNotificationCenter::defaultCenter().addObserver(
+        name(didDeleteSingleTestProfileNotification), [&](const FNWNotification& notification) {
+            deleted << notification.userInfo.value(name(kTestProfileExecutionIdKey)).toString();
+        });
+    fnw::test::LogCapture log;
+
+    post(DeleteOneTestProfileNotification, {{name(kIdsToDeleteKey), QVariantList{idInfo(kept), idInfo(gone)}}});
+    EXPECT_EQ(deleted, QStringList{QString::number(gone)});
+    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_profile_execution")), 1);
+    EXPECT_TRUE(log.messages().filter(QStringLiteral("could not delete test profile execution")).size() == 1);
 }
 
 TEST_F(FNWMainWindowStoredRunsTest, ExportsWriteTheRecordsDocumentsWhereTheUserChose)
