@@ -73,9 +73,12 @@ FNWEditAgentWindow::FNWEditAgentWindow(QWidget* parent)
         m_controller->setAgentPortText(text);
     });
     connect(m_name, &QLineEdit::textEdited, m_controller, &FNWEditAgentWindowController::setAgentName);
-    connect(m_ipAddress, &QLineEdit::editingFinished, this,
-            [this] { fieldDidEndEditing(m_ipAddress, &m_ipAddressEdited); });
-    connect(m_port, &QLineEdit::editingFinished, this, [this] { fieldDidEndEditing(m_port, &m_portEdited); });
+    m_ipAddress->installEventFilter(this);
+    m_port->installEventFilter(this);
+    connect(m_ipAddress, &QLineEdit::returnPressed, this,
+            [this] { fieldDidEndEditing(m_ipAddress, &m_ipAddressEdited, &m_ipAddressRefused); });
+    connect(m_port, &QLineEdit::returnPressed, this,
+            [this] { fieldDidEndEditing(m_port, &m_portEdited, &m_portRefused); });
 
     connect(m_controller, &FNWEditAgentWindowController::formValuesChanged, this, &FNWEditAgentWindow::showFormValues);
     connect(m_controller, &FNWEditAgentWindowController::errorTextChanged, m_error, &QLabel::setText);
@@ -96,6 +99,8 @@ void FNWEditAgentWindow::openWindowForAgent(std::shared_ptr<FNWAgentBean> agent)
     m_controller->setAgentBean(std::move(agent));
     m_ipAddressEdited = false;
     m_portEdited = false;
+    m_ipAddressRefused = false;
+    m_portRefused = false;
     if (!isVisible())
         show();
     raise();
@@ -114,20 +119,36 @@ void FNWEditAgentWindow::showFormValues()
     m_name->setText(m_controller->agentName());
 }
 
-void FNWEditAgentWindow::fieldDidEndEditing(QLineEdit* field, bool* edited)
+bool FNWEditAgentWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    // Only an edited field is checked, so two refused fields never pull the focus back and forth.
-    if (!*edited || m_closing || !isVisible())
+    if (event->type() == QEvent::FocusOut) {
+        if (watched == m_ipAddress)
+            fieldDidEndEditing(m_ipAddress, &m_ipAddressEdited, &m_ipAddressRefused);
+        else if (watched == m_port)
+            fieldDidEndEditing(m_port, &m_portEdited, &m_portRefused);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void FNWEditAgentWindow::fieldDidEndEditing(QLineEdit* field, bool* edited, bool* refused)
+{
+    // A field is checked when it was edited and on every exit while its value stays refused. A field
+    // that loses the focus because it is put back into a refused one is not, so two refused fields
+    // never pull the focus back and forth.
+    if ((!*edited && !*refused) || m_refocusing || m_closing || !isVisible())
         return;
     *edited = false;
-    if (!m_controller->controlTextDidEndEditing(field->objectName()))
+    *refused = m_controller->controlTextDidEndEditing(field->objectName());
+    if (!*refused)
         return;
     // Not from within the focus change that ended the editing.
+    m_refocusing = true;
     QTimer::singleShot(0, field, [this, field] {
-        if (m_closing || !isVisible())
-            return;
-        field->setFocus(Qt::OtherFocusReason);
-        field->selectAll();
+        if (!m_closing && isVisible()) {
+            field->setFocus(Qt::OtherFocusReason);
+            field->selectAll();
+        }
+        m_refocusing = false;
     });
 }
 

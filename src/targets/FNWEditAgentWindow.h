@@ -40,12 +40,15 @@ public slots:
     void reject() override;
 
 protected:
+    // A checked field's exit: every loss of focus (a line edit reports editingFinished only after
+    // a change).
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void showFormValues();
-    void fieldDidEndEditing(QLineEdit* field, bool* edited);
+    void fieldDidEndEditing(QLineEdit* field, bool* edited, bool* refused);
     void closeWindow();
     void updateErrorColour();
 
@@ -59,5 +62,10 @@ private:
     // A field is checked when it is left after an edit, as long as the window is not closing.
     bool m_ipAddressEdited = false;
     bool m_portEdited = false;
+    // The fields whose value the last check refused; they are checked on every exit until fixed.
+    bool m_ipAddressRefused = false;
+    bool m_portRefused = false;
+    // The focus is being put back into a refused field.
+    bool m_refocusing = false;
     bool m_closing = false;
 };

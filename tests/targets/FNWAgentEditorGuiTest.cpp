@@ -176,9 +176,25 @@ void FNWAgentEditorGuiTest::editWindowRefocusesARefusedPortAndUpdatesThroughTheD
     window.nameField()->setFocus();
     QCOMPARE(window.errorLabel()->text(), QStringLiteral("Server port should be between 1024 and 49151."));
     QTRY_VERIFY(port->hasFocus());
+    // Leaving it again unchanged is refused again.
+    window.nameField()->setFocus();
+    QVERIFY(window.nameField()->hasFocus());
+    QTRY_VERIFY(port->hasFocus());
 
     port->selectAll();
     QTest::keyClicks(port, QStringLiteral("6000"));
+
+    // The address is checked on leaving too.
+    QLineEdit* address = window.ipAddressField();
+    address->setFocus();
+    QTRY_VERIFY(address->hasFocus());
+    address->selectAll();
+    QTest::keyClicks(address, QStringLiteral("10.0.0"));
+    window.nameField()->setFocus();
+    QCOMPARE(window.errorLabel()->text(), QStringLiteral("Invalid IP Address."));
+    QTRY_VERIFY(address->hasFocus());
+    QCOMPARE(address->selectedText(), QStringLiteral("10.0.0")); // selected for retyping
+    QTest::keyClicks(address, QStringLiteral("10.0.0.1"));
     window.nameField()->setText(QString());
     QTest::keyClicks(window.nameField(), QStringLiteral("Renamed"));
     QTest::mouseClick(window.updateButton(), Qt::LeftButton);
