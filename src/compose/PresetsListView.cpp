@@ -67,7 +67,12 @@ void PresetsListView::deleteIndividualPresetButtonDidClicked(qint64 presetID)
 
 void PresetsListView::removePresetAtIndexes(const QList<int>& rows)
 {
-    for (const std::shared_ptr<FNWPresetBean>& preset : membersAtRows(m_presetsArray, rows)) {
+    // Every row is resolved to its preset first; the list is read afresh only once all are gone,
+    // since a reload replaces the records the later rows were resolved to.
+    const std::vector<std::shared_ptr<FNWPresetBean>> removing = membersAtRows(m_presetsArray, rows);
+    if (removing.empty() || !mayRemove(removing))
+        return;
+    for (const std::shared_ptr<FNWPresetBean>& preset : removing) {
         const auto at = std::find(m_presetsArray.begin(), m_presetsArray.end(), preset);
         if (at == m_presetsArray.end() || !preset->remove())
             continue;
@@ -85,10 +90,23 @@ void PresetsListView::removePresetAtIndexes(const QList<int>& rows)
             --m_selectedPresetBeforeEditing;
         if (m_delegate)
             m_delegate->presetDidRemoved(preset);
-        loadAllPresets();
     }
+    loadAllPresets();
     if (m_presetsArray.empty())
         setEditing(false);
+}
+
+bool PresetsListView::mayRemove(const std::vector<std::shared_ptr<FNWPresetBean>>& presets) const
+{
+    const bool inUse = m_delegate && std::any_of(presets.begin(), presets.end(), [this](const auto& preset) {
+                           return m_delegate->presetIsInUseByRun(*preset);
+                       });
+    if (inUse)
+        FNWAlerts::showCriticalAlertWithMessage(
+            QStringLiteral("Please wait..."),
+            QStringLiteral("Tests currently in progress. Please allow all tests in the Queue to finish before "
+                           "proceeding or press Stop."));
+    return !inUse;
 }
 
 void PresetsListView::didReceivedDraggedItems(const QStringList& items)
@@ -100,6 +118,8 @@ void PresetsListView::didReceivedDraggedItems(const QStringList& items)
 
 void PresetsListView::trashButtonDidClicked()
 {
+    if (!m_presetsArray.empty() && !mayRemove(m_presetsArray))
+        return;
     if (!m_presetsArray.empty() && FNWAlerts::showConfirmationAlertWithMessage(
                                        QString(), QStringLiteral("Are you sure you want to delete all presets?"))) {
         const std::vector<std::shared_ptr<FNWPresetBean>> presets = m_presetsArray;

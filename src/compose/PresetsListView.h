@@ -18,6 +18,12 @@ public:
     virtual ~PresetViewDelegate() = default;
     virtual void presetSelectionDidChanged(const std::shared_ptr<FNWPresetBean>& preset) = 0;
     virtual void presetDidRemoved(const std::shared_ptr<FNWPresetBean>& preset) = 0;
+    // Whether tests made from the preset are part of a run that goes on now.
+    virtual bool presetIsInUseByRun(const FNWPresetBean& preset)
+    {
+        (void)preset;
+        return false;
+    }
 };
 
 // The presets list of the home tab, without its table: the library presets in list order, the
@@ -90,6 +96,8 @@ signals:
 private:
     void reloadPreservingSelection();
     int rowOfPresetWithID(qint64 presetID) const;
+    // False, after telling the user, when one of them is in use by the run going on.
+    bool mayRemove(const std::vector<std::shared_ptr<FNWPresetBean>>& presets) const;
 
     PresetViewDelegate* m_delegate = nullptr;
     std::vector<std::shared_ptr<FNWPresetBean>> m_presetsArray;

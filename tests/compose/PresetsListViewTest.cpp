@@ -4,12 +4,15 @@ namespace {
 
 using PresetsListViewTest = FNWHomeFixture;
 
-std::vector<QString> storedNames()
+// The library presets in list order; with `numbered`, each is checked to hold its place 1..n.
+std::vector<QString> storedNames(bool numbered = true)
 {
     std::vector<QString> names;
     qint64 position = 0;
     for (const auto& preset : FNWPresetDAO().getAllAttachedPresets(false)) {
-        EXPECT_EQ(preset->viewPosition, ++position) << preset->name.toStdString();
+        if (numbered) {
+            EXPECT_EQ(preset->viewPosition, ++position) << preset->name.toStdString();
+        }
         names.push_back(preset->name);
     }
     return names;
@@ -38,31 +41,37 @@ TEST_F(PresetsListViewTest, PositionsStayOneToNAndTheSelectionFollows)
     EXPECT_EQ(agents.selectedPreset()->name, QStringLiteral("A"));
 }
 
-TEST_F(PresetsListViewTest, DeletingTellsTheOthersAndEndsEditModeWhenEmpty)
+TEST_F(PresetsListViewTest, DeletingSeveralTakesEachWithItsTestsAndEndsEditModeWhenEmpty)
 {
-    addPreset(QStringLiteral("A"));
-    addPreset(QStringLiteral("B"));
+    for (const char* name : {"A", "B", "C", "D"})
+        addPreset(QString::fromLatin1(name));
     presets.setUpView();
     addAgent(QStringLiteral("127.0.0.1"));
-    agents.tableViewDidClickedRow(0);
-    ASSERT_EQ(queue.testList().size(), 1u);
+    for (int row = 0; row < 4; ++row) {
+        presets.selectRow(row);
+        agents.tableViewDidClickedRow(0);
+    }
+    ASSERT_EQ(queue.testList().size(), 4u);
 
+    // Every selected row goes, each with the tests made from it.
     presets.enableEditModeButtonDidClicked(true);
-    presets.deleteIndividualPresetButtonDidClicked(presets.presetsArray()[0]->ID);
-    EXPECT_TRUE(queue.testList().empty()) << "tests made from a deleted preset go";
-    EXPECT_FALSE(agents.selectedPreset());
-    EXPECT_EQ(presets.selectedRow(), -1);
+    presets.removePresetAtIndexes({0, 2});
+    EXPECT_EQ(storedNames(false), (std::vector<QString>{QStringLiteral("B"), QStringLiteral("D")}));
+    ASSERT_EQ(queue.testList().size(), 2u);
+    EXPECT_EQ(queue.testList()[0]->testName, QStringLiteral("127.0.0.1 - B"));
+    EXPECT_EQ(agents.clickedCount(agents.agentsBeans()[0]->ID), 2);
     EXPECT_TRUE(presets.isEditing());
 
     // The trash asks before deleting all, and toggles edit mode either way.
     answer = 0;
     presets.trashButtonDidClicked();
-    EXPECT_EQ(presets.presetsArray().size(), 1u);
+    EXPECT_EQ(presets.presetsArray().size(), 2u);
     EXPECT_FALSE(presets.isEditing());
     EXPECT_EQ(alerts.back().informativeText, QStringLiteral("Are you sure you want to delete all presets?"));
     presets.enableEditModeButtonDidClicked(true);
-    presets.didReceivedDraggedItems({QStringLiteral("0")});
+    presets.didReceivedDraggedItems({QStringLiteral("1,0")});
     EXPECT_TRUE(presets.presetsArray().empty());
+    EXPECT_TRUE(queue.testList().empty());
     EXPECT_FALSE(presets.isEditing());
     EXPECT_TRUE(storedNames().empty());
 
