@@ -84,8 +84,13 @@ QWidget* withUnit(QWidget* field, const QString& unit)
 } // namespace
 
 FNWCreatePresetWindow::FNWCreatePresetWindow(QWidget* parent)
+    : FNWCreatePresetWindow(nullptr, parent)
+{
+}
+
+FNWCreatePresetWindow::FNWCreatePresetWindow(FNWCreatePresetWindowController* controller, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
-    , m_controller(new FNWCreatePresetWindowController(this))
+    , m_controller(controller ? controller : new FNWCreatePresetWindowController(this))
 {
     setObjectName(QStringLiteral("createPresetWindow"));
     setWindowTitle(tr("Preset"));
@@ -132,9 +137,9 @@ void FNWCreatePresetWindow::setDelegate(FNWCreatePresetWindowDelegate* delegate)
     m_controller->setDelegate(delegate);
 }
 
-void FNWCreatePresetWindow::openWindowForPreset(std::shared_ptr<FNWPresetBean> preset, bool fromQueue)
+bool FNWCreatePresetWindow::openWindowForPreset(std::shared_ptr<FNWPresetBean> preset, bool fromQueue)
 {
-    m_controller->openWindowForPreset(preset, fromQueue);
+    return m_controller->openWindowForPreset(preset, fromQueue);
 }
 
 QLineEdit* FNWCreatePresetWindow::numberField(const QString& fieldKey, const QString& objectName)
@@ -364,19 +369,22 @@ void FNWCreatePresetWindow::bringToFront()
 
 void FNWCreatePresetWindow::reject()
 {
-    m_controller->cancelButtonDidClicked();
+    if (m_controller)
+        m_controller->cancelButtonDidClicked();
 }
 
 void FNWCreatePresetWindow::closeEvent(QCloseEvent* event)
 {
-    m_controller->cancelButtonDidClicked();
+    if (m_controller)
+        m_controller->cancelButtonDidClicked();
     event->accept();
 }
 
 void FNWCreatePresetWindow::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
-    if (!event->spontaneous())
+    // The controller may be gone already when its owner goes before the window.
+    if (!event->spontaneous() && m_controller)
         m_controller->windowDidHide();
 }
 

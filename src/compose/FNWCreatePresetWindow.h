@@ -1,11 +1,13 @@
 #pragma once
 
+#include "compose/FNWCreatePresetWindowController.h"
+
 #include <QDialog>
 #include <QHash>
+#include <QPointer>
 
 #include <memory>
 
-class FNWCreatePresetWindowController;
 class FNWCreatePresetWindowDelegate;
 class FNWPresetBean;
 class QButtonGroup;
@@ -27,14 +29,16 @@ class FNWCreatePresetWindow final : public QDialog
 
 public:
     explicit FNWCreatePresetWindow(QWidget* parent = nullptr);
+    // A window over a controller its owner keeps (the queue's own editor); not owned.
+    FNWCreatePresetWindow(FNWCreatePresetWindowController* controller, QWidget* parent);
     ~FNWCreatePresetWindow() override;
 
-    FNWCreatePresetWindowController* controller() const { return m_controller; }
+    FNWCreatePresetWindowController* controller() const { return m_controller.data(); }
     // Not owned.
     void setDelegate(FNWCreatePresetWindowDelegate* delegate);
     // Opens the form for a copy of the preset (none: a new preset), in queue mode when asked; a
-    // window already on screen only comes to the front.
-    void openWindowForPreset(std::shared_ptr<FNWPresetBean> preset, bool fromQueue);
+    // window already on screen for another preset asks before it drops changes the user made.
+    bool openWindowForPreset(std::shared_ptr<FNWPresetBean> preset, bool fromQueue);
 
 public slots:
     // Escape.
@@ -56,7 +60,7 @@ private:
     void showError(const QString& text);
     void bringToFront();
 
-    FNWCreatePresetWindowController* m_controller;
+    QPointer<FNWCreatePresetWindowController> m_controller;
     QLineEdit* m_name = nullptr;
     QButtonGroup* m_testTypes = nullptr;
     QButtonGroup* m_modes = nullptr;

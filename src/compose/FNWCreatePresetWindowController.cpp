@@ -6,6 +6,7 @@
 #include "app/FNWValueFormatters.h"
 #include "model/FNWPresetBean.h"
 #include "support/DDLog.h"
+#include "support/FNWFormat.h"
 
 namespace {
 
@@ -37,21 +38,52 @@ FNWCreatePresetWindowController::FNWCreatePresetWindowController(QObject* parent
 
 FNWCreatePresetWindowController::~FNWCreatePresetWindowController() = default;
 
-void FNWCreatePresetWindowController::openWindowForPreset(const std::shared_ptr<FNWPresetBean>& preset, bool fromQueue)
+bool FNWCreatePresetWindowController::openWindowForPreset(const std::shared_ptr<FNWPresetBean>& preset, bool fromQueue)
 {
     if (m_windowVisible) {
-        // The form keeps what the user typed; the caller's record is never edited in place.
-        emit windowShouldComeToFront();
-        return;
+        // The caller's record is never edited in place, and the form never edits one record while
+        // it is meant for another: it stays with what the user typed, or turns to the new preset.
+        if (preset == m_source) {
+            emit windowShouldComeToFront();
+            return true;
+        }
+        if (hasUnsavedChanges()) {
+            const QString editing =
+                m_preset->name.isEmpty() ? text("the new preset") : FNWStringWithFormat("'%@'", m_preset->name);
+            const QString next = preset ? FNWStringWithFormat("'%@'", preset->name) : text("a new preset");
+            if (!FNWAlerts::showConfirmationAlertWithMessage(
+                    text("Discard Changes?"),
+                    FNWStringWithFormat("The changes to %@ are not saved. Discard them and edit %@?", editing, next))) {
+                emit windowShouldComeToFront();
+                return false;
+            }
+        }
     }
     m_isFromQueueListView = fromQueue;
     showWindow(preset);
+    return true;
+}
+
+bool FNWCreatePresetWindowController::hasUnsavedChanges() const
+{
+    return m_windowVisible && formState() != m_openedState;
+}
+
+QVariantMap FNWCreatePresetWindowController::formState() const
+{
+    QVariantMap state;
+    for (const QString& key : FNWPresetBean::storedFieldNames())
+        state.insert(key, m_preset->valueForKey(key));
+    state.insert(text("mode"), m_mode);
+    state.insert(text("sendBandwidthText"), m_sendBandwidthText);
+    return state;
 }
 
 void FNWCreatePresetWindowController::showWindow(const std::shared_ptr<FNWPresetBean>& preset)
 {
     m_errorLine->show(QString());
     m_windowVisible = true;
+    m_source = preset;
     if (preset) {
         m_originalPresetName = preset->name;
         m_preset = preset->copy();
@@ -72,6 +104,7 @@ void FNWCreatePresetWindowController::showWindow(const std::shared_ptr<FNWPreset
     }
     // The TCP-only controls follow the opened preset's type, not the one shown last time.
     m_shouldEnableUIControl = m_preset->test_type != kUDP;
+    m_openedState = formState();
     emit formShouldReload();
     updateTextFieldsEnability();
     emit windowShouldShow();

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <QVariantMap>
 
 #include <memory>
 #include <optional>
@@ -52,9 +53,13 @@ public:
     QString presetNameErrorText() const { return m_errorLine->text(); }
     bool isWindowVisible() const { return m_windowVisible; }
 
-    // Opens the window for a copy of the preset (none: a new preset), or only brings it to the
-    // front when it is on screen already, keeping what the user typed.
-    void openWindowForPreset(const std::shared_ptr<FNWPresetBean>& preset, bool fromQueue);
+    // Opens the window for a copy of the preset (none: a new preset). A window on screen for that
+    // same preset only comes to the front, keeping what the user typed; one on screen for another
+    // preset turns to this one, after asking when the form holds changes. False when the user chose
+    // to keep editing the other preset.
+    bool openWindowForPreset(const std::shared_ptr<FNWPresetBean>& preset, bool fromQueue);
+    // The form differs from what it showed when it was opened.
+    bool hasUnsavedChanges() const;
     // The opening steps: a fresh working record, mode and fields from it, the error line emptied.
     void showWindow(const std::shared_ptr<FNWPresetBean>& preset);
     // The window went away by other means than the editor's own buttons.
@@ -109,9 +114,14 @@ private:
     void saveNewPreset();
     void updateExistingPreset();
     void postNotice(const QString& text);
+    // Everything the form shows, to tell whether the user changed it.
+    QVariantMap formState() const;
 
     FNWCreatePresetWindowDelegate* m_delegate = nullptr;
     std::shared_ptr<FNWPresetBean> m_preset;
+    // The record the form was opened for (none for a new preset), and the form as it was then.
+    std::shared_ptr<FNWPresetBean> m_source;
+    QVariantMap m_openedState;
     std::optional<QString> m_originalPresetName;
     bool m_isFromQueueListView = false;
     bool m_shouldEnableUIControl = true;

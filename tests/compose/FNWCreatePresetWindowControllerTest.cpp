@@ -333,14 +333,24 @@ TEST_F(FNWCreatePresetWindowControllerTest, aFailedSaveKeepsTheWindowOpenAndAnno
     EXPECT_EQ(m_controller.preset()->name, QStringLiteral("Lost"));
 }
 
-TEST_F(FNWCreatePresetWindowControllerTest, reopeningAVisibleWindowKeepsTheFormAndTheErrorLineClearsItself)
+TEST_F(FNWCreatePresetWindowControllerTest, reopeningAVisibleWindowAsksBeforeDroppingChanges)
 {
     int toFront = 0;
     QObject::connect(&m_controller, &Controller::windowShouldComeToFront, [&] { ++toFront; });
+    const auto other = storedPreset(QStringLiteral("Other"));
     openNew(QStringLiteral("Typed"));
-    m_controller.openWindowForPreset(std::make_shared<FNWPresetBean>(), false);
+    EXPECT_TRUE(m_controller.openWindowForPreset(nullptr, false)) << "the same form only comes to the front";
     EXPECT_EQ(toFront, 1);
+    EXPECT_FALSE(m_controller.openWindowForPreset(other, false));
+    EXPECT_EQ(toFront, 2);
     EXPECT_EQ(m_controller.preset()->name, QStringLiteral("Typed"));
+    ASSERT_EQ(m_alerts.size(), 1u);
+    EXPECT_EQ(m_alerts[0].informativeText,
+              QStringLiteral("The changes to 'Typed' are not saved. Discard them and edit 'Other'?"));
+    m_answer = [](const FNWAlertRequest&) { return 1; };
+    EXPECT_TRUE(m_controller.openWindowForPreset(other, false));
+    EXPECT_EQ(m_controller.preset()->ID, other->ID);
+    EXPECT_FALSE(m_controller.hasUnsavedChanges());
 
     m_controller.setErrorClearInterval(20);
     m_controller.setName(QString());
