@@ -1,5 +1,7 @@
 #include "compose/FNWHomeView.h"
 
+#include "app/FNWMainWindow.h"
+
 #include "compose/FNWCreatePresetWindow.h"
 #include "compose/FNWCreatePresetWindowController.h"
 #include "compose/FNWListRoles.h"
@@ -109,8 +111,16 @@ FNWHomeView::FNWHomeView(QWidget* parent)
     m_clearQueue = toolButton(QStringLiteral("trashcan"), tr("Clear"), tr("Remove all tests from the queue"), queueBar);
     m_queueTrash = new DraggEnabledViewWithTrashButton(QString::fromLatin1(QueueListView::kRowsMimeType),
                                                        QStringLiteral("QueueListViewTrashButton"), queueBar);
+    // Saving the queue as a named test profile comes with the My Tests tab.
+    m_saveQueue = new QToolButton(queueBar);
+    m_saveQueue->setObjectName(QStringLiteral("queueSaveButton"));
+    m_saveQueue->setText(tr("Save"));
+    m_saveQueue->setToolTip(tr("Save the queue as a test profile"));
+    m_saveQueue->setAutoRaise(true);
+    m_saveQueue->setEnabled(false);
     queueBarLayout->addWidget(m_queueEdit);
     queueBarLayout->addWidget(m_clearQueue);
+    queueBarLayout->addWidget(m_saveQueue);
     queueBarLayout->addStretch();
     queueBarLayout->addWidget(m_queueTrash);
 
@@ -120,13 +130,18 @@ FNWHomeView::FNWHomeView(QWidget* parent)
     m_queueHint->setWordWrap(true);
     m_queueHint->setAlignment(Qt::AlignCenter);
     m_queueHint->setForegroundRole(QPalette::PlaceholderText);
+    m_queueError = new QLabel(this);
+    m_queueError->setObjectName(QStringLiteral("queueErrorLabel"));
+    m_queueError->setWordWrap(true);
+    m_queueError->setAlignment(Qt::AlignCenter);
+    m_queueError->setVisible(false);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(12);
     layout->addWidget(buildPanel(tr("Presets"), m_presetsTable, presetsBar), 1);
     layout->addWidget(buildPanel(tr("Target Servers"), m_agentsTable, agentsBar), 1);
-    layout->addWidget(buildPanel(tr("Test Queue"), m_queueTable, queueBar, m_queueHint), 1);
+    layout->addWidget(buildPanel(tr("Test Queue"), m_queueTable, queueBar, {m_queueHint, m_queueError}), 1);
 
     m_presetsTable->setObjectName(QStringLiteral("presetsTable"));
     m_agentsTable->setObjectName(QStringLiteral("agentsTable"));
@@ -147,11 +162,14 @@ FNWHomeView::FNWHomeView(QWidget* parent)
 
 FNWHomeView::~FNWHomeView()
 {
+    // The queue's editor window goes before the queue that keeps its controller.
+    delete m_queuePresetEditor;
     // The coordinator lets go of the lists before they go.
     m_coordinator.reset();
 }
 
-QWidget* FNWHomeView::buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar, QLabel* hint)
+QWidget* FNWHomeView::buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar,
+                                 const QList<QLabel*>& notes)
 {
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
@@ -171,10 +189,10 @@ QWidget* FNWHomeView::buildPanel(const QString& title, FNWPresetsTableView* tabl
     line->setFrameShadow(QFrame::Sunken);
     layout->addWidget(line);
     layout->addWidget(table, 1);
-    if (hint) {
-        hint->setParent(panel);
-        hint->setContentsMargins(16, 8, 16, 8);
-        layout->addWidget(hint);
+    for (QLabel* note : notes) {
+        note->setParent(panel);
+        note->setContentsMargins(16, 8, 16, 8);
+        layout->addWidget(note);
     }
     auto* bottomLine = new QFrame(panel);
     bottomLine->setFrameShape(QFrame::HLine);
@@ -334,14 +352,19 @@ void FNWHomeView::wireQueue()
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(queue, signal, this, &FNWHomeView::updateQueueHint);
     connect(queue, &QAbstractItemModel::modelReset, this, &FNWHomeView::updateQueueHint);
-    connect(queue, &QueueListView::openPresetEditorRequested, this,
-            [this](const std::shared_ptr<FNWPresetBean>& preset) {
-                if (!m_queuePresetEditor) {
-                    m_queuePresetEditor = new FNWCreatePresetWindow(this);
-                    m_queuePresetEditor->controller()->setDelegate(m_queue);
-                }
-                m_queuePresetEditor->openWindowForPreset(preset, true);
-            });
+    connect(queue, &QueueListView::presetEditorCreated, this, [this](FNWCreatePresetWindowController* editor) {
+        m_queuePresetEditor = new FNWCreatePresetWindow(editor, this);
+        m_queuePresetEditor->setObjectName(QStringLiteral("queuePresetEditor"));
+    });
+    connect(queue, &QueueListView::errorTextChanged, this, [this](const QString& text) {
+        QPalette colors = m_queueError->palette();
+        colors.setColor(QPalette::WindowText, FNWMainWindow::defaultWarningColor(palette()));
+        m_queueError->setPalette(colors);
+        m_queueError->setText(text);
+        m_queueError->setVisible(!text.isEmpty());
+    });
+    connect(queue, &QueueListView::saveButtonVisibilityChanged, m_saveQueue, &QToolButton::setVisible);
+    m_saveQueue->setVisible(queue->isSaveButtonVisible());
 }
 
 void FNWHomeView::updateQueueHint()

@@ -55,6 +55,8 @@ public:
     QToolButton* agentsEditButton() const { return m_agentsEdit; }
     QToolButton* queueEditButton() const { return m_queueEdit; }
     QToolButton* clearQueueButton() const { return m_clearQueue; }
+    QToolButton* saveQueueButton() const { return m_saveQueue; }
+    QLabel* queueErrorLabel() const { return m_queueError; }
     DraggEnabledViewWithTrashButton* presetsTrash() const { return m_presetsTrash; }
     DraggEnabledViewWithTrashButton* agentsTrash() const { return m_agentsTrash; }
     DraggEnabledViewWithTrashButton* queueTrash() const { return m_queueTrash; }
@@ -66,7 +68,8 @@ public:
     FNWEditAgentWindow* editAgentWindow() const { return m_editAgentWindow; }
 
 private:
-    QWidget* buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar, QLabel* hint = nullptr);
+    QWidget* buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar,
+                        const QList<QLabel*>& notes = {});
     void wirePresets();
     void wireAgents();
     void wireQueue();
@@ -86,10 +89,12 @@ private:
     QToolButton* m_agentsEdit = nullptr;
     QToolButton* m_queueEdit = nullptr;
     QToolButton* m_clearQueue = nullptr;
+    QToolButton* m_saveQueue = nullptr;
     DraggEnabledViewWithTrashButton* m_presetsTrash = nullptr;
     DraggEnabledViewWithTrashButton* m_agentsTrash = nullptr;
     DraggEnabledViewWithTrashButton* m_queueTrash = nullptr;
     QLabel* m_queueHint = nullptr;
+    QLabel* m_queueError = nullptr;
 
     FNWCreatePresetWindow* m_presetEditor = nullptr;
     FNWCreatePresetWindow* m_queuePresetEditor = nullptr;

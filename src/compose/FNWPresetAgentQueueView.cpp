@@ -60,6 +60,16 @@ bool FNWPresetAgentQueueView::isRunningTestFromHomeScreen()
     return m_queueListView.isTestManagerRunningThisQueue();
 }
 
+bool FNWPresetAgentQueueView::presetIsInUseByRun(const FNWPresetBean& preset)
+{
+    return isRunningTestFromHomeScreen() && m_queueListView.holdsTestsOfPreset(preset);
+}
+
+bool FNWPresetAgentQueueView::agentIsInUseByRun(const FNWAgentBean& agent)
+{
+    return isRunningTestFromHomeScreen() && m_queueListView.holdsTestsOfAgent(agent);
+}
+
 void FNWPresetAgentQueueView::userDidClearedAllTestFromQueue()
 {
     m_agentsListView.userDidClearedAllTestInQueueList();
@@ -85,5 +95,5 @@ bool FNWPresetAgentQueueView::startStopButtonDidClicked()
 
 void FNWPresetAgentQueueView::setIsCreateNewMyTestProfile(bool isCreateNew)
 {
-    m_queueListView.isCreateNewMyTestProfile = isCreateNew;
+    m_queueListView.setIsCreateNewMyTestProfile(isCreateNew);
 }

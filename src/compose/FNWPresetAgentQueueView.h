@@ -25,11 +25,13 @@ public:
 
     void presetSelectionDidChanged(const std::shared_ptr<FNWPresetBean>& preset) override;
     void presetDidRemoved(const std::shared_ptr<FNWPresetBean>& preset) override;
+    bool presetIsInUseByRun(const FNWPresetBean& preset) override;
 
     void userDidClickedToAddAgentToQueue(const std::shared_ptr<FNWAgentBean>& agent) override;
     void userDidClickedToRemoveAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent) override;
     void userDidClearedAllSelection() override;
     bool isRunningTestFromHomeScreen() override;
+    bool agentIsInUseByRun(const FNWAgentBean& agent) override;
 
     void userDidClearedAllTestFromQueue() override;
     void userDidRemoveAgent(const std::shared_ptr<FNWAgentBean>& agent) override;

@@ -1,6 +1,7 @@
 #include "compose/QueueListView.h"
 
 #include "app/FNWAlerts.h"
+#include "app/FNWErrorLine.h"
 #include "app/FNWNotificationCenter.h"
 #include "app/FNWNotifications.h"
 #include "app/FNWSettingsKeys.h"
@@ -30,6 +31,12 @@ QString agentAddress(const std::shared_ptr<TestBean>& test)
 {
     const std::shared_ptr<FNWAgentBean> agent = test->agent();
     return agent ? agent->ip_address : QString();
+}
+
+bool isTestOfAgent(const TestBean& test, const FNWAgentBean& library)
+{
+    const std::shared_ptr<FNWAgentBean> agent = test.agent();
+    return agent && agent->isCopyOf(library);
 }
 
 void warnSameAgent()
@@ -73,7 +80,9 @@ private:
 QueueListView::QueueListView(QObject* parent)
     : FNWRowListModel(kRowsMimeType, Dragging::Always, parent)
     , m_relay(std::make_shared<ManagerRelay>(this))
+    , m_errorLine(new FNWErrorLine(this))
 {
+    connect(m_errorLine, &FNWErrorLine::textChanged, this, &QueueListView::errorTextChanged);
 }
 
 QueueListView::~QueueListView() = default;
@@ -118,6 +127,20 @@ void QueueListView::presetSelectionDidChanged(const std::shared_ptr<FNWPresetBea
     }
 }
 
+bool QueueListView::holdsTestsOfAgent(const FNWAgentBean& agent) const
+{
+    return std::any_of(m_testList.begin(), m_testList.end(),
+                       [&](const std::shared_ptr<TestBean>& test) { return isTestOfAgent(*test, agent); });
+}
+
+bool QueueListView::holdsTestsOfPreset(const FNWPresetBean& preset) const
+{
+    return std::any_of(m_testList.begin(), m_testList.end(), [&](const std::shared_ptr<TestBean>& test) {
+        const std::shared_ptr<FNWPresetBean> testPreset = test->preset();
+        return testPreset && testPreset->originalID == preset.ID;
+    });
+}
+
 void QueueListView::addAgentToQueue(const std::shared_ptr<FNWAgentBean>& agent)
 {
     if (!m_orginalPreset) {
@@ -134,6 +157,7 @@ void QueueListView::addAgentToQueue(const std::shared_ptr<FNWAgentBean>& agent)
     }
     auto test = std::make_shared<TestBean>();
     std::shared_ptr<FNWAgentBean> agentCopy = agent->copy();
+    agentCopy->originalID = agent->ID;
     agentCopy->isAttachedToQueue = true;
     std::shared_ptr<FNWPresetBean> presetCopy = m_orginalPreset->copy();
     presetCopy->originalID = m_orginalPreset->ID;
@@ -157,8 +181,7 @@ void QueueListView::removeAgentFromQueue(const std::shared_ptr<FNWAgentBean>& ag
     if (!agent)
         return;
     beginResetModel();
-    std::erase_if(m_testList,
-                  [&](const std::shared_ptr<TestBean>& test) { return agentAddress(test) == agent->ip_address; });
+    std::erase_if(m_testList, [&](const std::shared_ptr<TestBean>& test) { return isTestOfAgent(*test, *agent); });
     endResetModel();
     reloadData();
     if (m_testList.empty())
@@ -192,7 +215,7 @@ void QueueListView::presetDidDeleted(const std::shared_ptr<FNWPresetBean>& prese
             m_delegate->userDidRemoveAgent(test->agent());
     }
     reloadData();
-    if (m_testList.empty() && !removed.empty() && testManager()->isFreeToUse())
+    if (m_testList.empty() && !removed.empty())
         setStartStopButtonVisibility(false);
 }
 
@@ -287,6 +310,11 @@ void QueueListView::testProfileExecutionDidStopped()
 
 void QueueListView::didEditedPresetFromQueueView(const std::shared_ptr<FNWPresetBean>& preset)
 {
+    if (m_testInEdit && std::find(m_testList.begin(), m_testList.end(), m_testInEdit) == m_testList.end()) {
+        // The test left the queue while its preset was open.
+        DDLogInfo("QueueListView: the edited test is no longer queued, its preset is not kept");
+        m_testInEdit = nullptr;
+    }
     if (m_testInEdit && preset) {
         preset->isEdited = true;
         m_testInEdit->setPreset(preset);
@@ -328,8 +356,7 @@ void QueueListView::clearAllTestFromQueueButtonDidClicked()
     beginResetModel();
     m_testList.clear();
     endResetModel();
-    if (testManager()->isFreeToUse())
-        setStartStopButtonVisibility(false);
+    setStartStopButtonVisibility(false);
     if (m_delegate)
         m_delegate->userDidClearedAllTestFromQueue();
 }
@@ -346,6 +373,10 @@ void QueueListView::didReceivedDraggedItems(const QStringList& items)
     const QList<int> rows = rowsFromPasteboardString(items.first());
     if (rows.isEmpty())
         return;
+    if (isRunningTestFromHomeScreen()) {
+        showPleaseWait();
+        return;
+    }
     removeTestAt(rows.first());
 }
 
@@ -365,8 +396,7 @@ void QueueListView::removeTestAt(int row)
     if (m_testList.empty()) {
         setEditing(false);
         // Nothing is left to start.
-        if (testManager()->isFreeToUse())
-            setStartStopButtonVisibility(false);
+        setStartStopButtonVisibility(false);
     }
 }
 
@@ -448,8 +478,50 @@ void QueueListView::showPresetSettingWindowForRow(int row)
 {
     if (row < 0 || row >= static_cast<int>(m_testList.size()))
         return;
-    m_testInEdit = m_testList[static_cast<size_t>(row)];
-    emit openPresetEditorRequested(m_testInEdit->preset());
+    const std::shared_ptr<TestBean> test = m_testList[static_cast<size_t>(row)];
+    // The editor's working copy always belongs to the test it was opened for: it turns to this
+    // test only when it may (the user kept no changes for another).
+    if (presetEditor()->openWindowForPreset(test->preset(), true))
+        m_testInEdit = test;
+}
+
+FNWCreatePresetWindowController* QueueListView::presetEditor()
+{
+    if (!m_presetEditor) {
+        m_presetEditor = new FNWCreatePresetWindowController(this);
+        m_presetEditor->setDelegate(this);
+        m_presetEditor->setIsFromQueueListView(true);
+        emit presetEditorCreated(m_presetEditor);
+    }
+    return m_presetEditor;
+}
+
+void QueueListView::showErrorMessage(const QString& message)
+{
+    m_errorLine->show(message);
+}
+
+QString QueueListView::errorText() const
+{
+    return m_errorLine->text();
+}
+
+void QueueListView::setErrorClearInterval(int milliseconds)
+{
+    m_errorLine->setClearInterval(milliseconds);
+}
+
+void QueueListView::setIsCreateNewMyTestProfile(bool isCreateNew)
+{
+    if (isCreateNewMyTestProfile == isCreateNew)
+        return;
+    isCreateNewMyTestProfile = isCreateNew;
+    emit saveButtonVisibilityChanged(isSaveButtonVisible());
+}
+
+bool QueueListView::canAcceptDropOfRows(const QString& pasteboard, int dropRow) const
+{
+    return !isRunningTestFromHomeScreen() && FNWRowListModel::canAcceptDropOfRows(pasteboard, dropRow);
 }
 
 void QueueListView::tableViewDidClickedRow(int row)
@@ -575,6 +647,9 @@ void QueueListView::relayout()
 
 void QueueListView::setStartStopButtonVisibility(bool visible) const
 {
+    // While a run goes the control is its stop button: nothing in the queue may hide it.
+    if (!visible && !testManager()->isFreeToUse())
+        return;
     FNWUtils::setUserSetting(visible, QString::fromLatin1(kStartStopButtonVisibilityKey));
 }
 

@@ -16,6 +16,7 @@ class TestExecutionBean;
 class TestManager;
 class TestManagerDelegate;
 class TestQueueBean;
+class FNWErrorLine;
 
 // Whoever shows the queue: the home-tab coordinator or the My Tests tab. All optional.
 class QueueListViewDelegate
@@ -56,6 +57,9 @@ public:
     void setUpView();
 
     void presetSelectionDidChanged(const std::shared_ptr<FNWPresetBean>& preset);
+    // Whether a queued test was made from the library agent / preset.
+    bool holdsTestsOfAgent(const FNWAgentBean& agent) const;
+    bool holdsTestsOfPreset(const FNWPresetBean& preset) const;
     void addAgentToQueue(const std::shared_ptr<FNWAgentBean>& agent);
     void removeAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent);
     void removeAllTests();
@@ -84,7 +88,19 @@ public:
     void showFailuerResonOnProgressButtonClick(int row);
     void showPresetSettingWindowForRow(int row);
     void tableViewDidClickedRow(int row);
+    // The queue's own preset editor (queue mode), made on first use.
+    FNWCreatePresetWindowController* presetEditor();
 
+    // The queue's error line: a message stays 5 s after the last one.
+    void showErrorMessage(const QString& message);
+    QString errorText() const;
+    void setErrorClearInterval(int milliseconds);
+    // The save button is offered unless the queue composes a new My Tests profile.
+    bool isSaveButtonVisible() const { return !isCreateNewMyTestProfile; }
+    void setIsCreateNewMyTestProfile(bool isCreateNew);
+
+    // Refused while a run this queue started goes: the queue holds still until it ends.
+    bool canAcceptDropOfRows(const QString& pasteboard, int dropRow) const override;
     bool acceptDropOfRows(const QString& pasteboard, int dropRow) override;
 
     const std::vector<std::shared_ptr<TestBean>>& testList() const { return m_testList; }
@@ -100,7 +116,10 @@ protected:
     int count() const override;
 
 signals:
-    void openPresetEditorRequested(const std::shared_ptr<FNWPresetBean>& preset);
+    // The window layer builds the editor's window over it.
+    void presetEditorCreated(FNWCreatePresetWindowController* editor);
+    void errorTextChanged(const QString& text);
+    void saveButtonVisibilityChanged(bool visible);
 
 private:
     class ManagerRelay;
@@ -122,4 +141,6 @@ private:
     std::shared_ptr<FNWPresetBean> m_orginalPreset;
     std::shared_ptr<TestQueueBean> m_testQueue;
     std::shared_ptr<TestBean> m_testInEdit;
+    FNWCreatePresetWindowController* m_presetEditor = nullptr;
+    FNWErrorLine* m_errorLine;
 };

@@ -25,14 +25,9 @@ const Fields& agentFields()
 
 QStringList FNWAgentBean::storedFieldNames()
 {
-    return {QStringLiteral("id"),
-            QStringLiteral("ip_address"),
-            QStringLiteral("port_number"),
-            QStringLiteral("agent_name"),
-            QStringLiteral("addedManually"),
-            QStringLiteral("isAttachedToQueue"),
-            QStringLiteral("viewPosition"),
-            QStringLiteral("lastSeen")};
+    return {QStringLiteral("id"),           QStringLiteral("ip_address"),    QStringLiteral("port_number"),
+            QStringLiteral("agent_name"),   QStringLiteral("addedManually"), QStringLiteral("isAttachedToQueue"),
+            QStringLiteral("viewPosition"), QStringLiteral("lastSeen")};
 }
 
 std::shared_ptr<FNWAgentBean> FNWAgentBean::copy() const
@@ -46,6 +41,13 @@ std::shared_ptr<FNWAgentBean> FNWAgentBean::copy() const
     agent->isAttachedToQueue = isAttachedToQueue;
     agent->lastSeen = lastSeen;
     return agent;
+}
+
+bool FNWAgentBean::isCopyOf(const FNWAgentBean& library) const
+{
+    if (originalID > 0 && library.ID > 0)
+        return originalID == library.ID;
+    return ip_address == library.ip_address;
 }
 
 bool FNWAgentBean::save(QString* error)

@@ -20,6 +20,9 @@ public:
     qint64 viewPosition = -1;
     // Invalid until discovery has seen the agent.
     QDateTime lastSeen;
+    // Not stored: the library agent a queued test's copy was made from (0: none, as for the copies
+    // a stored profile loads).
+    qint64 originalID = 0;
 
     // The table's columns in store order, "id" first.
     static QStringList storedFieldNames();
@@ -27,6 +30,9 @@ public:
     // A new agent with ID -1 carrying address, port, name, flags and lastSeen; viewPosition
     // stays -1.
     std::shared_ptr<FNWAgentBean> copy() const;
+    // Whether this queued copy was made from the library agent: by the library agent's ID where
+    // the copy knows it, else by address.
+    bool isCopyOf(const FNWAgentBean& library) const;
 
     // Inserts a new row (the agent takes its id); the store's failure is handed out through error.
     bool save(QString* error = nullptr);

@@ -56,10 +56,7 @@ void AgentsListView::addAgentAtRowToQueue(int row)
     if (row < 0 || row >= static_cast<int>(m_agentsBeans.size()) || !m_selectedPreset)
         return;
     if (m_delegate && m_delegate->isRunningTestFromHomeScreen()) {
-        FNWAlerts::showCriticalAlertWithMessage(
-            QStringLiteral("Please wait..."),
-            QStringLiteral("Tests currently in progress. Please allow all tests in the Queue to finish before "
-                           "proceeding or press Stop."));
+        showPleaseWait();
         return;
     }
     const std::shared_ptr<FNWAgentBean> agent = m_agentsBeans[static_cast<size_t>(row)];
@@ -103,7 +100,7 @@ void AgentsListView::userDidRemoveAgentFromQueue(const std::shared_ptr<FNWAgentB
     if (!agent)
         return;
     const auto at = std::find_if(m_agentsBeans.begin(), m_agentsBeans.end(),
-                                 [&](const auto& listed) { return listed->ip_address == agent->ip_address; });
+                                 [&](const auto& listed) { return agent->isCopyOf(*listed); });
     if (at == m_agentsBeans.end())
         return;
     const qint64 agentID = (*at)->ID;
@@ -140,7 +137,8 @@ void AgentsListView::userClickedToAddUpdatedAgentsInfo(const std::shared_ptr<FNW
         return;
     if (!agent->update())
         DDLogError("AgentListView: unable to update agent %@", agent->description());
-    reloadPreservingSelection();
+    // The editor may hold a record from before the last reload: the rows are read afresh.
+    loadAllAgents();
 }
 
 void AgentsListView::deleteIndividualAgentButtonDidClicked(qint64 agentID)
@@ -156,7 +154,10 @@ void AgentsListView::deleteIndividualAgentButtonDidClicked(qint64 agentID)
 
 void AgentsListView::removeAgentsAtIndexes(const QList<int>& rows)
 {
-    for (const std::shared_ptr<FNWAgentBean>& agent : membersAtRows(m_agentsBeans, rows)) {
+    const std::vector<std::shared_ptr<FNWAgentBean>> removing = membersAtRows(m_agentsBeans, rows);
+    if (removing.empty() || !mayRemove(removing))
+        return;
+    for (const std::shared_ptr<FNWAgentBean>& agent : removing) {
         const int row = rowOfAgent(agent);
         if (row < 0 || !agent->remove())
             continue;
@@ -188,7 +189,7 @@ void AgentsListView::didReceivedDraggedItems(const QStringList& items)
 
 void AgentsListView::trashButtonDidClicked()
 {
-    if (m_agentsBeans.empty())
+    if (m_agentsBeans.empty() || !mayRemove(m_agentsBeans))
         return;
     if (!FNWAlerts::showConfirmationAlertWithMessage(
             QString(), QStringLiteral("Are you sure you want to delete all agents in this list?.")))
@@ -363,6 +364,24 @@ QList<int> AgentsListView::countedRows() const
             rows.append(static_cast<int>(row));
     }
     return rows;
+}
+
+void AgentsListView::showPleaseWait() const
+{
+    FNWAlerts::showCriticalAlertWithMessage(
+        QStringLiteral("Please wait..."),
+        QStringLiteral("Tests currently in progress. Please allow all tests in the Queue to finish before "
+                       "proceeding or press Stop."));
+}
+
+bool AgentsListView::mayRemove(const std::vector<std::shared_ptr<FNWAgentBean>>& agents) const
+{
+    const bool inUse = m_delegate && std::any_of(agents.begin(), agents.end(), [this](const auto& agent) {
+                           return m_delegate->agentIsInUseByRun(*agent);
+                       });
+    if (inUse)
+        showPleaseWait();
+    return !inUse;
 }
 
 int AgentsListView::count() const

@@ -24,6 +24,12 @@ public:
     virtual void userDidClickedToRemoveAgentFromQueue(const std::shared_ptr<FNWAgentBean>& agent) = 0;
     virtual void userDidClearedAllSelection() = 0;
     virtual bool isRunningTestFromHomeScreen() = 0;
+    // Whether tests of the agent are part of a run that goes on now.
+    virtual bool agentIsInUseByRun(const FNWAgentBean& agent)
+    {
+        (void)agent;
+        return false;
+    }
 };
 
 // The agents list of the home tab, without its table: the library agents in list order, how many
@@ -101,6 +107,9 @@ private:
     void reloadPreservingSelection();
     int rowOfAgent(const std::shared_ptr<FNWAgentBean>& agent) const;
     QList<int> countedRows() const;
+    void showPleaseWait() const;
+    // False, after telling the user, when one of them is in use by the run going on.
+    bool mayRemove(const std::vector<std::shared_ptr<FNWAgentBean>>& agents) const;
 
     AgentListViewDelegate* m_delegate = nullptr;
     std::vector<std::shared_ptr<FNWAgentBean>> m_agentsBeans;

@@ -36,8 +36,9 @@ protected:
     QString m_acceptedFormat;
 };
 
-// The trash: it takes drags whose source allows moving their rows away, grows its can while one
-// hovers, and empties its list when clicked.
+// The trash: it takes drags whose source allows deleting their rows (the link action, for which
+// the rows' drag shows the delete cursor), grows its can while one hovers, and empties its list
+// when clicked.
 class DraggEnabledViewWithTrashButton final : public DraggEnabledView
 {
     Q_OBJECT
@@ -53,7 +54,8 @@ public:
     bool isHovered() const { return m_hovered; }
 
 protected:
-    Qt::DropAction acceptedAction() const override { return Qt::MoveAction; }
+    // The rows' drag shows the delete cursor for this action.
+    Qt::DropAction acceptedAction() const override { return Qt::LinkAction; }
     void dragDidHover(bool hovering) override;
     void changeEvent(QEvent* event) override;
 

@@ -3,9 +3,14 @@
 #include "compose/FNWListRoles.h"
 #include "ui/FNWListRowDelegate.h"
 
+#include <QCursor>
+#include <QDrag>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProxyStyle>
 #include <QTimer>
 
@@ -25,6 +30,36 @@ public:
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 };
+
+// The arrow with a red "no" badge, shown while dragged rows would go to the trash.
+QPixmap deleteCursor(qreal devicePixelRatio)
+{
+    const QSize size(26, 26);
+    QPixmap pixmap(size * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath arrow;
+    arrow.moveTo(1, 1);
+    arrow.lineTo(1, 17);
+    arrow.lineTo(5, 13.5);
+    arrow.lineTo(8, 20);
+    arrow.lineTo(10.5, 19);
+    arrow.lineTo(7.5, 12.5);
+    arrow.lineTo(12.5, 12.5);
+    arrow.closeSubpath();
+    painter.setPen(QPen(Qt::white, 1.2));
+    painter.setBrush(Qt::black);
+    painter.drawPath(arrow);
+    const QRectF badge(13, 13, 12, 12);
+    painter.setPen(QPen(Qt::white, 1.2));
+    painter.setBrush(QColor(208, 52, 44));
+    painter.drawEllipse(badge);
+    painter.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(badge.left() + 3, badge.center().y()), QPointF(badge.right() - 3, badge.center().y()));
+    return pixmap;
+}
 
 } // namespace
 
@@ -235,10 +270,38 @@ void FNWPresetsTableView::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
+QDrag* FNWPresetsTableView::makeDrag()
+{
+    QModelIndexList indexes;
+    QRect rowsRect;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        if (index.flags() & Qt::ItemIsDragEnabled) {
+            indexes.append(index);
+            rowsRect |= visualRect(index);
+        }
+    }
+    if (indexes.isEmpty())
+        return nullptr;
+    QMimeData* data = model()->mimeData(indexes);
+    if (!data)
+        return nullptr;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    const QRect visible = rowsRect & viewport()->rect();
+    if (!visible.isEmpty()) {
+        drag->setPixmap(viewport()->grab(visible));
+        drag->setHotSpot(viewport()->mapFromGlobal(QCursor::pos()) - visible.topLeft());
+    }
+    drag->setDragCursor(deleteCursor(devicePixelRatioF()), kDeleteAction);
+    return drag;
+}
+
 void FNWPresetsTableView::startDrag(Qt::DropActions supportedActions)
 {
     m_dragged = true;
-    QTableView::startDrag(supportedActions);
+    // Rows move within their list (the model moves them itself) or go to the trash.
+    if (QDrag* drag = makeDrag())
+        drag->exec(supportedActions | kDeleteAction, Qt::MoveAction);
     if (dragDidEnd)
         dragDidEnd();
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 class FNWListRowDelegate;
+class QDrag;
 class QTimer;
 
 // The table of the home tab's lists: one column of rows drawn by FNWListRowDelegate over a list
@@ -46,6 +47,11 @@ public:
     // The control under a point of the viewport.
     RowControl controlAt(const QPoint& viewportPoint, int* row = nullptr) const;
     void repaintTableCells();
+
+    // The drop action of the trash: the drag shows the delete cursor while it would take the rows.
+    static constexpr Qt::DropAction kDeleteAction = Qt::LinkAction;
+    // The drag of the selected rows (none when nothing may be dragged), not yet started.
+    QDrag* makeDrag();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -14,6 +14,7 @@
 #include "model/TestExecutionBean.h"
 #include "targets/AgentsListView.h"
 #include "ui/FNWAlert.h"
+#include "ui/FNWDropAreas.h"
 #include "ui/FNWListRowDelegate.h"
 #include "ui/FNWPresetsTableView.h"
 #include "ui/FNWStartStopButton.h"
@@ -23,7 +24,10 @@
 #include "FNWTestSupport.h"
 
 #include <QApplication>
+#include <QDrag>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
@@ -93,6 +97,12 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
 {
     storeAgent(QStringLiteral("Lab"), 5201);
     storeAgent(QStringLiteral("Hall"), 5201, QStringLiteral("127.0.0.2"));
+    for (const char* name : {"Spare", "Extra"}) {
+        auto preset = std::make_shared<FNWPresetBean>();
+        preset->name = QString::fromLatin1(name);
+        preset->viewPosition = FNWPresetDAO().getAllAttachedPresets(false).size() + 1;
+        QVERIFY(preset->save());
+    }
     FNWHomeView home;
     home.resize(1000, 500);
     home.show();
@@ -106,8 +116,27 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
                      QStringLiteral("Survey"));
     QTest::mouseClick(home.presetEditor()->findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
     QTRY_VERIFY(!home.presetEditor()->isVisible());
+    QCOMPARE(home.presetListView()->rowCount(), 3);
+    QCOMPARE(home.presetListView()->index(2).data().toString(), QStringLiteral("Survey"));
+
+    // Two presets selected in edit mode go at once with Delete, each with its queued test.
+    for (int row : {0, 1}) {
+        clickRow(home.presetsTable(), row);
+        clickRow(home.agentsTable(), 1);
+    }
+    QCOMPARE(home.queueListView()->rowCount(), 2);
+    QTest::mouseClick(home.presetsEditButton(), Qt::LeftButton);
+    QVERIFY(home.presetListView()->isEditing());
+    home.presetsTable()->setFocus();
+    home.presetsTable()->selectionModel()->select(
+        QItemSelection(home.presetListView()->index(0), home.presetListView()->index(1)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(home.presetsTable(), Qt::Key_Delete);
     QCOMPARE(home.presetListView()->rowCount(), 1);
-    QCOMPARE(home.presetListView()->index(0).data().toString(), QStringLiteral("Survey"));
+    QCOMPARE(int(FNWPresetDAO().getAllAttachedPresets(false).size()), 1);
+    QCOMPARE(home.queueListView()->rowCount(), 0);
+    QTest::mouseClick(home.presetsEditButton(), Qt::LeftButton);
+    QVERIFY(!home.presetListView()->isEditing());
 
     clickRow(home.presetsTable(), 0);
     QVERIFY(home.agentsListView()->selectedPreset());
@@ -123,6 +152,32 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
     clickControl(home.queueTable(), 0, &FNWListRowDelegate::deleteRect);
     QCOMPARE(home.queueListView()->rowCount(), 2);
     QCOMPARE(home.agentsListView()->index(0).data(FNWListRoles::Badge).toInt(), 2);
+
+    // Rows dragged away carry the delete cursor for the trash's action, which only the trash takes.
+    home.queueTable()->selectRow(0);
+    std::unique_ptr<QDrag> drag(home.queueTable()->makeDrag());
+    QVERIFY(drag && !drag->dragCursor(FNWPresetsTableView::kDeleteAction).isNull());
+    QDragEnterEvent toTrash(QPoint(2, 2), FNWPresetsTableView::kDeleteAction | Qt::MoveAction, drag->mimeData(),
+                            Qt::LeftButton, {});
+    QApplication::sendEvent(home.queueTrash(), &toTrash);
+    QVERIFY(toTrash.isAccepted());
+    QCOMPARE(toTrash.dropAction(), FNWPresetsTableView::kDeleteAction);
+    QDragEnterEvent moveOnly(QPoint(2, 2), Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
+    QApplication::sendEvent(home.queueTrash(), &moveOnly);
+    QVERIFY(!moveOnly.isAccepted());
+    QVERIFY(home.queueTrash()->isHovered());
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(home.queueTrash(), &leave);
+
+    // The queue's own error line, and its save button, hidden while it composes a new profile.
+    home.queueListView()->showErrorMessage(QStringLiteral("Queue List is empty."));
+    QVERIFY(home.queueErrorLabel()->isVisible());
+    QCOMPARE(home.queueErrorLabel()->text(), QStringLiteral("Queue List is empty."));
+    QVERIFY(home.saveQueueButton()->isVisible());
+    home.setIsCreateNewMyTestProfile(true);
+    QVERIFY(!home.saveQueueButton()->isVisible());
+    home.setIsCreateNewMyTestProfile(false);
+    QVERIFY(home.saveQueueButton()->isVisible());
 
     // Delete removes the selected rows of a list in edit mode.
     QTest::mouseClick(home.agentsEditButton(), Qt::LeftButton);
@@ -194,6 +249,25 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
     QCOMPARE(executions[0]->executionStatus(), qint64(FNWExecutionStatusFinished));
     QCOMPARE(executions[1]->executionStatus(), qint64(FNWExecutionStatusFailed));
     QCOMPARE(executions[1]->message(), home->queueListView()->testList()[1]->message());
+
+    // The queue's editor opened on one test and turned to another changes only that one.
+    const auto first = home->queueListView()->testList()[0]->preset();
+    const auto second = home->queueListView()->testList()[1]->preset();
+    QVERIFY(first->ID > 0 && second->ID > 0);
+    QTest::mouseClick(home->queueEditButton(), Qt::LeftButton);
+    QVERIFY(home->queueListView()->isEditing());
+    clickRow(home->queueTable(), 0);
+    QVERIFY(home->queuePresetEditor() && home->queuePresetEditor()->isVisible());
+    clickRow(home->queueTable(), 1);
+    auto* duration = home->queuePresetEditor()->findChild<QLineEdit*>(QStringLiteral("durationField"));
+    duration->selectAll();
+    QTest::keyClicks(duration, QStringLiteral("30"));
+    QTest::mouseClick(home->queuePresetEditor()->findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+    QTRY_VERIFY(!home->queuePresetEditor()->isVisible());
+    QCOMPARE(FNWPresetDAO().loadPresetWithID(second->ID)->duration, 30);
+    QCOMPARE(FNWPresetDAO().loadPresetWithID(first->ID)->duration, 2);
+    QCOMPARE(home->queueListView()->testList()[0]->preset()->duration, 2);
+    QCOMPARE(home->queueListView()->testList()[1]->preset()->duration, 30);
     manager->setDelegate(nullptr);
 }
 

@@ -137,28 +137,51 @@ TEST_F(QueueListViewTest, RemovalsFollowAgentsPresetsAndClearing)
     EXPECT_EQ(agents.clickedCount(agents.agentsBeans()[1]->ID), 0);
 }
 
-TEST_F(QueueListViewTest, EditingAQueuedPresetKeepsTheLibraryPreset)
+// The queue's editor edits exactly the test it was opened for, whichever row is clicked meanwhile.
+TEST_F(QueueListViewTest, TheQueueEditorKeepsEachEditWithItsOwnTest)
 {
     click({0, 1});
-    std::vector<std::shared_ptr<FNWPresetBean>> opened;
-    QObject::connect(&queue, &QueueListView::openPresetEditorRequested,
-                     [&](const std::shared_ptr<FNWPresetBean>& preset) { opened.push_back(preset); });
-    queue.tableViewDidClickedRow(1);
-    EXPECT_TRUE(opened.empty()) << "outside edit mode a click opens nothing";
+    FNWCreatePresetWindowController* editor = queue.presetEditor();
+    queue.tableViewDidClickedRow(0);
+    EXPECT_FALSE(editor->isWindowVisible()) << "outside edit mode a click opens nothing";
     queue.enableEditModeOnQueueButtonDidClicked(true);
-    queue.tableViewDidClickedRow(1);
-    ASSERT_EQ(opened.size(), 1u);
-    const auto queued = opened.front();
-    ASSERT_TRUE(queued);
+    queue.tableViewDidClickedRow(0);
+    ASSERT_TRUE(editor->isWindowVisible());
+    editor->setName(QStringLiteral("Longer"));
+    editor->setFieldText(QStringLiteral("duration"), QStringLiteral("60"));
 
-    auto edited = queued->copy();
-    edited->name = QStringLiteral("Longer");
-    edited->duration = 60;
-    queue.didEditedPresetFromQueueView(edited);
-    EXPECT_EQ(queue.index(1).data().toString(), QStringLiteral("127.0.0.2 Longer*"));
-    EXPECT_TRUE(queue.index(1).data(FNWListRoles::IsItalic).toBool());
-    EXPECT_EQ(queue.testList()[1]->preset()->duration, 60);
-    EXPECT_EQ(FNWPresetDAO().getAllAttachedPresets(false).front()->duration, preset->duration);
+    // Another test while the form holds changes: asked first; "No" keeps the form on the first.
+    answer = 0;
+    queue.tableViewDidClickedRow(1);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].message, QStringLiteral("Discard Changes?"));
+    editor->saveButtonDidClicked();
+    EXPECT_EQ(queue.index(0).data().toString(), QStringLiteral("127.0.0.1 Longer*"));
+    EXPECT_TRUE(queue.index(0).data(FNWListRoles::IsItalic).toBool());
+    EXPECT_EQ(queue.testList()[0]->preset()->duration, 60);
+    EXPECT_EQ(queue.index(1).data().toString(), QStringLiteral("127.0.0.2 - Quick"));
+
+    // An unchanged form turns to the clicked test; "Yes" drops changes and turns too.
+    queue.tableViewDidClickedRow(0);
+    queue.tableViewDidClickedRow(1);
+    EXPECT_EQ(editor->preset()->name, QStringLiteral("Quick"));
+    editor->setFieldText(QStringLiteral("duration"), QStringLiteral("30"));
+    answer = 1;
+    queue.tableViewDidClickedRow(0);
+    EXPECT_EQ(editor->preset()->name, QStringLiteral("Longer"));
+    editor->setFieldText(QStringLiteral("duration"), QStringLiteral("45"));
+    editor->saveButtonDidClicked();
+    EXPECT_EQ(queue.testList()[0]->preset()->duration, 45);
+    EXPECT_EQ(queue.testList()[1]->preset()->duration, preset->duration);
+    EXPECT_EQ(alerts.size(), 2u);
+
+    // A test that left the queue while its preset was open takes nothing back.
+    queue.tableViewDidClickedRow(1);
+    queue.deleteIndividualTestButtonDidClicked(1);
+    editor->setName(QStringLiteral("Orphan"));
+    editor->saveButtonDidClicked();
+    ASSERT_EQ(queue.testList().size(), 1u);
+    EXPECT_EQ(queue.index(0).data().toString(), QStringLiteral("127.0.0.1 Longer*"));
 }
 
 // The queue runs against a manager of its own; agents with unusable addresses fail at once, so no
@@ -193,7 +216,20 @@ TEST_F(QueueListViewTest, AdHocRunHandsOverOneProfilePerOrderAndShowsOutcomes)
     EXPECT_FALSE(agents.tableViewShouldSelectRow(0));
     EXPECT_EQ(queue.testList().size(), 3u);
     EXPECT_FALSE(queue.isEditing());
-    ASSERT_EQ(alerts.size(), 3u);
+    // Nothing that runs leaves the queue, and nothing hides the control that stops the run: a test
+    // dragged to the trash or moved, its agent or its preset deleted.
+    queue.didReceivedDraggedItems({QStringLiteral("1")});
+    EXPECT_FALSE(queue.acceptDropOfRows(QStringLiteral("0"), 2));
+    agents.removeAgentsAtIndexes({3});
+    agents.trashButtonDidClicked();
+    presets.removePresetAtIndexes({0});
+    EXPECT_EQ(queue.testList().size(), 3u);
+    EXPECT_EQ(agents.agentsBeans().size(), 5u);
+    EXPECT_EQ(presets.presetsArray().size(), 1u);
+    agents.removeAgentsAtIndexes({0});
+    EXPECT_EQ(agents.agentsBeans().size(), 4u) << "an agent with no test in the run can go";
+    EXPECT_TRUE(FNWUtils::getUserSettingForKey(QString::fromLatin1(kStartStopButtonVisibilityKey)).toBool());
+    ASSERT_EQ(alerts.size(), 7u);
     for (const FNWAlertRequest& alert : alerts)
         EXPECT_EQ(alert.message, QStringLiteral("Please wait..."));
     EXPECT_TRUE(alerts[0].informativeText.endsWith(QStringLiteral("or stop the tests.")));

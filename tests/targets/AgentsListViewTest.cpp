@@ -1,6 +1,7 @@
 #include "../compose/FNWHomeFixture.h"
 
 #include "compose/FNWListRoles.h"
+#include "targets/FNWEditAgentWindowController.h"
 
 namespace {
 
@@ -78,6 +79,33 @@ TEST_F(AgentsListViewTest, EditModeReordersAndDeletes)
     EXPECT_TRUE(agents.agentsBeans().empty());
     EXPECT_FALSE(agents.isEditing());
     EXPECT_TRUE(FNWAgentDAO().getAllAttachedAgents(false).empty());
+}
+
+// The list and the queue know an agent by its ID: a record the list has since read afresh, or an
+// agent whose address changed, is still the same agent.
+TEST_F(AgentsListViewTest, AnEditedAgentStaysTheSameAgent)
+{
+    presets.selectRow(0);
+    for (int row : {1, 1, 2})
+        agents.tableViewDidClickedRow(row);
+    const std::shared_ptr<FNWAgentBean> office = agents.agentsBeans()[1];
+    agents.loadAllAgents();
+
+    FNWEditAgentWindowController editor;
+    editor.setDelegate(&agents);
+    editor.setAgentBean(office);
+    editor.setAgentIP(QStringLiteral("127.0.0.9"));
+    editor.setAgentName(QStringLiteral("Annex"));
+    ASSERT_TRUE(editor.updateAgentButtonDidClicked());
+    EXPECT_EQ(agents.index(1).data().toString(), QStringLiteral("Annex - 127.0.0.9"));
+    EXPECT_EQ(FNWAgentDAO().getAllAttachedAgents(false)[1]->ip_address, QStringLiteral("127.0.0.9"));
+
+    // Its queued tests (made while it had the old address) count down and leave with it.
+    queue.deleteIndividualTestButtonDidClicked(0);
+    EXPECT_EQ(agents.clickedCount(office->ID), 1);
+    agents.deleteIndividualAgentButtonDidClicked(office->ID);
+    ASSERT_EQ(queue.testList().size(), 1u);
+    EXPECT_EQ(queue.testList()[0]->testName, QStringLiteral("127.0.0.3 - Quick"));
 }
 
 TEST_F(AgentsListViewTest, DeletingAllAsksFirst)
