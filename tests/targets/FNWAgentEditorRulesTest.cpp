@@ -8,11 +8,9 @@
 #include "FNWTestSupport.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -348,30 +346,6 @@ TEST_F(AgentEditorRulesTest, UpdateWritesTheFormIntoTheAgentOnlyWhenBothChecksPa
     EXPECT_EQ(reloaded->port_number, 49151);
     EXPECT_FALSE(reloaded->agent_name.isNull());
     EXPECT_EQ(reloaded->agent_name, QStringLiteral(""));
-}
-
-TEST_F(AgentEditorRulesTest, ErrorLinesClearAfterTheLastMessage)
-{
-    constexpr int kInterval = 300;
-    create.setErrorClearInterval(kInterval);
-    edit.setErrorClearInterval(kInterval);
-    const std::vector<std::pair<std::function<void(const QString&)>, std::function<QString()>>> lines{
-        {[&](const QString& text) { create.showErrorMessage(text); }, [&] { return create.errorText(); }},
-        {[&](const QString& text) { edit.showErrorMessage(text); }, [&] { return edit.errorText(); }},
-    };
-    for (const auto& [show, text] : lines) {
-        QElapsedTimer clock;
-        clock.start();
-        show(QStringLiteral("first"));
-        EXPECT_EQ(text(), QStringLiteral("first"));
-        ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= kInterval * 2 / 3; }));
-        QElapsedTimer sinceSecond;
-        sinceSecond.start();
-        show(QStringLiteral("second"));
-        ASSERT_TRUE(waitUntil([&] { return text().isEmpty(); }));
-        // Without the restart the line would have cleared about 100 ms after the second message.
-        EXPECT_GE(sinceSecond.elapsed(), kInterval * 5 / 6);
-    }
 }
 
 } // namespace
