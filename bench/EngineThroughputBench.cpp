@@ -10,10 +10,10 @@
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
-#include "app/FNWAppDelegate.h"
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
-#include "app/FNWUtils.h"
+#include "base/FNWExecutableInstall.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWUtils.h"
 #include "db/TestExecutionDAO.h"
 #include "engine/PerfTest.h"
 #include "engine/TestManager.h"
@@ -149,7 +149,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_engine: cannot make the database\n");
         return 1;
     }
-    FNWAppDelegate().copyiPerfExecutableToAppSupportDir();
+    fnw::base::copyiPerfExecutableToAppSupportDir();
 
     std::vector<std::unique_ptr<LocalProcess>> servers;
     std::vector<int> ports;

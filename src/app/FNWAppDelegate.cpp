@@ -1,8 +1,9 @@
 #include "app/FNWAppDelegate.h"
 
-#include "app/FNWNotifications.h"
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWExecutableInstall.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "db/DBUtils.h"
 #include "db/FNWBaseModel.h"
 #include "support/DDFileLogger.h"
@@ -27,21 +28,6 @@ QString operatingSystemVersion()
 {
     return QSysInfo::prettyProductName() + QLatin1String(" (") + QSysInfo::kernelType() + QLatin1Char(' ') +
            QSysInfo::kernelVersion() + QLatin1Char(')');
-}
-
-// Removes what is at the destination and copies the source there, modes included.
-bool replaceFile(const QString& source, const QString& destination, QString* error)
-{
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    fs::remove(fs::path(destination.toStdString()), ignored);
-    std::error_code code;
-    fs::copy_file(fs::path(source.toStdString()), fs::path(destination.toStdString()), code);
-    if (code) {
-        *error = QString::fromStdString(code.message()) + QLatin1String(" (") + source + QLatin1Char(')');
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -120,21 +106,7 @@ void FNWAppDelegate::setupDefaults()
 
 void FNWAppDelegate::copyiPerfExecutableToAppSupportDir()
 {
-    QDir().mkpath(FNWUtils::applicationSupportDirectory());
-
-    const QString destinationA = FNWUtils::getiPerfExecutablePath();
-    DDLogInfo("FNWBaseModel: iPerf Executable Path is %@", destinationA);
-    QString error;
-    if (!replaceFile(FNWUtils::pathForResource(QStringLiteral("native-iperf")), destinationA, &error))
-        DDLogError("FNWAppDelegate: can't copy iPerf3 executable file at above path..%@.", error);
-    else
-        DDLogInfo("FNWAppDelegate: copied iperf3 executable...");
-
-    const QString destinationB = FNWUtils::getiPerf_2_ExecutablePath();
-    if (!replaceFile(FNWUtils::pathForResource(QStringLiteral("native-iPerf-2")), destinationB, &error))
-        DDLogError("FNWAppDelegate: can't copy iPerf2 executable file at above path..%@.", error);
-    else
-        DDLogInfo("FNWAppDelegate: copied iPerf2 executable...");
+    fnw::base::copyiPerfExecutableToAppSupportDir();
 }
 
 void FNWAppDelegate::waitForExecutableInstall()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWNotificationCenter.h"
+#include "base/FNWNotificationCenter.h"
 
 #include <QString>
 

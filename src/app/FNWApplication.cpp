@@ -1,8 +1,8 @@
 #include "app/FNWApplication.h"
 
 #include "app/FNWMainWindow.h"
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "compose/FNWHomeView.h"
 #include "engine/TestManager.h"
 

@@ -1,4 +1,5 @@
 #include "app/FNWMainWindow.h"
+#include "ui/FNWPalette.h"
 
 #include "app/FNWPlaceholderPage.h"
 #include "app/FNWPreferencesWindow.h"
@@ -221,13 +222,6 @@ QAction* FNWMainWindow::menuAction(const QString& text) const
     return nullptr;
 }
 
-QColor FNWMainWindow::defaultWarningColor(const QPalette& palette)
-{
-    // A red that reads on light and on dark windows.
-    const bool darkWindow = palette.color(QPalette::Window).lightness() < 128;
-    return darkWindow ? QColor(0xFF, 0x6B, 0x68) : QColor(0xC4, 0x1E, 0x1E);
-}
-
 void FNWMainWindow::prepareMainWindow()
 {
     m_animateTabChanges = false;
@@ -321,7 +315,7 @@ void FNWMainWindow::warningDidChange(const QString& text, const QVariant& color)
     else if (color.canConvert<QString>())
         shown = QColor::fromString(color.toString());
     if (!shown.isValid())
-        shown = defaultWarningColor(palette());
+        shown = FNWPalette::warningColor(palette());
     QPalette colors = m_warning->palette();
     colors.setColor(QPalette::WindowText, shown);
     m_warning->setPalette(colors);

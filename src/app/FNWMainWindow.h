@@ -2,7 +2,7 @@
 
 #include "app/FNWAppDelegate.h"
 #include "app/FNWMainWindowCoordinator.h"
-#include "app/FNWMainWindowPages.h"
+#include "base/FNWMainWindowPages.h"
 #include "ui/FNWWidgetInteraction.h"
 
 #include <QMainWindow>
@@ -57,9 +57,6 @@ public:
     // Created by the first openPreferences().
     FNWPreferencesWindow* preferencesWindow() const;
     QAction* menuAction(const QString& text) const;
-
-    // The warning line's colour when the warning brings none, for this palette.
-    static QColor defaultWarningColor(const QPalette& palette);
 
 public slots:
     void openPreferences();

@@ -1,8 +1,8 @@
 #include "app/FNWMainWindowCoordinator.h"
 
-#include "app/FNWNotifications.h"
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "db/TestExecutionDAO.h"
 #include "db/TestProfileExecutionDAO.h"
 #include "model/TestExecutionBean.h"

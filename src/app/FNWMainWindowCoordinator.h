@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/FNWMainWindowPages.h"
-#include "app/FNWNotificationCenter.h"
+#include "base/FNWMainWindowPages.h"
+#include "base/FNWNotificationCenter.h"
 
 #include <QObject>
 #include <QString>

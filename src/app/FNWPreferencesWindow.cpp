@@ -1,9 +1,9 @@
 #include "app/FNWPreferencesWindow.h"
 
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "support/FNWFormat.h"
 #include "ui/FNWArtwork.h"
 

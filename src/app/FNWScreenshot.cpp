@@ -9,8 +9,8 @@
 
 #include "app/FNWMainWindow.h"
 #include "app/FNWPreferencesWindow.h"
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "ui/FNWSlideStackedWidget.h"
 #include "ui/FNWStartStopButton.h"
 

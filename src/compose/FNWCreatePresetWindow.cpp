@@ -1,9 +1,9 @@
 #include "compose/FNWCreatePresetWindow.h"
 
-#include "app/FNWMainWindow.h"
-#include "app/FNWValueFormatters.h"
+#include "base/FNWValueFormatters.h"
 #include "compose/FNWCreatePresetWindowController.h"
 #include "model/FNWPresetBean.h"
+#include "ui/FNWPalette.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -356,7 +356,7 @@ void FNWCreatePresetWindow::showError(const QString& text)
     m_error->setText(text);
     m_error->setToolTip(text);
     QPalette colors = m_error->palette();
-    colors.setColor(QPalette::WindowText, FNWMainWindow::defaultWarningColor(palette()));
+    colors.setColor(QPalette::WindowText, FNWPalette::warningColor(palette()));
     m_error->setPalette(colors);
 }
 

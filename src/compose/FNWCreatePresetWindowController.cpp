@@ -1,9 +1,9 @@
 #include "compose/FNWCreatePresetWindowController.h"
 
-#include "app/FNWAlerts.h"
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
-#include "app/FNWValueFormatters.h"
+#include "base/FNWAlerts.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWValueFormatters.h"
 #include "model/FNWPresetBean.h"
 #include "support/DDLog.h"
 #include "support/FNWFormat.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWErrorLine.h"
+#include "base/FNWErrorLine.h"
 
 #include <QObject>
 #include <QSize>

@@ -1,10 +1,10 @@
 #include "compose/FNWHomeView.h"
 
-#include "app/FNWMainWindow.h"
+#include "ui/FNWPalette.h"
 
+#include "base/FNWListRoles.h"
 #include "compose/FNWCreatePresetWindow.h"
 #include "compose/FNWCreatePresetWindowController.h"
-#include "compose/FNWListRoles.h"
 #include "compose/FNWPresetAgentQueueView.h"
 #include "compose/PresetsListView.h"
 #include "compose/QueueListView.h"
@@ -358,7 +358,7 @@ void FNWHomeView::wireQueue()
     });
     connect(queue, &QueueListView::errorTextChanged, this, [this](const QString& text) {
         QPalette colors = m_queueError->palette();
-        colors.setColor(QPalette::WindowText, FNWMainWindow::defaultWarningColor(palette()));
+        colors.setColor(QPalette::WindowText, FNWPalette::warningColor(palette()));
         m_queueError->setPalette(colors);
         m_queueError->setText(text);
         m_queueError->setVisible(!text.isEmpty());

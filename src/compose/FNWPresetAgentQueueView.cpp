@@ -1,7 +1,7 @@
 #include "compose/FNWPresetAgentQueueView.h"
 
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 
 FNWPresetAgentQueueView::FNWPresetAgentQueueView(PresetsListView& presetListView, AgentsListView& agentsListView,
                                                  QueueListView& queueListView)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWMainWindowPages.h"
+#include "base/FNWMainWindowPages.h"
 #include "compose/PresetsListView.h"
 #include "compose/QueueListView.h"
 #include "targets/AgentsListView.h"

@@ -1,7 +1,7 @@
 #include "compose/PresetsListView.h"
 
-#include "app/FNWAlerts.h"
-#include "compose/FNWListRoles.h"
+#include "base/FNWAlerts.h"
+#include "base/FNWListRoles.h"
 #include "compose/FNWListRows.h"
 #include "db/FNWPresetDAO.h"
 #include "model/FNWPresetBean.h"

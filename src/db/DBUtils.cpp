@@ -1,6 +1,6 @@
 #include "db/DBUtils.h"
 
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 #include "db/FMDBMigrationManager.h"
 #include "support/DDLog.h"
 

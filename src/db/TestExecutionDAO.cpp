@@ -1,7 +1,7 @@
 #include "db/TestExecutionDAO.h"
 
+#include "base/FNWEnums.h"
 #include "db/FMDatabase.h"
-#include "model/FNWEnums.h"
 #include "model/TestExecutionBean.h"
 #include "support/DDLog.h"
 

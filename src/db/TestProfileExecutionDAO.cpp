@@ -1,9 +1,9 @@
 #include "db/TestProfileExecutionDAO.h"
 
-#include "app/FNWUtils.h"
+#include "base/FNWEnums.h"
+#include "base/FNWUtils.h"
 #include "db/FMDatabase.h"
 #include "model/FNWAgentBean.h"
-#include "model/FNWEnums.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
 #include "model/TestExecutionBean.h"

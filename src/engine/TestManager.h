@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWMainWindowPages.h"
+#include "base/FNWMainWindowPages.h"
 #include "engine/FNWWiFiInfo.h"
 #include "engine/PerfTest.h"
 

@@ -1,8 +1,8 @@
 #include "model/FNWCSVExport.h"
 
-#include "app/FNWUtils.h"
+#include "base/FNWEnums.h"
+#include "base/FNWUtils.h"
 #include "model/FNWAgentBean.h"
-#include "model/FNWEnums.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
 #include "model/TestExecutionBean.h"

@@ -1,8 +1,8 @@
 #include "model/FNWPresetBean.h"
 
+#include "base/FNWEnums.h"
 #include "db/FNWPresetDAO.h"
 #include "model/FNWBeanFields.h"
-#include "model/FNWEnums.h"
 #include "support/DDLog.h"
 
 namespace {

@@ -1,11 +1,11 @@
 #include "model/TestExecutionBean.h"
 
+#include "base/FNWEnums.h"
 #include "db/TestBeanDAO.h"
 #include "db/TestExecutionDAO.h"
 #include "db/TestIntervalResultsDAO.h"
 #include "model/FNWBeanFields.h"
 #include "model/FNWCSVExport.h"
-#include "model/FNWEnums.h"
 #include "model/TestBean.h"
 #include "model/TestIntervalResults.h"
 

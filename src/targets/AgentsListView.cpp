@@ -1,8 +1,8 @@
 #include "targets/AgentsListView.h"
 
-#include "app/FNWAlerts.h"
-#include "app/FNWNotifications.h"
-#include "compose/FNWListRoles.h"
+#include "base/FNWAlerts.h"
+#include "base/FNWListRoles.h"
+#include "base/FNWNotifications.h"
 #include "compose/FNWListRows.h"
 #include "db/FNWAgentDAO.h"
 #include "model/FNWAgentBean.h"

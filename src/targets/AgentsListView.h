@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWNotificationCenter.h"
+#include "base/FNWNotificationCenter.h"
 #include "targets/FNWCreateAgentWindowController.h"
 #include "targets/FNWEditAgentWindowController.h"
 

@@ -1,6 +1,6 @@
 #include "targets/FNWCreateAgentWindow.h"
 
-#include "app/FNWMainWindow.h"
+#include "ui/FNWPalette.h"
 
 #include <QAbstractTableModel>
 #include <QEvent>
@@ -267,7 +267,7 @@ void FNWCreateAgentWindow::errorTextDidChange(const QString& text)
 void FNWCreateAgentWindow::updateErrorColour()
 {
     QPalette colors = m_error->palette();
-    colors.setColor(QPalette::WindowText, FNWMainWindow::defaultWarningColor(palette()));
+    colors.setColor(QPalette::WindowText, FNWPalette::warningColor(palette()));
     m_error->setPalette(colors);
 }
 

@@ -1,8 +1,8 @@
 #include "targets/FNWCreateAgentWindowController.h"
 
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
-#include "app/FNWUtils.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWUtils.h"
 #include "support/DDLog.h"
 #include "support/FNWFormat.h"
 

@@ -2,7 +2,7 @@
 
 #include "model/FNWAgentBean.h"
 
-#include "app/FNWErrorLine.h"
+#include "base/FNWErrorLine.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "targets/FNWEditAgentWindow.h"
 
-#include "app/FNWMainWindow.h"
+#include "ui/FNWPalette.h"
 
 #include <QEvent>
 #include <QFormLayout>
@@ -168,7 +168,7 @@ void FNWEditAgentWindow::showEvent(QShowEvent* event)
 void FNWEditAgentWindow::updateErrorColour()
 {
     QPalette colors = m_error->palette();
-    colors.setColor(QPalette::WindowText, FNWMainWindow::defaultWarningColor(palette()));
+    colors.setColor(QPalette::WindowText, FNWPalette::warningColor(palette()));
     m_error->setPalette(colors);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWAlerts.h"
+#include "base/FNWAlerts.h"
 
 #include <QString>
 #include <QStringList>

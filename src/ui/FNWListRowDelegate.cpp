@@ -1,6 +1,6 @@
 #include "ui/FNWListRowDelegate.h"
 
-#include "compose/FNWListRoles.h"
+#include "base/FNWListRoles.h"
 #include "ui/FNWArtwork.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "ui/FNWPresetsTableView.h"
 
-#include "compose/FNWListRoles.h"
+#include "base/FNWListRoles.h"
 #include "ui/FNWListRowDelegate.h"
 
 #include <QCursor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FNWMainWindowPages.h"
+#include "base/FNWMainWindowPages.h"
 
 #include <QPointer>
 #include <QWidget>

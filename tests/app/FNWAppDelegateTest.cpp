@@ -1,5 +1,5 @@
 #include "app/FNWAppDelegate.h"
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 #include "support/DDFileLogger.h"
 #include "support/DDLog.h"
 
@@ -33,10 +33,7 @@ public:
 class FNWAppDelegateTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FNWUtils::setResourcesDirectory(resources.path());
-    }
+    void SetUp() override { FNWUtils::setResourcesDirectory(resources.path()); }
     void TearDown() override { FNWUtils::setResourcesDirectory(QString()); }
 
     void addResource(const QString& name, const QByteArray& content, QFile::Permissions permissions)

@@ -1,11 +1,12 @@
 #include "app/FNWMainWindow.h"
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
 #include "app/FNWPreferencesWindow.h"
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "ui/FNWAlert.h"
 #include "ui/FNWBusyIndicator.h"
+#include "ui/FNWPalette.h"
 #include "ui/FNWSavePanel.h"
 #include "ui/FNWSlideStackedWidget.h"
 #include "ui/FNWStartStopButton.h"
@@ -237,7 +238,7 @@ void FNWMainWindowGuiTest::warningsShowInTheirColourAndClear()
 
     post({{key(kErrorKey), QStringLiteral("The agent does not answer")}});
     QTRY_COMPARE(label->text(), QStringLiteral("The agent does not answer"));
-    QCOMPARE(shownColor(), FNWMainWindow::defaultWarningColor(window.palette()));
+    QCOMPARE(shownColor(), FNWPalette::warningColor(window.palette()));
     QVERIFY(shownColor().red() > 150 && shownColor().green() < 110 && shownColor().blue() < 110);
 
     post({{key(kErrorKey), QStringLiteral("Saved")}, {key(kTextColorKey), QColor(Qt::green)}});

@@ -1,6 +1,6 @@
 #include "app/FNWApplication.h"
 #include "app/FNWMainWindow.h"
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 
 #include "FNWTestSupport.h"
 
@@ -101,7 +101,7 @@ void FNWStartupGuiTest::theExecutableStartsOnAFreshHomeAndQuitsCleanly()
     for (const QString& wrapper : {QStringLiteral("native-iperf"), QStringLiteral("native-iPerf-2")}) {
         QProcess installed;
         installed.start(support + QLatin1Char('/') + wrapper, {QStringLiteral("./iperf3"), QStringLiteral("-c"),
-                                                                  QStringLiteral("127.0.0.1"), QStringLiteral("-tabc")});
+                                                               QStringLiteral("127.0.0.1"), QStringLiteral("-tabc")});
         QVERIFY(installed.waitForFinished(10000));
         QCOMPARE(installed.exitCode(), 2);
         QVERIFY(installed.readAllStandardError().startsWith("error: invalid value 'abc' for -t"));

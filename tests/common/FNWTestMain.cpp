@@ -1,6 +1,6 @@
 #include "FNWTestSupport.h"
 
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "compose/FNWCreatePresetWindowController.h"
-#include "app/FNWAlerts.h"
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
+#include "base/FNWAlerts.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
 #include "db/FNWPresetDAO.h"
 #include "model/FNWPresetBean.h"
 

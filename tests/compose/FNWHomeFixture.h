@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/FNWAlerts.h"
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
+#include "base/FNWAlerts.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
 #include "compose/FNWPresetAgentQueueView.h"
 #include "compose/PresetsListView.h"
 #include "compose/QueueListView.h"

@@ -1,11 +1,11 @@
 #include "FNWHomeFixture.h"
 
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
-#include "compose/FNWListRoles.h"
+#include "base/FNWEnums.h"
+#include "base/FNWListRoles.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "db/TestQueueBeanDAO.h"
 #include "engine/TestManager.h"
-#include "model/FNWEnums.h"
 #include "model/TestQueueBean.h"
 
 #include "FNWEngineTestSupport.h"

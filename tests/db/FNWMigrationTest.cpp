@@ -1,4 +1,4 @@
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 #include "db/DBUtils.h"
 #include "db/FMDBMigrationManager.h"
 #include "db/FMDatabase.h"

@@ -2,9 +2,9 @@
 
 #include "FNWTestSupport.h"
 
-#include "app/FNWAppDelegate.h"
-#include "app/FNWNotifications.h"
-#include "app/FNWUtils.h"
+#include "base/FNWExecutableInstall.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWUtils.h"
 #include "model/FNWAgentBean.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
@@ -62,7 +62,7 @@ void installExecutable(const QString& path, const QByteArray& content)
 
 bool installWrappers()
 {
-    FNWAppDelegate().copyiPerfExecutableToAppSupportDir();
+    fnw::base::copyiPerfExecutableToAppSupportDir();
     return QFileInfo(FNWUtils::getiPerfExecutablePath()).isExecutable() &&
            QFileInfo(FNWUtils::getiPerf_2_ExecutablePath()).isExecutable();
 }

@@ -2,7 +2,7 @@
 
 // Shared by the engine's tests: runs, their outcomes, notifications, installed executables.
 
-#include "app/FNWNotificationCenter.h"
+#include "base/FNWNotificationCenter.h"
 #include "engine/PerfTest.h"
 #include "engine/TestManager.h"
 

@@ -3,8 +3,8 @@
 #include "FNWEngineTestSupport.h"
 #include "FNWTestSupport.h"
 
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
 #include "model/TestExecutionBean.h"

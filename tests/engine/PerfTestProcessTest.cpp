@@ -5,7 +5,7 @@
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 #include "db/TestIntervalResultsDAO.h"
 #include "model/TestBean.h"
 #include "model/TestExecutionBean.h"

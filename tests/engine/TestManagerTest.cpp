@@ -7,9 +7,9 @@
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
-#include "app/FNWNotifications.h"
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
+#include "base/FNWNotifications.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 #include "db/FNWPresetDAO.h"
 #include "db/TestExecutionDAO.h"
 #include "db/TestIntervalResultsDAO.h"

@@ -1,5 +1,5 @@
+#include "base/FNWEnums.h"
 #include "model/FNWAgentBean.h"
-#include "model/FNWEnums.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
 #include "model/TestQueueBean.h"
@@ -92,19 +92,43 @@ TEST(FNWRecordsTest, FreshRecordsHaveTheirInitialValues)
 {
     // Stored fields, as an insert of the fresh record would bind them.
     EXPECT_EQ(FNWPresetBean().getDictionaryOfObject(FNWPresetBean::storedFieldNames()),
-              (QVariantMap{{"id", 0}, {"name", ""}, {"duration", 10}, {"test_type", 0}, {"number_of_byte", 100},
-                           {"datagram_size", 8}, {"send_bw", -1}, {"data_format", 0}, {"buffer_length", 128},
-                           {"tcp_window_size", -1}, {"tcp_max_segment_size", 40}, {"no_tcp_delay", 0},
-                           {"preset_type", ""}, {"agent_id", 0}, {"isAttachedToQueue", 0}, {"time_interval", 2},
-                           {"viewPosition", -1}, {"direction", 0}}));
+              (QVariantMap{{"id", 0},
+                           {"name", ""},
+                           {"duration", 10},
+                           {"test_type", 0},
+                           {"number_of_byte", 100},
+                           {"datagram_size", 8},
+                           {"send_bw", -1},
+                           {"data_format", 0},
+                           {"buffer_length", 128},
+                           {"tcp_window_size", -1},
+                           {"tcp_max_segment_size", 40},
+                           {"no_tcp_delay", 0},
+                           {"preset_type", ""},
+                           {"agent_id", 0},
+                           {"isAttachedToQueue", 0},
+                           {"time_interval", 2},
+                           {"viewPosition", -1},
+                           {"direction", 0}}));
     EXPECT_EQ(FNWAgentBean().getDictionaryOfObject(FNWAgentBean::storedFieldNames()),
-              (QVariantMap{{"id", 0}, {"ip_address", ""}, {"port_number", 5201}, {"agent_name", ""},
-                           {"addedManually", 0}, {"isAttachedToQueue", 0}, {"viewPosition", -1}, {"lastSeen", ""}}));
+              (QVariantMap{{"id", 0},
+                           {"ip_address", ""},
+                           {"port_number", 5201},
+                           {"agent_name", ""},
+                           {"addedManually", 0},
+                           {"isAttachedToQueue", 0},
+                           {"viewPosition", -1},
+                           {"lastSeen", ""}}));
     EXPECT_EQ(TestQueueBean().getDictionaryOfObject(TestQueueBean::storedFieldNames()),
               (QVariantMap{{"id", 0}, {"testProfileName", ""}, {"viewPosition", 0}, {"isDeleted", 0}}));
-    EXPECT_EQ(TestBean().getDictionaryOfObject(TestBean::storedFieldNames()),
-              (QVariantMap{{"id", 0}, {"testName", ""}, {"preset_id", -1}, {"agent_id", 1}, {"testOrder", -1},
-                           {"testQueueID", -1}, {"created_date", ""}, {"sourceIPAddress", ""}}));
+    EXPECT_EQ(TestBean().getDictionaryOfObject(TestBean::storedFieldNames()), (QVariantMap{{"id", 0},
+                                                                                           {"testName", ""},
+                                                                                           {"preset_id", -1},
+                                                                                           {"agent_id", 1},
+                                                                                           {"testOrder", -1},
+                                                                                           {"testQueueID", -1},
+                                                                                           {"created_date", ""},
+                                                                                           {"sourceIPAddress", ""}}));
 
     // Unset texts are nil, except a test's name, which starts as an empty text.
     EXPECT_TRUE(FNWPresetBean().name.isNull());
@@ -312,10 +336,10 @@ TEST(FNWRecordsTest, RunStateIsSafeAcrossThreads)
                 const qint64 status = test.executionStatus();
                 const QString message = test.message();
                 const auto preset = test.preset();
-                if ((status != FNWExecutionStatusNotStarted && status != FNWExecutionStatusRunning
-                     && status != FNWExecutionStatusFailed)
-                    || (!message.isEmpty() && !message.startsWith(prefix))
-                    || (preset && preset != presetA && preset != presetB))
+                if ((status != FNWExecutionStatusNotStarted && status != FNWExecutionStatusRunning &&
+                     status != FNWExecutionStatusFailed) ||
+                    (!message.isEmpty() && !message.startsWith(prefix)) ||
+                    (preset && preset != presetA && preset != presetB))
                     unexpected = true;
             }
         });
@@ -325,6 +349,6 @@ TEST(FNWRecordsTest, RunStateIsSafeAcrossThreads)
 
     EXPECT_FALSE(unexpected);
     EXPECT_TRUE(test.message().startsWith(prefix));
-    EXPECT_TRUE(test.executionStatus() == FNWExecutionStatusRunning
-                || test.executionStatus() == FNWExecutionStatusFailed);
+    EXPECT_TRUE(test.executionStatus() == FNWExecutionStatusRunning ||
+                test.executionStatus() == FNWExecutionStatusFailed);
 }

@@ -1,6 +1,6 @@
 #include "../compose/FNWHomeFixture.h"
 
-#include "compose/FNWListRoles.h"
+#include "base/FNWListRoles.h"
 #include "targets/FNWEditAgentWindowController.h"
 
 namespace {

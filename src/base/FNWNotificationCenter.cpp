@@ -1,4 +1,4 @@
-#include "app/FNWNotificationCenter.h"
+#include "base/FNWNotificationCenter.h"
 
 #include <algorithm>
 #include <condition_variable>

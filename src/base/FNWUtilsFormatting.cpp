@@ -1,6 +1,6 @@
-#include "app/FNWDateFormatter.h"
-#include "app/FNWNumberFormats.h"
-#include "app/FNWUtils.h"
+#include "base/FNWDateFormatter.h"
+#include "base/FNWNumberFormats.h"
+#include "base/FNWUtils.h"
 #include "support/DDLog.h"
 
 #include <arpa/inet.h>

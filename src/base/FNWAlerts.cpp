@@ -1,4 +1,4 @@
-#include "app/FNWAlerts.h"
+#include "base/FNWAlerts.h"
 
 #include "support/DDLog.h"
 

@@ -1,6 +1,6 @@
-#include "app/FNWSettingsKeys.h"
-#include "app/FNWUtils.h"
-#include "model/FNWEnums.h"
+#include "base/FNWEnums.h"
+#include "base/FNWSettingsKeys.h"
+#include "base/FNWUtils.h"
 
 QStringList FNWUtils::allOptionsKeyNames()
 {

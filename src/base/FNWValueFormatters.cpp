@@ -1,4 +1,4 @@
-#include "app/FNWValueFormatters.h"
+#include "base/FNWValueFormatters.h"
 
 namespace {
 

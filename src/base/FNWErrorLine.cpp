@@ -1,4 +1,4 @@
-#include "app/FNWErrorLine.h"
+#include "base/FNWErrorLine.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 
 #include <QLocale>
 #include <QRegularExpression>

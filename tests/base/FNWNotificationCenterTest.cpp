@@ -1,5 +1,5 @@
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
 
 #include <QObject>
 

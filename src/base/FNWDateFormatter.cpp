@@ -1,4 +1,4 @@
-#include "app/FNWDateFormatter.h"
+#include "base/FNWDateFormatter.h"
 
 #include <cstdlib>
 #include <map>

@@ -1,4 +1,4 @@
-#include "app/FNWDateFormatter.h"
+#include "base/FNWDateFormatter.h"
 
 #include <gtest/gtest.h>
 
@@ -72,12 +72,8 @@ TEST(FNWDateFormatter, HoursOfTheClock)
         int hour;
         const char* expected;
     } cases[] = {
-        {0, "12|12|0|24|00|AM"},
-        {1, "01|1|1|1|01|AM"},
-        {11, "11|11|11|11|11|AM"},
-        {12, "12|12|0|12|12|PM"},
-        {13, "01|1|1|13|13|PM"},
-        {23, "11|11|11|23|23|PM"},
+        {0, "12|12|0|24|00|AM"},  {1, "01|1|1|1|01|AM"},   {11, "11|11|11|11|11|AM"},
+        {12, "12|12|0|12|12|PM"}, {13, "01|1|1|13|13|PM"}, {23, "11|11|11|23|23|PM"},
     };
     for (const auto& c : cases) {
         const QDateTime date(QDate(2021, 3, 2), QTime(c.hour, 0), QTimeZone::utc());

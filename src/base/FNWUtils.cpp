@@ -1,7 +1,7 @@
-#include "app/FNWUtils.h"
+#include "base/FNWUtils.h"
 
-#include "app/FNWNotificationCenter.h"
-#include "app/FNWNotifications.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
 
 #include "support/DDLog.h"
 
@@ -85,8 +85,7 @@ QVariantMap FNWUtils::loadDefaultsResource()
 
 QString FNWUtils::applicationSupportDirectory()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QLatin1String("/FenwaveEnterprise");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1String("/FenwaveEnterprise");
 }
 
 QString FNWUtils::getiPerfExecutablePath()
@@ -126,9 +125,8 @@ QString FNWUtils::temporaryDirectory()
     static const QTemporaryDir directory(QDir::tempPath() + QLatin1String("/fenwave-XXXXXX"));
     if (!directory.isValid()) {
         static std::once_flag reported;
-        std::call_once(reported, [] {
-            DDLogError("FNWUtils: can't create temporary directory..%@.", directory.errorString());
-        });
+        std::call_once(reported,
+                       [] { DDLogError("FNWUtils: can't create temporary directory..%@.", directory.errorString()); });
         return {};
     }
     return directory.path() + QLatin1Char('/');
