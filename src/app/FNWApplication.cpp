@@ -5,6 +5,7 @@
 #include "base/FNWUtils.h"
 #include "compose/FNWHomeView.h"
 #include "engine/TestManager.h"
+#include "results/FNWHistoryTab.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -81,6 +82,8 @@ void FNWApplication::launch()
     m_window = std::make_unique<FNWMainWindow>();
     auto* home = new FNWHomeView;
     m_window->setHomePage(home, home);
+    auto* history = new FNWHistoryTab;
+    m_window->setHistoryPage(history, history);
     // Runs started from any tab go through the one test manager; the window stops it.
     m_window->setTestRunControl(TestManager::sharedTestManager().get());
     m_delegate.applicationDidFinishLaunching(m_window.get());

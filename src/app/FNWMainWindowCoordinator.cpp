@@ -275,6 +275,14 @@ void FNWMainWindowCoordinator::allTestProfileExexutionDidFailed()
 
 void FNWMainWindowCoordinator::rerunTestProfileNotificationDidReceived(const FNWNotification& notification)
 {
+    // As the start control: a run that goes keeps going, and keeps its stop control.
+    if (m_runControl && !m_runControl->isFreeToUse()) {
+        DDLogInfo("MainWindow: can't start test as alreay in progress");
+        m_interaction.showOkAlert(QStringLiteral("Test In Progress"),
+            QStringLiteral("Please allow the running test to finish, or press Stop, before running a test again."),
+            FNWAlertStyle::Warning);
+        return;
+    }
     testDidStarted();
     const qint64 profileID = notification.userInfo.value(name(kTestProfileIdKey)).toLongLong();
     if (m_historyPage && m_historyPage->startProfileExecutionForProifleID(profileID))

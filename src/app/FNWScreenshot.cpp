@@ -5,6 +5,13 @@
 #include "compose/QueueListView.h"
 #include "model/FNWAgentBean.h"
 #include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
+#include "model/TestIntervalResults.h"
+#include "model/TestProfileExecutionBean.h"
+#include "model/TestQueueBean.h"
+#include "results/FNWHistoryTab.h"
+#include "results/HistoryView.h"
 #include "targets/AgentsListView.h"
 
 #include "app/FNWMainWindow.h"
@@ -22,6 +29,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
+#include <QTreeView>
 #include <QWindow>
 
 #include <cstdio>
@@ -158,6 +166,99 @@ void composeSampleQueue(FNWHomeView& home)
     presets.selectRow(0);
 }
 
+// Three stored runs (the newest a named profile of three tests), so the history tab and a run's
+// details show what they are for. Figures are plausible, nothing is run.
+void storeSampleHistory()
+{
+    struct Sample
+    {
+        const char* preset;
+        qint64 type;
+        qint64 duration;
+        qint64 megabytes;
+        const char* address;
+        const char* server;
+        double mbps;
+    };
+    const auto storeRun = [](const QString& profileName, const std::vector<Sample>& samples, qint64 minutesAgo) {
+        auto profile = std::make_shared<TestQueueBean>();
+        profile->testProfileName = profileName;
+        qint64 order = 1;
+        for (const Sample& sample : samples) {
+            auto preset = std::make_shared<FNWPresetBean>();
+            preset->name = QString::fromLatin1(sample.preset);
+            preset->test_type = sample.type;
+            preset->duration = sample.duration;
+            preset->number_of_byte = sample.megabytes;
+            preset->time_interval = 1;
+            preset->isAttachedToQueue = true;
+            auto agent = std::make_shared<FNWAgentBean>();
+            agent->ip_address = QString::fromLatin1(sample.address);
+            agent->agent_name = QString::fromLatin1(sample.server);
+            agent->isAttachedToQueue = true;
+            auto test = std::make_shared<TestBean>();
+            test->setPreset(preset);
+            test->setAgent(agent);
+            test->testOrder = order++;
+            test->testName = agent->ip_address + QStringLiteral(" - ") + preset->name;
+            test->sourceIPAddress = QStringLiteral("192.0.2.1");
+            profile->testList.push_back(test);
+        }
+        if (!profile->save())
+            return;
+        const QDateTime start = QDateTime::currentDateTime().addSecs(-60 * minutesAgo);
+        TestProfileExecutionBean run;
+        run.profile_name = profileName;
+        run.test_profile_id = profile->ID;
+        run.execution_date = start;
+        run.save();
+        for (size_t index = 0; index < samples.size(); ++index) {
+            const Sample& sample = samples[index];
+            const qint64 seconds = sample.duration > 0 ? sample.duration : 13;
+            TestExecutionBean execution;
+            execution.testBean_id = profile->testList[index]->ID;
+            execution.testProfile_id = profile->ID;
+            execution.test_profile_execution_id = run.ID;
+            execution.ssid = QStringLiteral("Survey-5G");
+            execution.bssid = QStringLiteral("A4:2B:B0:12:7F:03");
+            execution.setTargetSsid(QStringLiteral("Survey-5G"));
+            execution.setTargetBssid(QStringLiteral("a4:2b:b0:12:7f:03"));
+            execution.execution_date = start.addSecs(static_cast<qint64>(index) * 15);
+            execution.setExecutionStatus(2);
+            execution.setExecution_duration(seconds);
+            const double bits = sample.mbps * 1e6;
+            execution.setAverageSpeed(static_cast<qint64>(bits));
+            execution.setDataTransfered(static_cast<qint64>(bits / 8 * seconds));
+            execution.save();
+            for (qint64 second = 0; second <= seconds; ++second) {
+                const bool total = second == seconds;
+                TestIntervalResults result;
+                result.execution_id = execution.ID;
+                result.start_time = QString::number(total ? 0 : second) + QStringLiteral(".00");
+                result.end_time = QString::number(total ? seconds : second + 1) + QStringLiteral(".00");
+                const double wobble = total ? 1.0 : 0.93 + 0.1 * ((second * 7) % 5) / 4.0;
+                result.speed = bits * wobble;
+                result.data_transfered = bits * wobble / 8 * (total ? seconds : 1);
+                if (sample.type == 1) {
+                    result.jitter = QStringLiteral("0.%1 ms").arg(40 + (second * 13) % 50);
+                    result.datagrams = QStringLiteral("%1/%2").arg(second % 3).arg(total ? 4315 * seconds : 4315);
+                }
+                result.save();
+            }
+        }
+    };
+    storeRun(QString(), {{"Quick TCP, 10 s", 0, 10, -1, "192.0.2.10", "Lab AP", 612.4}}, 180);
+    storeRun(QString(),
+             {{"Quick TCP, 10 s", 0, 10, -1, "192.0.2.20", "Office 2F", 287.9},
+              {"Quick TCP, 10 s", 0, 10, -1, "198.51.100.7", "Warehouse", 94.1}},
+             95);
+    storeRun(QStringLiteral("Office survey"),
+             {{"Quick TCP, 10 s", 0, 10, -1, "192.0.2.10", "Lab AP", 598.2},
+              {"UDP 50 Mbit/s, 30 s", 1, 30, -1, "192.0.2.20", "Office 2F", 49.8},
+              {"Bulk transfer, 500 MB", 0, -1, 500, "198.51.100.7", "Warehouse", 311.5}},
+             12);
+}
+
 bool save(QWidget* widget, const QString& path)
 {
     const bool saved = widget && widget->grab().save(path, "PNG");
@@ -209,8 +310,34 @@ bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
                      [main, target] { return save(main, target); }});
     steps.push_back({"the tab switch", always, showTab(FNWMainWindowCoordinator::MyTestsTab)});
     steps.push_back({"the My Tests tab", settled, [main, path] { return save(main, path("-mytests")); }});
+    QPointer<FNWHistoryTab> history =
+        qobject_cast<FNWHistoryTab*>(window->pageWidget(FNWMainWindowCoordinator::HistoryTab));
+    steps.push_back({"the sample history", always, [history] {
+                         storeSampleHistory();
+                         if (history)
+                             history->loadViewsDataFromDatabase();
+                         return true;
+                     }});
     steps.push_back({"the tab switch", always, showTab(FNWMainWindowCoordinator::HistoryTab)});
-    steps.push_back({"the history tab", settled, [main, path] { return save(main, path("-history")); }});
+    steps.push_back({"the history tab",
+                     [settled, history] { return settled() && (!history || !history->historyView()->isLoading()); },
+                     [main, path] { return save(main, path("-history")); }});
+    if (history) {
+        steps.push_back({"a run's details", always, [history] {
+                             history->historyView()->individualResultsView()->didClickonTableRow(0);
+                             return true;
+                         }});
+        steps.push_back({"the details",
+                         [settled, history] {
+                             return settled() && !history->pages()->isAnimating() &&
+                                    !history->historyView()
+                                         ->resultsNavigationBaseView()
+                                         ->profileResultsDetailedListView()
+                                         ->isLoading() &&
+                                    !history->detailTable()->graphicsEffect();
+                         },
+                         [main, path] { return save(main, path("-history-details")); }});
+    }
     steps.push_back({"the preferences", always, [main] {
                          main->openPreferences();
                          return true;

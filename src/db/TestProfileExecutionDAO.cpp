@@ -105,12 +105,21 @@ std::shared_ptr<TestProfileExecutionBean> TestProfileExecutionDAO::getTestProfil
 // two counts) as one query per level inside one block: a few statements instead of some fifteen
 // per run, and one consistent view of the tables. What comes back is the same, except that the
 // runs of one test share its record.
-std::vector<std::shared_ptr<TestProfileExecutionBean>> TestProfileExecutionDAO::getAllExecutedTestProfileRecords()
+std::vector<std::shared_ptr<TestProfileExecutionBean>>
+TestProfileExecutionDAO::getAllExecutedTestProfileRecords(qint64 limit)
 {
+    const QString newestRuns = limit > 0 ? FNWStringWithFormat(" limit %ld", limit) : QString();
+    const QString ofNewestRuns =
+        limit > 0
+            ? FNWStringWithFormat(" and test_profile_execution_id in (select id from test_profile_execution order by "
+                                  "id desc limit %ld)",
+                                  limit)
+            : QString();
     // As a plain integer: the enumerator itself would print as a Boolean.
     const qint64 finished = FNWExecutionStatusFinished;
     const QString finishedTests =
-        FNWStringWithFormat("select testBean_id from test_execution_details where executionStatus = %d", finished);
+        FNWStringWithFormat("select testBean_id from test_execution_details where executionStatus = %d", finished) +
+        ofNewestRuns;
     std::vector<std::shared_ptr<TestProfileExecutionBean>> runs;
     std::vector<std::shared_ptr<TestExecutionBean>> executions;
     std::unordered_map<qint64, std::shared_ptr<TestBean>> tests;
@@ -126,11 +135,11 @@ std::vector<std::shared_ptr<TestProfileExecutionBean>> TestProfileExecutionDAO::
         runs = readRecords<TestProfileExecutionBean>(
             db, name,
             QStringLiteral("select ") +
-                FNWStringWithFormat(" %@ from %@ order by id desc", fldList().join(','), tableName()));
+                FNWStringWithFormat(" %@ from %@ order by id desc", fldList().join(','), tableName()) + newestRuns);
         executions = readRecords<TestExecutionBean>(
             db, name,
-            FNWStringWithFormat("select * from test_execution_details where executionStatus= %d order by id desc",
-                                finished));
+            FNWStringWithFormat("select * from test_execution_details where executionStatus= %d", finished) +
+                ofNewestRuns + QStringLiteral(" order by id desc"));
         QStringList repairIDs;
         for (const std::shared_ptr<TestExecutionBean>& execution : executions) {
             if (needsRepair(*execution))

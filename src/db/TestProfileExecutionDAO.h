@@ -24,6 +24,7 @@ public:
     static std::shared_ptr<TestProfileExecutionBean> getTestProfileExeuctionBean(const QVariantMap& row);
     // The history list: the profile runs with at least one finished test, most recent first,
     // each with its finished tests (test, preset and agent loaded), its date text and its
-    // summary figures.
-    std::vector<std::shared_ptr<TestProfileExecutionBean>> getAllExecutedTestProfileRecords();
+    // summary figures. With a limit above 0, only the newest that many profile runs are read (so
+    // fewer may come back), for a first screen.
+    std::vector<std::shared_ptr<TestProfileExecutionBean>> getAllExecutedTestProfileRecords(qint64 limit = 0);
 };

@@ -295,6 +295,16 @@ TEST_F(FNWMainWindowCoordinatorTest, RerunStartsTheSavedProfileOrReturnsToTheSta
     post(RerunTestProfileNotification, {{name(kTestProfileIdKey), QStringLiteral("7")}});
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
     EXPECT_FALSE(coordinator.isIndicatorRunning());
+
+    // While a run goes, a rerun is refused and the stop control stays.
+    history.rerunStarts = true;
+    coordinator.testDidStarted();
+    runControl.free = false;
+    post(RerunTestProfileNotification, {{name(kTestProfileIdKey), QStringLiteral("8")}});
+    EXPECT_EQ(history.reruns, (std::vector<std::int64_t>{42, 7}));
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
+    ASSERT_EQ(interaction.alerts.size(), 1u);
+    EXPECT_EQ(interaction.alerts[0].message, QStringLiteral("Test In Progress"));
 }
 
 // Deletions and exports on a real, freshly migrated database.
