@@ -5,14 +5,20 @@
 #include "db/FNWBaseModel.h"
 #include "db/TestProfileExecutionDAO.h"
 #include "model/TestProfileExecutionBean.h"
+#include "results/HistoryView.h"
+#include "results/IndividualTestHistoryView.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QSize>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <sqlite3.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -130,6 +136,58 @@ std::map<qint64, Counts> aggregateQuery(const QString& path)
     return rows;
 }
 
+// The history tab's models as the window uses them: from the load request to the first rows on
+// the application thread, to every row, and one pass over every row's cells as a full scroll
+// asks for them. The event loop stays free all along (the runs are read on another thread); the
+// longest stretch it was busy is printed too.
+void historyTab()
+{
+    HistoryView history;
+    IndividualTestHistoryView& list = *history.individualResultsView();
+    double firstRows = -1.0;
+    double allRows = -1.0;
+    double longestBusy = 0.0;
+    QEventLoop loop;
+    const auto start = Clock::now();
+    auto lastTurn = Clock::now();
+    QTimer heartbeat;
+    heartbeat.setInterval(1);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        longestBusy = std::max(longestBusy, secondsSince(lastTurn));
+        lastTurn = Clock::now();
+    });
+    QObject::connect(&list, &QAbstractItemModel::modelReset, [&] {
+        if (firstRows < 0 && list.rowCount() > 0)
+            firstRows = secondsSince(start);
+    });
+    QObject::connect(&history, &HistoryView::loadingChanged, [&](bool loading) {
+        if (!loading) {
+            allRows = secondsSince(start);
+            loop.quit();
+        }
+    });
+    heartbeat.start();
+    history.loadViewsDataFromDatabase();
+    loop.exec();
+    heartbeat.stop();
+
+    const auto scrollStart = Clock::now();
+    qint64 characters = 0;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        for (int column = 0; column < IndividualTestHistoryView::ColumnCount; ++column) {
+            const QModelIndex index = list.index(row, column);
+            characters += index.data(IndividualTestHistoryView::LinesRole).toStringList().join(QString()).size();
+            characters += index.data(Qt::SizeHintRole).toSize().height() > 0 ? 1 : 0;
+        }
+    }
+    const double scroll = secondsSince(scrollStart);
+    std::printf("history tab: first rows after %.3f s, all %d rows after %.3f s; the event loop was busy at most "
+                "%.3f s at a time\n",
+                firstRows, list.rowCount(), allRows, longestBusy);
+    std::printf("history tab: a full scroll's cells in %.3f s (%lld characters)\n", scroll,
+                static_cast<long long>(characters));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -183,6 +241,7 @@ int main(int argc, char** argv)
     std::printf("same rows and counts: %s, newest first: %s\n", loaded == floor ? "yes" : "NO",
                 newestFirst ? "yes" : "NO");
     std::printf("peak memory: %ld KiB before the load, %ld KiB after\n", rssBeforeLoad, peakKilobytes());
+    historyTab();
     FNWBaseModel::closeFMDB();
     return loaded == floor && newestFirst ? 0 : 1;
 }
