@@ -33,7 +33,7 @@ done
 
 mkdir -p "$OUT_DIR"
 OUT_DIR=$(cd "$OUT_DIR" && pwd)
-rm -f "$OUT_DIR/$PREFIX".png "$OUT_DIR/$PREFIX"-{mytests,history,history-details,preferences}.png
+rm -f "$OUT_DIR/$PREFIX".png "$OUT_DIR/$PREFIX"-{mytests,history,history-details,history-graph,preferences}.png
 
 HOME_DIR=$(mktemp -d)
 trap 'rm -rf "$HOME_DIR"' EXIT
@@ -50,7 +50,7 @@ env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u WAYLAND_DISPLAY -u 
 }
 
 missing=0
-for name in "$PREFIX" "$PREFIX"-mytests "$PREFIX"-history "$PREFIX"-history-details "$PREFIX"-preferences; do
+for name in "$PREFIX" "$PREFIX"-mytests "$PREFIX"-history "$PREFIX"-history-details "$PREFIX"-history-graph "$PREFIX"-preferences; do
     if [ -s "$OUT_DIR/$name.png" ]; then
         echo "$OUT_DIR/$name.png"
     else

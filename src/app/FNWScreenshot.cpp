@@ -11,6 +11,7 @@
 #include "model/TestProfileExecutionBean.h"
 #include "model/TestQueueBean.h"
 #include "results/FNWHistoryTab.h"
+#include "results/FNWResultsGraphView.h"
 #include "results/HistoryView.h"
 #include "targets/AgentsListView.h"
 
@@ -337,6 +338,22 @@ bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
                                     !history->detailTable()->graphicsEffect();
                          },
                          [main, path] { return save(main, path("-history-details")); }});
+        steps.push_back({"the graph", always, [history] {
+                             history->historyView()->resultsNavigationBaseView()->graphButtonDidPressed();
+                             return true;
+                         }});
+        steps.push_back({"the graph's fade",
+                         [settled, history] { return settled() && !history->graphView()->graphicsEffect(); },
+                         [history] {
+                             // The pointer beside the UDP test's sixth interval: its line highlighted, then its
+                             // read-out.
+                             FNWResultsGraphView* graph = history->graphView();
+                             const QPointF point = graph->positionOf(1, 6);
+                             graph->pointerMoved(point + QPointF(3, 3));
+                             graph->pointerMoved(point + QPointF(3, 4));
+                             return true;
+                         }});
+        steps.push_back({"the graph's read-out", always, [main, path] { return save(main, path("-history-graph")); }});
     }
     steps.push_back({"the preferences", always, [main] {
                          main->openPreferences();

@@ -2,6 +2,7 @@
 
 #include "model/TestProfileExecutionBean.h"
 #include "results/FNWHistoryDelegates.h"
+#include "results/FNWResultsGraphView.h"
 #include "results/HistoryView.h"
 #include "ui/FNWArtwork.h"
 #include "ui/FNWSlideStackedWidget.h"
@@ -12,6 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QTimer>
@@ -223,13 +225,11 @@ QWidget* FNWHistoryTab::buildResultsPage()
     m_details->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_details->header()->setDefaultSectionSize(120);
     m_details->header()->resizeSection(ProfileResultsDetailedListView::Settings, 320);
-    auto* graph = new QLabel(tr("Graph"), m_content);
-    graph->setAlignment(Qt::AlignCenter);
-    graph->setForegroundRole(QPalette::PlaceholderText);
-    m_graphPlaceholder = graph;
+    m_graph = new FNWResultsGraphView(results->profileResultsDetailedListView(), m_content);
+    results->setGraphView(m_graph);
     m_content->addWidget(m_summary);
     m_content->addWidget(m_details);
-    m_content->addWidget(m_graphPlaceholder);
+    m_content->addWidget(m_graph);
     m_content->setCurrentIndexWithoutAnimation(DetailPage);
 
     auto* layout = new QVBoxLayout(page);
@@ -244,7 +244,7 @@ QWidget* FNWHistoryTab::buildResultsPage()
     connect(m_detailsButton, &QToolButton::clicked, results,
             &ProfileResultsNavigationBaseView::detailsButtonDidPressed);
     connect(m_graphButton, &QToolButton::clicked, results, &ProfileResultsNavigationBaseView::graphButtonDidPressed);
-    connect(m_email, &QToolButton::clicked, results, &ProfileResultsNavigationBaseView::emailTestButtonDidCliked);
+    connect(m_email, &QToolButton::clicked, this, &FNWHistoryTab::exportButtonClicked);
     connect(m_rerun, &QToolButton::clicked, results, &ProfileResultsNavigationBaseView::reRunTestButton);
     connect(results, &ProfileResultsNavigationBaseView::contentChanged, this,
             [this](Content content, Transition transition) {
@@ -294,6 +294,24 @@ void FNWHistoryTab::showContent(int contentValue, int transitionValue)
     fade->setEndValue(1.0);
     connect(fade, &QPropertyAnimation::finished, shown, [shown] { shown->setGraphicsEffect(nullptr); });
     fade->start();
+}
+
+void FNWHistoryTab::exportButtonClicked()
+{
+    ProfileResultsNavigationBaseView* results = m_history->resultsNavigationBaseView();
+    if (results->visibleContent() != Content::Graph) {
+        results->emailTestButtonDidCliked();
+        return;
+    }
+    // The graph's page saves its interval results, or its picture.
+    QMenu menu(this);
+    QAction* csv = menu.addAction(tr("Save Interval Results as CSV…"));
+    QAction* png = menu.addAction(tr("Save Graph as PNG…"));
+    const QAction* chosen = menu.exec(m_email->mapToGlobal(QPoint(0, m_email->height())));
+    if (chosen == csv)
+        results->emailTestButtonDidCliked();
+    else if (chosen == png)
+        m_graph->saveGraphAsPNG();
 }
 
 void FNWHistoryTab::updateListControls()

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class FNWResultsGraphView;
 class FNWSlideStackedWidget;
 class HistoryView;
 class QLabel;
@@ -37,8 +38,7 @@ public:
     bool startProfileExecutionForProifleID(std::int64_t profileID) override;
     // The list's first load, 1 s after the tab is made (at once when called).
     void setUpView();
-    // Where the graph goes until it exists.
-    QWidget* graphPlaceholder() const { return m_graphPlaceholder; }
+    FNWResultsGraphView* graphView() const { return m_graph; }
 
     FNWSlideStackedWidget* pages() const { return m_pages; }
     QTreeView* executionTable() const { return m_executions; }
@@ -66,6 +66,7 @@ private:
     void showContent(int content, int transition);
     void updateListControls();
     void executionTableClicked(const QModelIndex& index, const QPoint& point);
+    void exportButtonClicked();
 
     HistoryView* m_history;
     FNWSlideStackedWidget* m_pages = nullptr;
@@ -84,6 +85,6 @@ private:
     FNWSlideStackedWidget* m_content = nullptr;
     QTreeView* m_summary = nullptr;
     QTreeView* m_details = nullptr;
-    QWidget* m_graphPlaceholder = nullptr;
+    FNWResultsGraphView* m_graph = nullptr;
     bool m_isSetUp = false;
 };

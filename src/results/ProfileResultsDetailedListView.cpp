@@ -65,6 +65,12 @@ int ProfileResultsDetailedListView::resultCount(int row) const
                : 0;
 }
 
+const ProfileResultsDetailedListView::Results& ProfileResultsDetailedListView::resultsOf(int row) const
+{
+    static const Results none;
+    return row >= 0 && row < static_cast<int>(m_results.size()) ? m_results[static_cast<size_t>(row)] : none;
+}
+
 int ProfileResultsDetailedListView::innerRowCount(int row) const
 {
     return std::max(resultCount(row), FNWResultTexts::kSettingsLines);

@@ -42,6 +42,8 @@ public:
     int innerRowCount(int row) const;
     QString innerText(int row, int column, int innerRow, bool* isTitle = nullptr) const;
     int resultCount(int row) const;
+    // The interval results read for a test, newest stored first (empty while loading).
+    const Results& resultsOf(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -6,8 +6,13 @@
 #include "engine/TestManager.h"
 #include "model/FNWAgentBean.h"
 #include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestIntervalResults.h"
+#include "model/TestQueueBean.h"
+#include "results/FNWGraphChartView.h"
 #include "results/FNWHistoryDelegates.h"
 #include "results/FNWHistoryTab.h"
+#include "results/FNWResultsGraphView.h"
 #include "results/HistoryView.h"
 #include "ui/FNWAlert.h"
 #include "ui/FNWPresetsTableView.h"
@@ -19,6 +24,9 @@
 #include "FNWTestSupport.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -61,6 +69,7 @@ private slots:
     void cleanup() { FNWAlert::setTestResponder({}); }
 
     void aFinishedRunIsListedFirstWithItsResultsAndCanBeDeleted();
+    void theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPicture();
 
 private:
     QList<FNWAlertRequest> m_alerts;
@@ -152,6 +161,97 @@ void FNWHistoryTabGuiTest::aFinishedRunIsListedFirstWithItsResultsAndCanBeDelete
     QVERIFY(!history->editButton()->isEnabled());
     QVERIFY(history->emptyLabel()->isVisible());
     manager->setDelegate(nullptr);
+}
+
+void FNWHistoryTabGuiTest::theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPicture()
+{
+    QVERIFY(installWrappers());
+    // Three servers, one test each, run at the same time.
+    std::vector<std::unique_ptr<ServerProcess>> servers;
+    auto profile = std::make_shared<TestQueueBean>();
+    for (int server = 0; server < 3; ++server) {
+        const int port = freePort();
+        servers.push_back(std::make_unique<ServerProcess>(QStringLiteral("iperf3"),
+                                                          QStringList{QStringLiteral("-s"), QStringLiteral("-B"),
+                                                                      QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                                                      QString::number(port)}));
+        QVERIFY(waitUntilListening(port, Transport::Tcp));
+        auto preset = timedPreset(2);
+        preset->name = QStringLiteral("Short %1").arg(server);
+        auto agent = std::make_shared<FNWAgentBean>();
+        agent->ip_address = QStringLiteral("127.0.0.1");
+        agent->port_number = port;
+        agent->agent_name = QStringLiteral("Server %1").arg(server);
+        auto test = std::make_shared<TestBean>();
+        test->setPreset(preset);
+        test->setAgent(agent);
+        test->testOrder = 1;
+        test->testName = QStringLiteral("Test %1").arg(server);
+        profile->testList.push_back(test);
+    }
+    QVERIFY(profile->save());
+    auto manager = std::make_shared<TestManager>();
+    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+    manager->startProfileExecutionWithTestProfile(profile);
+    QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
+
+    FNWHistoryTab history;
+    history.resize(1000, 900);
+    history.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&history));
+    history.loadViewsDataFromDatabase();
+    QTRY_VERIFY(!history.historyView()->isLoading());
+    IndividualTestHistoryView* list = history.historyView()->individualResultsView();
+    QCOMPARE(list->rowCount(), 1);
+    QCOMPARE(list->index(0, 0).data(IndividualTestHistoryView::LinesRole).toStringList().size(), 3);
+    list->didClickonTableRow(0);
+    ProfileResultsNavigationBaseView* results = history.historyView()->resultsNavigationBaseView();
+    QTRY_VERIFY(!results->profileResultsDetailedListView()->isLoading());
+    QTest::mouseClick(history.graphButton(), Qt::LeftButton);
+    QCOMPARE(results->visibleContent(), ProfileResultsNavigationBaseView::Content::Graph);
+    QTRY_VERIFY(!history.pages()->isAnimating());
+    FNWResultsGraphView* graph = history.graphView();
+    QTRY_VERIFY(graph->isVisible() && !graph->graphicsEffect());
+    QCOMPARE(int(graph->series().size()), 3);
+    QCOMPARE(graph->legendTexts(2).size(), 14);
+    QVERIFY(graph->ranges().yLength > 10);
+
+    // The pointer beside a real point of the first line: first its line, then that interval.
+    const FNWGraphRules::Series& first = graph->series()[0];
+    QVERIFY(first.points.size() >= 2);
+    const QPoint point = (graph->positionOf(0, 1) + QPointF(3, 3)).toPoint();
+    QWidget* surface = graph->chartView()->viewport();
+    QTest::mouseMove(surface, point);
+    QTRY_COMPARE(graph->tracker().highlightedPlot() >= 0, true);
+    QTest::mouseMove(surface, point + QPoint(0, 1));
+    const int plot = graph->tracker().highlightedPlot();
+    QTRY_VERIFY(graph->intervalPopup()->isVisible());
+    QVERIFY(!graph->summaryPopup()->isVisible());
+    const int record = graph->tracker().visibleDataPointIndex();
+    const auto& shown = results->profileResultsDetailedListView()->resultsOf(plot);
+    const auto& interval = *shown[static_cast<size_t>(
+        graph->series()[static_cast<size_t>(plot)].resultIndex[static_cast<size_t>(record)])];
+    const QStringList texts = [&] {
+        QStringList all;
+        for (const QLabel* label : graph->intervalPopup()->findChildren<QLabel*>())
+            all << label->text();
+        return all;
+    }();
+    QVERIFY2(texts.contains(interval.start_time + QStringLiteral(" - ") + interval.end_time),
+             qPrintable(texts.join('|')));
+
+    // Off the plot, the read-out goes.
+    QTest::mouseMove(surface, QPoint(2, 2));
+    QTRY_VERIFY(!graph->intervalPopup()->isVisible());
+    QCOMPARE(graph->tracker().highlightedPlot(), -1);
+
+    // What a drag drops: a PNG of the graph under its dated name.
+    const QString path = graph->writeGraphToTemporaryFile();
+    QVERIFY(QFileInfo(path).fileName().startsWith(QStringLiteral("fnw_Graph_results_")));
+    QVERIFY(path.endsWith(QStringLiteral(".png")));
+    const QImage picture(path);
+    QVERIFY(!picture.isNull());
+    QVERIFY(picture.width() >= graph->width() - 20);
 }
 
 int main(int argc, char** argv)
