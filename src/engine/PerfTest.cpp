@@ -2,7 +2,6 @@
 
 #include "base/FNWEnums.h"
 #include "base/FNWUtils.h"
-#include "db/FNWPresetDAO.h"
 #include "db/TestIntervalResultsDAO.h"
 #include "engine/FNWTargetWiFiQuery.h"
 #include "engine/PerfTestParsing.h"
@@ -662,11 +661,7 @@ void PerfTest::didReceivePerfTestRespnose(const QString& response)
                 DDLogInfo("PerfTest: final interval result has been received from native iperf, stopping test.. ");
                 break;
             }
-            if (preset && preset->duration == -1) {
-                DDLogInfo("PerfTest: test duration is -1 so setting it to time it took to finish it...");
-                preset->duration = wholeSeconds;
-                FNWPresetDAO().update(*preset);
-            }
+            // A test by amount keeps its amount: the time it took is the execution's, not the preset's.
         }
     }
 

@@ -259,13 +259,13 @@ TEST_F(TestManagerRun, RunsTheTestsOfAnOrderTogetherThenTheNextOrder)
     for (const auto& row : TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(run, tcp)->ID))
         EXPECT_TRUE(row->jitter.isEmpty());
 
-    // The run by amount took as long as it took; the preset keeps that duration.
-    const qint64 took = executionOf(run, amount)->execution_duration();
-    EXPECT_GE(took, 1);
-    EXPECT_EQ(amountPreset->duration, took);
+    // The run by amount keeps its amount, in memory and stored; the time it took is the execution's.
+    EXPECT_GE(executionOf(run, amount)->execution_duration(), 1);
+    EXPECT_EQ(amountPreset->duration, -1);
     for (const auto& preset : FNWPresetDAO().getAllRecords())
         if (preset->ID == amountPreset->ID) {
-            EXPECT_EQ(preset->duration, took);
+            EXPECT_EQ(preset->duration, -1);
+            EXPECT_EQ(preset->number_of_byte, amountPreset->number_of_byte);
         }
 }
 
