@@ -1,5 +1,6 @@
 #include "app/FNWAppDelegate.h"
 
+#include "base/FNWAlerts.h"
 #include "base/FNWExecutableInstall.h"
 #include "base/FNWNotifications.h"
 #include "base/FNWSettingsKeys.h"
@@ -65,6 +66,12 @@ void FNWAppDelegate::applicationDidFinishLaunching(FNWMainWindowHost* window)
     FNWUtils::setUserSetting(50, QString::fromLatin1(kInitialToolTipDelayKey));
     if (window)
         window->prepareMainWindow();
+    if (!m_storageProblem.isEmpty())
+        FNWAlerts::showCriticalAlertWithMessage(
+            QStringLiteral("Fenwave Cannot Save Your Work"),
+            m_storageProblem + QLatin1String(
+                                   ".\n\nPresets, agents and results will not be saved. Mend the folder or file, "
+                                   "then start Fenwave again."));
     FNWUtils::setUserSetting(false, QString::fromLatin1(kStartStopButtonVisibilityKey));
 }
 
@@ -117,9 +124,24 @@ void FNWAppDelegate::waitForExecutableInstall()
 
 void FNWAppDelegate::setupDatabase()
 {
-    // Failures are logged by both steps; start-up goes on with whatever schema the file has.
-    DBUtils::copyDBFileIfNeeded();
-    DBUtils::performDBMigration();
+    // Start-up goes on whatever fails here (the window still shows what it can), but the user is
+    // told once; a file that is not a database is never replaced.
+    m_storageProblem.clear();
+    QString reason = FNWUtils::applicationSupportDirectoryProblem();
+    QString path = FNWUtils::applicationSupportDirectory();
+    if (reason.isEmpty()) {
+        path = DBUtils::appDBPath();
+        if (DBUtils::copyDBFileIfNeeded(&reason) && DBUtils::performDBMigration(&reason)) {
+            // Opened for writing only to ask; nothing is written or truncated.
+            QFile file(path);
+            if (!file.open(QIODevice::ReadWrite))
+                reason = FNWStringWithFormat("the file cannot be written (%@)", file.errorString());
+        }
+    }
+    if (!reason.isEmpty()) {
+        m_storageProblem = path + QLatin1String(": ") + reason;
+        DDLogError("FNWAppDelegate: nothing can be stored, %@", m_storageProblem);
+    }
 }
 
 bool FNWAppDelegate::applicationShouldTerminateAfterLastWindowClosed()

@@ -36,7 +36,10 @@ public:
     void copyiPerfExecutableToAppSupportDir();
     // The install of the executables runs on its own thread; nothing waits for it but this.
     void waitForExecutableInstall();
+    // Readies the support folder and the database; a problem with either is kept for the alert.
     void setupDatabase();
+    // Why nothing can be stored ("<path>: <reason>"), or empty when the folder and database work.
+    QString storageProblem() const { return m_storageProblem; }
 
     // Closes the database and empties the temporary directory; the application then quits.
     bool applicationShouldTerminateAfterLastWindowClosed();
@@ -51,4 +54,5 @@ public:
 private:
     std::thread m_installThread;
     FNWObserverToken m_terminateObserver;
+    QString m_storageProblem;
 };

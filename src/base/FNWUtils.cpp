@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <mutex>
 
@@ -86,6 +87,21 @@ QVariantMap FNWUtils::loadDefaultsResource()
 QString FNWUtils::applicationSupportDirectory()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1String("/FenwaveEnterprise");
+}
+
+QString FNWUtils::applicationSupportDirectoryProblem()
+{
+    const QString directory = applicationSupportDirectory();
+    const QFileInfo info(directory);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("it is a file, not a folder");
+    if (!info.exists() && !QDir().mkpath(directory))
+        return QStringLiteral("it cannot be created");
+    // Permissions alone do not tell (a read-only mount, root's folder): try to make a file.
+    QTemporaryFile probe(directory + QLatin1String("/.write-check-XXXXXX"));
+    if (!probe.open())
+        return FNWStringWithFormat("no file can be written in it (%@)", probe.errorString());
+    return QString();
 }
 
 QString FNWUtils::getiPerfExecutablePath()

@@ -35,6 +35,9 @@ public:
 
     // Folders. The support folder is the per-user data location + "FenwaveEnterprise".
     static QString applicationSupportDirectory();
+    // Creates the support folder when missing; empty when files can be made in it, else the
+    // reason it cannot be used ("it is a file, not a folder", ...).
+    static QString applicationSupportDirectoryProblem();
     static QString getiPerfExecutablePath();
     static QString getiPerf_2_ExecutablePath();
     // Where the application's resources are: ../share/fenwave beside the executable.

@@ -67,7 +67,7 @@ void DBUtils::setAppDBPathForTesting(const QString& path)
     s_appDBPath = path;
 }
 
-bool DBUtils::copyDBFileIfNeeded()
+bool DBUtils::copyDBFileIfNeeded(QString* failure)
 {
     const QString path = appDBPath();
     if (QFileInfo::exists(path)) {
@@ -77,18 +77,23 @@ bool DBUtils::copyDBFileIfNeeded()
     QString error;
     if (!copyFileAtomically(FNWUtils::pathForResource(QStringLiteral("fnwe.db")), path, &error)) {
         DDLogError("DBUtils: copied db file at above path..%@.", error);
+        if (failure)
+            *failure = error;
         return false;
     }
     DDLogInfo("DBUtils: copied db file at above path..%@.", QString());
     return true;
 }
 
-bool DBUtils::performDBMigration()
+bool DBUtils::performDBMigration(QString* failure)
 {
     std::unique_ptr<FMDBMigrationManager> manager =
         FMDBMigrationManager::managerWithDatabaseAtPath(appDBPath(), FNWUtils::resourcesDirectory());
-    if (!manager)
+    if (!manager) {
+        if (failure)
+            *failure = QStringLiteral("the database cannot be opened");
         return false;
+    }
 
     if (manager->hasMigrationsTable()) {
         DDLogInfo("DBUtils: migration table is already present...");
@@ -103,6 +108,8 @@ bool DBUtils::performDBMigration()
         DDLogError("DBUtils: Opps can't perfrom database migration using FMDBMigrationManager... not sure where to go "
                    "after this error.. %@",
                    error);
+        if (failure)
+            *failure = error.message;
         return false;
     }
     DDLogInfo("DBUtils: migration done successfully...");

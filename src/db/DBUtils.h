@@ -14,8 +14,9 @@ public:
     static void setAppDBPathForTesting(const QString& path);
 
     // Copies the prepared "fnwe.db" of the resources when no database file exists yet. True when
-    // a file is there afterwards.
-    static bool copyDBFileIfNeeded();
-    // Applies the pending migrations of the resources folder; true when all of them succeeded.
-    static bool performDBMigration();
+    // a file is there afterwards; else the reason goes to `failure` when given.
+    static bool copyDBFileIfNeeded(QString* failure = nullptr);
+    // Applies the pending migrations of the resources folder; true when all of them succeeded,
+    // else the reason goes to `failure` when given. A file that is no database is left as it is.
+    static bool performDBMigration(QString* failure = nullptr);
 };

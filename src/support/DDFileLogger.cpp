@@ -377,15 +377,20 @@ int DDFileLogger::currentLogFileHandle()
         closeCurrentFile();
         m_currentLogFileInfo.reset();
     }
-    const std::shared_ptr<DDLogFileInfo> info = currentLogFileInfoOnQueue();
-    if (!info)
+    if (m_fileUnavailable)
         return -1;
+    const std::shared_ptr<DDLogFileInfo> info = currentLogFileInfoOnQueue();
+    if (!info) {
+        giveUpOnFiles();
+        return -1;
+    }
     const QByteArray path = QFile::encodeName(info->filePath());
     m_currentLogFileHandle = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (m_currentLogFileHandle < 0) {
         std::fprintf(stderr, "DDFileLogger: Unable to open log file %s: %s\n", path.constData(),
                      std::strerror(errno));
         m_currentLogFileInfo.reset();
+        giveUpOnFiles();
         return -1;
     }
     scheduleTimerToRollLogFileDueToAge();
@@ -476,8 +481,16 @@ void DDFileLogger::closeCurrentFile()
     }
 }
 
+void DDFileLogger::giveUpOnFiles()
+{
+    m_fileUnavailable = true;
+    std::fprintf(stderr, "DDFileLogger: no log file can be written in %s; messages go to standard error only\n",
+                 qPrintable(m_logFileManager->logsDirectory()));
+}
+
 void DDFileLogger::rollLogFileNow()
 {
+    m_fileUnavailable = false;
     cancelRollingTimer();
     closeCurrentFile();
     if (m_currentLogFileInfo) {

@@ -142,6 +142,7 @@ private:
     std::shared_ptr<DDLogFileInfo> currentLogFileInfoOnQueue();
     int currentLogFileHandle();
     void rollLogFileNow();
+    void giveUpOnFiles();
     void maybeRollLogFileDueToAge();
     void maybeRollLogFileDueToSize();
     void scheduleTimerToRollLogFileDueToAge();
@@ -156,5 +157,8 @@ private:
 
     std::shared_ptr<DDLogFileInfo> m_currentLogFileInfo;
     int m_currentLogFileHandle = -1;
+    // Set when no file could be made or opened: the logger stops trying (the console logger still
+    // has every message) until a roll is asked for.
+    bool m_fileUnavailable = false;
     std::optional<FNWSerialQueue::TimerId> m_rollingTimer;
 };
