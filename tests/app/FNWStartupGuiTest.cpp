@@ -1,5 +1,6 @@
 #include "app/FNWApplication.h"
 #include "app/FNWMainWindow.h"
+#include "base/FNWAlerts.h"
 #include "base/FNWUtils.h"
 
 #include "FNWTestSupport.h"
@@ -37,8 +38,14 @@ private:
 
 void FNWStartupGuiTest::closingTheMainWindowQuitsAfterCleaningUp()
 {
+    // Without a prepared database among the resources nothing can be stored: one alert says so.
     QTemporaryDir resources;
     FNWUtils::setResourcesDirectory(resources.path());
+    QStringList alerts;
+    FNWAlerts::setTestResponder([&alerts](const FNWAlertRequest& request) {
+        alerts.append(request.informativeText);
+        return 0;
+    });
     auto* qapp = qobject_cast<QApplication*>(QCoreApplication::instance());
     FNWApplication application(*qapp);
     application.launch();
@@ -57,6 +64,9 @@ void FNWStartupGuiTest::closingTheMainWindowQuitsAfterCleaningUp()
     QTimer::singleShot(0, window, [window] { window->close(); });
     QCOMPARE(application.exec(), 0);
     QVERIFY(!QFileInfo::exists(leftover));
+    QCOMPARE(alerts.size(), 1);
+    QVERIFY2(alerts[0].contains(QLatin1String("/fnwe.db: ")), qPrintable(alerts[0]));
+    FNWAlerts::setTestResponder({});
     FNWUtils::setResourcesDirectory(QString());
 }
 
