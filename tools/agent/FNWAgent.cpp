@@ -33,8 +33,9 @@ bool FNWAgent::start()
     FNWAgentWiFiServer::Settings settings;
     settings.bindAddress = m_config.bindAddress;
     settings.port = m_config.wifiPort;
-    settings.idleTimeout = m_config.idleTimeout;
+    settings.requestTimeout = m_config.requestTimeout;
     settings.maxConnections = m_config.maxConnections;
+    settings.maxConnectionsPerAddress = m_config.maxConnectionsPerAddress;
     m_wifiServer = std::make_unique<FNWAgentWiFiServer>(settings, [this] { return m_wifiSource.reply(); });
     if (!m_wifiServer->listen(&error)) {
         agentLog(error);

@@ -75,9 +75,11 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
         {QStringLiteral("wifi-port"), QString(), QStringLiteral("N")},
         {QStringLiteral("iperf3"), QString(), QStringLiteral("PATH")},
         {QStringLiteral("iperf"), QString(), QStringLiteral("PATH")},
-        {QStringLiteral("idle-timeout"), QString(), QStringLiteral("MS")},
+        // --idle-timeout is the name older scripts know it by.
+        {{QStringLiteral("request-timeout"), QStringLiteral("idle-timeout")}, QString(), QStringLiteral("MS")},
         {QStringLiteral("restart-delay"), QString(), QStringLiteral("MS")},
         {QStringLiteral("max-connections"), QString(), QStringLiteral("N")},
+        {QStringLiteral("max-per-address"), QString(), QStringLiteral("N")},
     });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -106,15 +108,18 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
     result.iperf3Program = parser.value(QStringLiteral("iperf3"));
     result.iperfProgram = parser.value(QStringLiteral("iperf"));
     long long maxConnections = result.maxConnections;
+    long long maxPerAddress = result.maxConnectionsPerAddress;
     if (!readPort(parser, QStringLiteral("iperf3-port"), 1, &result.iperf3Port, error) ||
         !readPort(parser, QStringLiteral("tcp-port"), 1, &result.iperfTcpPort, error) ||
         !readPort(parser, QStringLiteral("udp-port"), 1, &result.iperfUdpPort, error) ||
         !readPort(parser, QStringLiteral("wifi-port"), 0, &result.wifiPort, error) ||
-        !readDuration(parser, QStringLiteral("idle-timeout"), 1, &result.idleTimeout, error) ||
+        !readDuration(parser, QStringLiteral("request-timeout"), 1, &result.requestTimeout, error) ||
         !readDuration(parser, QStringLiteral("restart-delay"), 1, &result.restartDelay, error) ||
-        !readNumber(parser, QStringLiteral("max-connections"), 1, 10000, &maxConnections, error))
+        !readNumber(parser, QStringLiteral("max-connections"), 1, 10000, &maxConnections, error) ||
+        !readNumber(parser, QStringLiteral("max-per-address"), 1, 10000, &maxPerAddress, error))
         return FNWAgentCommand::Invalid;
     result.maxConnections = static_cast<int>(maxConnections);
+    result.maxConnectionsPerAddress = static_cast<int>(maxPerAddress);
 
     // iperf3 also takes UDP tests on its port, so all four ports must differ.
     std::set<std::uint16_t> ports{result.iperf3Port, result.iperfTcpPort, result.iperfUdpPort};
@@ -142,9 +147,12 @@ QString agentUsage()
         "  --wifi-port N          Wi-Fi query port (default 5208; 0 picks a free port)\n"
         "  --iperf3 PATH          iperf3 program (default: iperf3 on PATH)\n"
         "  --iperf PATH           iperf 2 program (default: iperf on PATH)\n"
-        "  --idle-timeout MS      close a Wi-Fi query connection silent this long (default 5000)\n"
+        "  --request-timeout MS   close a Wi-Fi query connection that has not sent its whole request\n"
+        "                         this long after connecting (default 5000)\n"
         "  --restart-delay MS     first wait before restarting a server, doubling up to 30 s (default 1000)\n"
-        "  --max-connections N    simultaneous Wi-Fi query connections, extras are closed (default 256)\n"
+        "  --max-connections N    simultaneous Wi-Fi query connections (default 256)\n"
+        "  --max-per-address N    simultaneous Wi-Fi query connections from one address (default 64);\n"
+        "                         past either limit a newcomer closes the oldest one still without a request\n"
         "  -h, --help             show this text\n"
         "\n"
         "SIGTERM or SIGINT stops the servers and exits. Exit status: 0 on a clean stop, 1 when the\n"

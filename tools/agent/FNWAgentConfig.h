@@ -26,9 +26,10 @@ struct FNWAgentConfig
     // Empty: found on PATH.
     QString iperf3Program;
     QString iperfProgram;
-    std::chrono::milliseconds idleTimeout{5000};
+    std::chrono::milliseconds requestTimeout{5000};
     std::chrono::milliseconds restartDelay{1000};
     int maxConnections = 256;
+    int maxConnectionsPerAddress = 64;
 };
 
 enum class FNWAgentCommand { Run, Help, Invalid };

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 
 namespace fnw::agent {
@@ -25,11 +26,28 @@ constexpr auto kLingerAfterReply = 1000ms;
 // Connections taken per wake-up, so a flood of them cannot starve the clients already connected.
 constexpr int kAcceptBurst = 64;
 constexpr int kReadRounds = 16;
-constexpr auto kRefusedLogInterval = 10000ms;
+constexpr auto kEvictedLogInterval = 10000ms;
+// Bytes read from a connection that is closed after its reply, so that closing does not turn into a reset.
+constexpr int kDrainLimit = 64 * 1024;
 
 QString lastError()
 {
     return qt_error_string(errno);
+}
+
+// The client's address as 16 bytes, IPv4 in its IPv6-mapped form, so that one host counts once
+// whichever socket family it arrived on.
+QByteArray clientAddress(const sockaddr_storage& peer)
+{
+    in6_addr address{};
+    if (peer.ss_family == AF_INET6) {
+        address = reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_addr;
+    } else if (peer.ss_family == AF_INET) {
+        address.s6_addr[10] = 0xff;
+        address.s6_addr[11] = 0xff;
+        std::memcpy(&address.s6_addr[12], &reinterpret_cast<const sockaddr_in*>(&peer)->sin_addr, 4);
+    }
+    return QByteArray(reinterpret_cast<const char*>(address.s6_addr), sizeof address.s6_addr);
 }
 
 } // namespace
@@ -54,10 +72,12 @@ FNWWiFiRequestMatch matchWiFiRequest(const QByteArray& received)
 struct FNWAgentWiFiServer::Connection
 {
     FNWUniqueFd fd;
+    QByteArray address;
     QByteArray received;
     bool answered = false;
     QSocketNotifier* notifier = nullptr;
     QTimer* timer = nullptr;
+    Connections::iterator position;
 
     ~Connection()
     {
@@ -144,12 +164,16 @@ void FNWAgentWiFiServer::close()
     }
     m_listener.reset();
     m_connections.clear();
+    m_perAddress.clear();
 }
 
 void FNWAgentWiFiServer::acceptConnections()
 {
     for (int i = 0; i < kAcceptBurst; ++i) {
-        FNWUniqueFd fd(::accept4(m_listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        FNWUniqueFd fd(::accept4(m_listener.get(), reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd.isValid()) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
@@ -164,22 +188,75 @@ void FNWAgentWiFiServer::acceptConnections()
             }
             return;
         }
-        if (static_cast<int>(m_connections.size()) >= m_settings.maxConnections) {
-            noteRefused();
-            continue;
-        }
-
-        auto connection = std::make_unique<Connection>();
-        Connection* raw = connection.get();
-        raw->fd = std::move(fd);
-        raw->notifier = new QSocketNotifier(raw->fd.get(), QSocketNotifier::Read, this);
-        raw->timer = new QTimer(this);
-        raw->timer->setSingleShot(true);
-        connect(raw->notifier, &QSocketNotifier::activated, this, [this, raw] { readFrom(raw); });
-        connect(raw->timer, &QTimer::timeout, this, [this, raw] { drop(raw); });
-        raw->timer->start(m_settings.idleTimeout);
-        m_connections.emplace(raw, std::move(connection));
+        admit(std::move(fd), clientAddress(peer));
     }
+}
+
+void FNWAgentWiFiServer::admit(FNWUniqueFd fd, const QByteArray& address)
+{
+    // One leaves: from the address's own when it has its share (which frees a place in the table
+    // too), else from the whole table.
+    if (Connection* victim = makeRoomFor(address))
+        evict(victim);
+
+    auto owned = std::make_unique<Connection>();
+    Connection* raw = owned.get();
+    raw->fd = std::move(fd);
+    raw->address = address;
+    raw->notifier = new QSocketNotifier(raw->fd.get(), QSocketNotifier::Read, this);
+    raw->timer = new QTimer(this);
+    raw->timer->setSingleShot(true);
+    connect(raw->notifier, &QSocketNotifier::activated, this, [this, raw] { readFrom(raw); });
+    connect(raw->timer, &QTimer::timeout, this, [this, raw] { drop(raw); });
+    // One deadline for the whole request, never moved by what arrives: a client trickling a byte
+    // now and then must not keep its place for ever.
+    raw->timer->start(m_settings.requestTimeout);
+    raw->position = m_connections.insert(m_connections.end(), std::move(owned));
+    ++m_perAddress[address];
+}
+
+FNWAgentWiFiServer::Connection* FNWAgentWiFiServer::makeRoomFor(const QByteArray& address) const
+{
+    const bool addressFull = m_perAddress.value(address) >= m_settings.maxConnectionsPerAddress;
+    const bool tableFull = static_cast<int>(m_connections.size()) >= m_settings.maxConnections;
+    if (!addressFull && !tableFull)
+        return nullptr;
+    // The address's own connections when it has its share, else anyone's.
+    Connection* oldestWaiting = nullptr;
+    for (const auto& connection : m_connections) {
+        if (addressFull && connection->address != address)
+            continue;
+        if (connection->answered)
+            return connection.get();
+        if (!oldestWaiting)
+            oldestWaiting = connection.get();
+    }
+    return oldestWaiting;
+}
+
+void FNWAgentWiFiServer::evict(Connection* connection)
+{
+    if (!connection->answered) {
+        // A request may be waiting in the buffer, unread: answer it rather than lose it.
+        const Connections::size_type before = m_connections.size();
+        readFrom(connection);
+        if (m_connections.size() < before)
+            return;
+        if (!connection->answered)
+            noteEvicted();
+    }
+    if (connection->answered) {
+        char buffer[4096];
+        for (int drained = 0; drained < kDrainLimit;) {
+            const ssize_t count = ::recv(connection->fd.get(), buffer, sizeof buffer, 0);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            drained += static_cast<int>(count);
+        }
+    }
+    drop(connection);
 }
 
 void FNWAgentWiFiServer::readFrom(Connection* connection)
@@ -214,8 +291,6 @@ void FNWAgentWiFiServer::readFrom(Connection* connection)
             break;
         }
     }
-    if (!connection->answered)
-        connection->timer->start(m_settings.idleTimeout);
 }
 
 bool FNWAgentWiFiServer::answer(Connection* connection)
@@ -233,25 +308,30 @@ bool FNWAgentWiFiServer::answer(Connection* connection)
     connection->answered = true;
     // The end of the reply for the client; the connection closes once the client closes its side.
     ::shutdown(connection->fd.get(), SHUT_WR);
-    connection->timer->start(std::min<std::chrono::milliseconds>(m_settings.idleTimeout, kLingerAfterReply));
+    connection->timer->start(std::min<std::chrono::milliseconds>(m_settings.requestTimeout, kLingerAfterReply));
     return true;
 }
 
 void FNWAgentWiFiServer::drop(Connection* connection)
 {
-    m_connections.erase(connection);
+    const auto count = m_perAddress.find(connection->address);
+    if (count != m_perAddress.end() && --count.value() <= 0)
+        m_perAddress.erase(count);
+    m_connections.erase(connection->position);
 }
 
-void FNWAgentWiFiServer::noteRefused()
+void FNWAgentWiFiServer::noteEvicted()
 {
-    ++m_refusedSinceLog;
-    if (m_sinceRefusedLog.isValid() && m_sinceRefusedLog.elapsed() < kRefusedLogInterval.count())
+    ++m_evictedSinceLog;
+    if (m_sinceEvictedLog.isValid() && m_sinceEvictedLog.elapsed() < kEvictedLogInterval.count())
         return;
-    agentLog(QStringLiteral("refused %1 Wi-Fi query connection(s): %2 are open, the most allowed")
-                 .arg(m_refusedSinceLog)
-                 .arg(m_settings.maxConnections));
-    m_refusedSinceLog = 0;
-    m_sinceRefusedLog.start();
+    agentLog(QStringLiteral("closed %1 Wi-Fi query connection(s) still waiting for a request, to admit newer "
+                            "ones (at most %2 open, %3 from one address)")
+                 .arg(m_evictedSinceLog)
+                 .arg(m_settings.maxConnections)
+                 .arg(m_settings.maxConnectionsPerAddress));
+    m_evictedSinceLog = 0;
+    m_sinceEvictedLog.start();
 }
 
 } // namespace fnw::agent

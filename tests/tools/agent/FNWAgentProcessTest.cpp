@@ -18,6 +18,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -295,7 +296,8 @@ TEST(FNWAgentProcess, AnswersFiftyClientsConnectedAtOnce)
 
 TEST(FNWAgentProcess, MisbehavingClientsDoNotHoldUpOthers)
 {
-    AgentProcess agent({QStringLiteral("--idle-timeout"), QStringLiteral("1000")});
+    // The older name of --request-timeout.
+    AgentProcess agent({QStringLiteral("--idle-timeout"), QStringLiteral("2000")});
     ASSERT_TRUE(agent.waitUntilServing()) << agent.log().toStdString();
 
     QElapsedTimer silentFor;
@@ -327,29 +329,156 @@ TEST(FNWAgentProcess, MisbehavingClientsDoNotHoldUpOthers)
     EXPECT_TRUE(silentOutcome.closed);
     EXPECT_EQ(silentOutcome.data, QByteArray());
     // Qt's coarse timers may fire up to 5 % early.
-    EXPECT_GE(silentFor.elapsed(), 900);
+    EXPECT_GE(silentFor.elapsed(), 1900);
 }
 
-TEST(FNWAgentProcess, ClosesConnectionsBeyondTheLimitAtOnce)
+std::vector<FNWUniqueFd> connectMany(std::uint16_t port, int count)
 {
-    AgentProcess agent({QStringLiteral("--max-connections"), QStringLiteral("2"), QStringLiteral("--idle-timeout"),
-                        QStringLiteral("8000")});
-    ASSERT_TRUE(agent.waitUntilServing()) << agent.log().toStdString();
-    FNWUniqueFd first = connectTo(agent.wifiPort);
-    const FNWUniqueFd second = connectTo(agent.wifiPort);
-    const FNWUniqueFd extra = connectTo(agent.wifiPort);
-    const Outcome refused = readUntilClosed(extra, 4000);
-    EXPECT_TRUE(refused.closed);
-    EXPECT_EQ(refused.data, QByteArray());
-    EXPECT_TRUE(isQuiet(second));
+    std::vector<FNWUniqueFd> clients;
+    for (int i = 0; i < count; ++i)
+        clients.push_back(connectTo(port));
+    return clients;
+}
 
-    // A freed place takes the next client.
-    first.reset();
+// Waits until every client in [first, last) has been closed by the agent, without a byte sent
+// to it; false when one got data or the time ran out.
+bool waitUntilClosed(const std::vector<FNWUniqueFd>& clients, std::size_t first, std::size_t last)
+{
     const QDeadlineTimer deadline(kWaitMs);
-    bool answered = false;
-    while (!answered && !deadline.hasExpired())
-        answered = queryAnswered(agent.wifiPort);
-    EXPECT_TRUE(answered);
+    for (std::size_t i = first; i < last; ++i) {
+        const Outcome outcome = readUntilClosed(clients[i], static_cast<int>(deadline.remainingTime()));
+        if (!outcome.closed || !outcome.data.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool allQuiet(const std::vector<FNWUniqueFd>& clients, std::size_t first, std::size_t last)
+{
+    for (std::size_t i = first; i < last; ++i) {
+        if (!isQuiet(clients[i]))
+            return false;
+    }
+    return true;
+}
+
+// How long a well-formed query took to be answered in full; -1 when it was not.
+qint64 answerTime(std::uint16_t port)
+{
+    QElapsedTimer timer;
+    timer.start();
+    return queryAnswered(port) ? timer.elapsed() : -1;
+}
+
+TEST(FNWAgentProcess, OneAddressHoldsOnlyItsShareAndStillGetsAnswered)
+{
+    AgentProcess agent({QStringLiteral("--request-timeout"), QStringLiteral("8000")});
+    ASSERT_TRUE(agent.waitUntilServing()) << agent.log().toStdString();
+    // All from 127.0.0.1, like the query that follows: each one past the 64 of one address closes
+    // that address's oldest, which has not asked anything.
+    const std::vector<FNWUniqueFd> idle = connectMany(agent.wifiPort, 300);
+    EXPECT_TRUE(waitUntilClosed(idle, 0, 236));
+    EXPECT_TRUE(allQuiet(idle, 236, 300));
+
+    const qint64 answered = answerTime(agent.wifiPort);
+    EXPECT_GE(answered, 0);
+    EXPECT_LT(answered, 1000);
+    EXPECT_TRUE(waitUntilClosed(idle, 236, 237));
+    EXPECT_TRUE(allQuiet(idle, 237, 300));
+    EXPECT_TRUE(agent.waitForLog(QStringLiteral("closed \\d+ Wi-Fi query connection\\(s\\) still waiting for a "
+                                                "request, to admit newer ones \\(at most 256 open, 64 from one "
+                                                "address\\)"))
+                    .hasMatch())
+        << agent.log().toStdString();
+}
+
+TEST(FNWAgentProcess, IdleAndTricklingClientsCannotKeepTheQueryFromAnAnswer)
+{
+    // The address's share as large as the table, so that the table's own limit is what holds.
+    constexpr qint64 kDeadlineMs = 2000;
+    AgentProcess agent({QStringLiteral("--request-timeout"), QString::number(kDeadlineMs),
+                        QStringLiteral("--max-per-address"), QStringLiteral("256")});
+    ASSERT_TRUE(agent.waitUntilServing()) << agent.log().toStdString();
+
+    const std::vector<FNWUniqueFd> idle = connectMany(agent.wifiPort, 300);
+    EXPECT_TRUE(waitUntilClosed(idle, 0, 44));
+    EXPECT_TRUE(allQuiet(idle, 44, 300));
+    qint64 answered = answerTime(agent.wifiPort);
+    EXPECT_GE(answered, 0);
+    EXPECT_LT(answered, 1000);
+
+    // Trickling clients: a byte of the request every 500 ms, which a deadline moved by every byte
+    // would never end. They push out every idle one that is left.
+    struct Trickler
+    {
+        FNWUniqueFd fd;
+        QElapsedTimer since;
+        int sent = 0;
+        qint64 closedAfter = -1;
+        bool gotData = false;
+    };
+    std::vector<Trickler> tricklers(256);
+    for (Trickler& trickler : tricklers) {
+        trickler.since.start();
+        trickler.fd = connectTo(agent.wifiPort);
+        ASSERT_TRUE(sendAll(trickler.fd, kRequest.left(1)));
+        trickler.sent = 1;
+    }
+    EXPECT_TRUE(waitUntilClosed(idle, 44, 300));
+
+    answered = answerTime(agent.wifiPort);
+    EXPECT_GE(answered, 0);
+    EXPECT_LT(answered, 1000);
+
+    // Now wait for each trickler's end, sending the next byte every 500 ms to those still open.
+    const QDeadlineTimer deadline(kWaitMs);
+    QDeadlineTimer nextByte(500);
+    std::size_t stillOpen = tricklers.size();
+    while (stillOpen > 0 && !deadline.hasExpired()) {
+        std::vector<pollfd> waiting;
+        std::vector<Trickler*> owners;
+        for (Trickler& trickler : tricklers) {
+            if (trickler.closedAfter < 0) {
+                waiting.push_back({trickler.fd.get(), POLLIN, 0});
+                owners.push_back(&trickler);
+            }
+        }
+        const int ready = ::poll(waiting.data(), waiting.size(), static_cast<int>(nextByte.remainingTime()));
+        for (std::size_t i = 0; ready > 0 && i < waiting.size(); ++i) {
+            if (waiting[i].revents == 0)
+                continue;
+            char buffer[64];
+            const ssize_t count = ::recv(waiting[i].fd, buffer, sizeof buffer, 0);
+            if (count > 0) {
+                owners[i]->gotData = true;
+            } else if (count == 0 || errno != EINTR) {
+                owners[i]->closedAfter = owners[i]->since.elapsed();
+                --stillOpen;
+            }
+        }
+        if (nextByte.hasExpired()) {
+            for (Trickler* trickler : owners) {
+                // Never the whole request.
+                if (trickler->closedAfter < 0 && trickler->sent < kRequest.size() - 1)
+                    sendAll(trickler->fd, kRequest.mid(trickler->sent++, 1));
+            }
+            nextByte.setRemainingTime(500);
+        }
+    }
+    ASSERT_EQ(stillOpen, 0U);
+    // The oldest made room for the second query; every other one lasted its deadline, not longer,
+    // however many bytes it sent. Qt's coarse timers may fire up to 5 % early.
+    EXPECT_LT(tricklers.front().closedAfter, kDeadlineMs * 9 / 10);
+    int lastedTheirDeadline = 0;
+    qint64 longest = 0;
+    for (std::size_t i = 1; i < tricklers.size(); ++i) {
+        const Trickler& trickler = tricklers[i];
+        longest = std::max(longest, trickler.closedAfter);
+        lastedTheirDeadline += !trickler.gotData && trickler.sent >= 2 &&
+                               trickler.closedAfter >= kDeadlineMs * 9 / 10 &&
+                               trickler.closedAfter < kDeadlineMs + 1000;
+    }
+    EXPECT_EQ(lastedTheirDeadline, 255) << "the longest lasted " << longest << " ms";
 }
 
 TEST(FNWAgentProcess, RunsTheIperfServersAndRestartsOneThatDies)
@@ -432,7 +561,8 @@ TEST(FNWAgentCommandLine, PrintsHelpAndRejectsInvalidOptions)
         {QStringLiteral("--bogus")},
         {QStringLiteral("stray")},
         {QStringLiteral("--tcp-port"), QStringLiteral("70000")},
-        {QStringLiteral("--idle-timeout"), QStringLiteral("soon")},
+        {QStringLiteral("--request-timeout"), QStringLiteral("soon")},
+        {QStringLiteral("--max-per-address"), QStringLiteral("0")},
         {QStringLiteral("--bind"), QStringLiteral("agent.example")},
         {QStringLiteral("--tcp-port"), port, QStringLiteral("--udp-port"), port},
     };
