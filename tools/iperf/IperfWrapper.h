@@ -64,7 +64,7 @@ std::string formatLine(std::string_view marker, const DataLine& data, bool withU
 // Turns the tool's output, line by line, into what the wrapper prints.
 // How far a summary may fall short of the test, or come after it, and still count. Measured on
 // loopback and on a 10 Mbit/s link with a 400 ms queue: summaries end within 0.05 s of the duration,
-// except iperf's TCP summary, which waits for the queue to drain (7.92 s for a 5-second test); a late
+// except iperf's TCP summary, which waits for the queue to drain (5.84-7.92 s for a 5-second test); a late
 // summary is therefore refused only after intervals that carried nothing.
 inline constexpr double kSummaryShortfallSeconds = 1.0;
 inline constexpr double kSummaryShortfallShare = 0.05;
