@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -67,6 +68,12 @@ void startRunThread(std::function<void()> function)
         if (--s_activeThreads == 0)
             s_threadsDone.notify_all();
     }).detach();
+}
+
+qint64 steadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 QString systemError(int code)
@@ -336,6 +343,7 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
         m_pid = pid;
         m_processRunning = true;
     }
+    m_launchedAtMs.store(steadyMilliseconds());
     closeFd(input[0]);
     closeFd(output[1]);
     closeFd(error[1]);
@@ -579,6 +587,30 @@ bool PerfTest::saveResult(const std::shared_ptr<TestIntervalResults>& result, co
     return saved;
 }
 
+bool PerfTest::isRepeatOfLastInterval(const parsing::FNWDataLine& data) const
+{
+    // iperf repeats its last interval when a run is cut short.
+    std::lock_guard lock(m_mutex);
+    return !m_intervalResults.empty() && m_intervalResults.back()->start_time == data.start_time &&
+           m_intervalResults.back()->end_time == data.end_time;
+}
+
+parsing::FNWFinalLineContext PerfTest::finalLineContext() const
+{
+    parsing::FNWFinalLineContext context;
+    if (const std::shared_ptr<FNWPresetBean> preset = m_testBean->preset()) {
+        context.duration = preset->duration;
+        context.byAmount = preset->number_of_byte >= 1;
+    }
+    if (const qint64 launchedAt = m_launchedAtMs.load(); launchedAt > 0)
+        context.secondsSinceLaunch = static_cast<double>(steadyMilliseconds() - launchedAt) / 1000.0;
+    std::lock_guard lock(m_mutex);
+    context.hadIntervalsWithData = std::any_of(m_intervalResults.begin(), m_intervalResults.end(),
+                                               [](const auto& result) { return result->data_transfered > 0.0F; });
+    context.lastIntervalEmpty = !m_intervalResults.empty() && m_intervalResults.back()->data_transfered <= 0.0F;
+    return context;
+}
+
 void PerfTest::didReceivePerfTestRespnose(const QString& response)
 {
     DDLogInfo("didReceivePerfTestRespnose : %@", response);
@@ -619,6 +651,8 @@ void PerfTest::didReceivePerfTestRespnose(const QString& response)
                 DDLogWarn("PerfTest: Ignoring line  as components are less than 3'%@'", line);
                 continue;
             }
+            if (isRepeatOfLastInterval(*data))
+                continue;
             const std::shared_ptr<TestIntervalResults> record = makeRecord(*data);
             if (data->fieldCount >= 6 && testType == FNWTestTypeUDP && direction == FNWDirectionReverse) {
                 record->jitter = data->jitter;
@@ -628,7 +662,8 @@ void PerfTest::didReceivePerfTestRespnose(const QString& response)
         }
     }
 
-    // The final totals.
+    // The final totals, unless they plainly are not the test's result.
+    std::optional<QString> finalLineFault;
     const qsizetype firstFinished = response.indexOf(QLatin1String("Finished"));
     if (response.contains(QLatin1String("Finished_")) && firstFinished >= 0) {
         for (const QString& line : response.mid(firstFinished).split(u'\n')) {
@@ -640,6 +675,11 @@ void PerfTest::didReceivePerfTestRespnose(const QString& response)
             if (!data) {
                 DDLogWarn("PerfTest: Ignoring line  as components are less than 3'%@'", line);
                 continue;
+            }
+            finalLineFault = parsing::judgeFinalLine(*data, finalLineContext());
+            if (finalLineFault) {
+                DDLogError("PerfTest: final result not taken: %@ '%@'", *finalLineFault, line);
+                break;
             }
             const std::shared_ptr<TestIntervalResults> record = makeRecord(*data);
             if (execution) {
@@ -666,7 +706,10 @@ void PerfTest::didReceivePerfTestRespnose(const QString& response)
     }
 
     // The outcome.
-    if (checkIfTestIsFailed(response)) {
+    if (finalLineFault && !checkIfTestIsFailed(response)) {
+        stopPerfTest();
+        reportFailed(*finalLineFault);
+    } else if (checkIfTestIsFailed(response)) {
         DDLogError("PerfTest: iPerf test got failed...");
         m_hasCancelled.store(true);
         reportFailed(response);

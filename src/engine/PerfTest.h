@@ -13,6 +13,11 @@ class TestBean;
 class TestExecutionBean;
 class TestIntervalResults;
 
+namespace fnw::engine::parsing {
+struct FNWDataLine;
+struct FNWFinalLineContext;
+} // namespace fnw::engine::parsing
+
 // Receives the one outcome of each run, on the thread that detected it.
 class PerfTestDelegate
 {
@@ -95,6 +100,9 @@ private:
     void reportFinished();
     void reportFailed(const QString& reason);
     bool saveResult(const std::shared_ptr<TestIntervalResults>& result, const char* failureFormat);
+    bool isRepeatOfLastInterval(const fnw::engine::parsing::FNWDataLine& data) const;
+    // What the final line is judged against.
+    fnw::engine::parsing::FNWFinalLineContext finalLineContext() const;
 
     const std::shared_ptr<TestBean> m_testBean;
     std::atomic<qint64> m_executionID{0};
@@ -114,6 +122,9 @@ private:
     // The shell's process id (also its process group) while it runs and has not been reaped.
     int m_pid = -1;
     bool m_processRunning = false;
+
+    // When the tool was launched (steady clock, milliseconds); 0 before.
+    std::atomic<qint64> m_launchedAtMs{0};
 
     // Owned by the shell thread alone.
     QString m_errorData;

@@ -89,6 +89,29 @@ std::optional<FNWDataLine> parseDataLine(const QString& line)
     return data;
 }
 
+std::optional<QString> judgeFinalLine(const FNWDataLine& line, const FNWFinalLineContext& context)
+{
+    if (line.data_transfered <= 0.0F && context.hadIntervalsWithData)
+        return QStringLiteral("The final result reports 0 bytes after intervals that carried data.");
+    if (context.byAmount || context.duration <= 0)
+        return std::nullopt;
+    const double duration = static_cast<double>(context.duration);
+    const double end = readLeadingNumber(line.end_time);
+    if (end < duration - std::max(kFinalLineShortSeconds, kFinalLineShortShare * duration))
+        return QStringLiteral("The final result covers only %1 of %2 seconds.")
+            .arg(QString::number(end, 'f', 2), QString::number(context.duration));
+    const double late = std::max(context.secondsSinceLaunch, end) - duration;
+    const bool stalled = context.hadIntervalsWithData && context.lastIntervalEmpty;
+    if (stalled && late > std::max(kFinalLineStalledLateSeconds, kFinalLineStalledLateShare * duration))
+        return QStringLiteral("The final result arrived %1 seconds after the end of the %2-second test, after "
+                              "intervals without data: the server stopped receiving.")
+            .arg(QString::number(late, 'f', 1), QString::number(context.duration));
+    if (late > std::max(kFinalLineLateSeconds, kFinalLineLateShare * duration))
+        return QStringLiteral("The final result arrived %1 seconds after the end of the %2-second test.")
+            .arg(QString::number(late, 'f', 1), QString::number(context.duration));
+    return std::nullopt;
+}
+
 QByteArray FNWLineAssembler::append(const QByteArray& data)
 {
     m_pending.append(data);

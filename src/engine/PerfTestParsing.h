@@ -34,6 +34,34 @@ struct FNWDataLine
 // Nothing for a line of fewer than four fields or whose interval has no "-".
 std::optional<FNWDataLine> parseDataLine(const QString& line);
 
+// What a run knows about itself when its final line arrives.
+struct FNWFinalLineContext
+{
+    // The preset's seconds; not used for a run by amount.
+    qint64 duration = -1;
+    bool byAmount = false;
+    // Whether an interval stored before carried any bytes.
+    bool hadIntervalsWithData = false;
+    // Whether the last interval stored carried nothing.
+    bool lastIntervalEmpty = false;
+    // Seconds from the launch of the tool to the arrival of the line.
+    double secondsSinceLaunch = 0;
+};
+
+// How far a final line may fall short of a timed test, or come after it, and still stand. On loopback
+// and on a 10 Mbit/s link with a 400 ms queue, final lines end within 0.05 s of the duration and arrive
+// within 0.25 s after it, except iperf2's TCP total, which waits for the queue to drain (0.9-3 s late on a
+// 5-second test). A late line after intervals without data is refused sooner than one after live ones.
+inline constexpr double kFinalLineShortSeconds = 1.0;
+inline constexpr double kFinalLineShortShare = 0.05;
+inline constexpr double kFinalLineStalledLateSeconds = 5.0;
+inline constexpr double kFinalLineStalledLateShare = 0.1;
+inline constexpr double kFinalLineLateSeconds = 30.0;
+inline constexpr double kFinalLineLateShare = 1.0;
+
+// Why a final line cannot be taken as the test's result (a text for the user); nothing when it can.
+std::optional<QString> judgeFinalLine(const FNWDataLine& line, const FNWFinalLineContext& context);
+
 // Holds the bytes after the last line end of what arrived, so that a line cut across two chunks
 // reaches the parser whole.
 class FNWLineAssembler final

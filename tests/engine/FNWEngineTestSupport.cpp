@@ -89,6 +89,12 @@ ServerProcess::ServerProcess(const QString& program, const QStringList& argument
     }
 }
 
+void ServerProcess::sendSignal(int signal)
+{
+    if (m_pid > 0)
+        ::kill(m_pid, signal);
+}
+
 ServerProcess::~ServerProcess()
 {
     if (m_pid <= 0)

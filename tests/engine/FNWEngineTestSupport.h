@@ -40,6 +40,8 @@ public:
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
+    // Stops the server as a service stop (SIGTERM) or a crash (SIGKILL) would.
+    void sendSignal(int signal);
 
 private:
     int m_pid = -1;

@@ -103,6 +103,50 @@ TEST(PerfTestParsing, JoinsLinesCutAcrossChunks)
     EXPECT_FALSE(lines.hasRemainder());
 }
 
+TEST(PerfTestParsing, JudgesTheFinalLineAgainstThePreset)
+{
+    const auto line = [](const char* end, float bytes) {
+        FNWDataLine data;
+        data.start_time = QStringLiteral("0.00");
+        data.end_time = QString::fromLatin1(end);
+        data.data_transfered = bytes;
+        return data;
+    };
+    FNWFinalLineContext timed;
+    timed.duration = 10;
+    timed.hadIntervalsWithData = true;
+    timed.secondsSinceLaunch = 10.2;
+    EXPECT_FALSE(judgeFinalLine(line("10.00", 5e6F), timed));
+    EXPECT_FALSE(judgeFinalLine(line("9.05", 5e6F), timed)); // within a second
+    EXPECT_EQ(judgeFinalLine(line("2.00", 5e6F), timed), QStringLiteral("The final result covers only 2.00 of 10 seconds."));
+    EXPECT_EQ(judgeFinalLine(line("10.00", 0), timed),
+              QStringLiteral("The final result reports 0 bytes after intervals that carried data."));
+
+    // A slow link's queue drains after the end: a few seconds late is fine while data still flowed.
+    FNWFinalLineContext draining = timed;
+    draining.secondsSinceLaunch = 13.1;
+    EXPECT_FALSE(judgeFinalLine(line("12.92", 5e6F), draining));
+    // After intervals without data the server had stopped receiving.
+    FNWFinalLineContext stalled = draining;
+    stalled.lastIntervalEmpty = true;
+    stalled.secondsSinceLaunch = 20.4;
+    EXPECT_EQ(judgeFinalLine(line("20.38", 5e6F), stalled),
+              QStringLiteral("The final result arrived 10.4 seconds after the end of the 10-second test, after "
+                             "intervals without data: the server stopped receiving."));
+    FNWFinalLineContext veryLate = timed;
+    veryLate.secondsSinceLaunch = 41.0;
+    EXPECT_EQ(judgeFinalLine(line("10.00", 5e6F), veryLate),
+              QStringLiteral("The final result arrived 31.0 seconds after the end of the 10-second test."));
+
+    // A run by amount takes as long as it takes; a run without intervals may carry nothing.
+    FNWFinalLineContext amount = veryLate;
+    amount.byAmount = true;
+    EXPECT_FALSE(judgeFinalLine(line("0.04", 1e6F), amount));
+    FNWFinalLineContext quiet = timed;
+    quiet.hadIntervalsWithData = false;
+    EXPECT_FALSE(judgeFinalLine(line("10.00", 0), quiet));
+}
+
 TEST_F(PerfTestParser, StoresIntervalLinesInOrderWithJitterOnlyForReverseUdp)
 {
     auto run = makeRun(1, 0, 10);
@@ -185,11 +229,35 @@ TEST_F(PerfTestParser, AFailureWordFailsTheRunWithTheWholeChunkKeepingWhatCameBe
     EXPECT_FALSE(delegate->outcomes()[0].finished);
     EXPECT_EQ(delegate->outcomes()[0].reason, chunk);
     EXPECT_TRUE(run->hasCancelled());
-    // The interval line before the failure word and the final line; nothing after the failure.
+    // The interval line before the failure word; nothing after it, and not the final line of 3 seconds
+    // in a 10-second test.
     const auto results = stored();
-    ASSERT_EQ(results.size(), 3U);
+    ASSERT_EQ(results.size(), 2U);
     EXPECT_EQ(results[1]->end_time, QLatin1String("2.00"));
-    EXPECT_EQ(results[2]->end_time, QLatin1String("3.00"));
+}
+
+TEST_F(PerfTestParser, AFinalLineThatIsNoResultFailsTheRunAndAnIntervalPrintedTwiceIsStoredOnce)
+{
+    // iperf repeats the interval during which the server went away, then prints totals of what it saw.
+    auto run = makeRun(0, 1, 6);
+    run->didReceivePerfTestRespnose(QStringLiteral("RESULT_$#0.00-1.00 sec$#1000$#8000\n"
+                                                   "RESULT_$#1.00-2.00 sec$#1000$#8000\n"
+                                                   "RESULT_$#1.00-2.00 sec$#1000$#8000\n"));
+    run->didReceivePerfTestRespnose(QStringLiteral("Finished_$#0.00-2.00 sec$#2000$#8000\niperf Done.\n"));
+    ASSERT_EQ(delegate->outcomes().size(), 1U);
+    EXPECT_FALSE(delegate->outcomes()[0].finished);
+    EXPECT_EQ(delegate->outcomes()[0].reason, QStringLiteral("The final result covers only 2.00 of 6 seconds."));
+    EXPECT_LE(execution->averageSpeed(), 0); // never filled
+    EXPECT_TRUE(run->hasCancelled());
+    ASSERT_EQ(stored().size(), 2U);
+    EXPECT_EQ(stored()[1]->end_time, QLatin1String("2.00"));
+
+    auto empty = makeRun(0, 0, 2);
+    empty->didReceivePerfTestRespnose(
+        QStringLiteral("RESULT_$#0.00-1.00 sec$#1000$#8000\nRESULT_$#1.00-2.00 sec$#0$#0\nFinished_$#0.00-2.00 sec$#0$#0\n"));
+    ASSERT_EQ(delegate->outcomes().size(), 2U);
+    EXPECT_EQ(delegate->outcomes()[1].reason,
+              QStringLiteral("The final result reports 0 bytes after intervals that carried data."));
 }
 
 TEST_F(PerfTestParser, RacingReportsGiveExactlyOneOutcome)

@@ -31,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace fnw::test;
@@ -67,6 +68,7 @@ public:
     }
     int port() const { return m_port; }
     bool listening() const { return m_listening; }
+    void sendSignal(int signal) { m_process.sendSignal(signal); }
 
 private:
     IperfServer(const QString& program, const QStringList& arguments, int port, Transport transport)
@@ -472,4 +474,63 @@ TEST_F(TestManagerRun, AnEmptyProfileIsRecordedAndEndsWithoutAnEndNotification)
     const auto runs = TestProfileExecutionDAO().getAllRecords();
     ASSERT_EQ(runs.size(), 1U);
     EXPECT_EQ(runs[0]->profile_name, QLatin1String("Empty"));
+}
+
+namespace {
+
+// Two tests at once, sending and receiving, whose servers are stopped three seconds into five.
+class TestManagerServerGone : public TestManagerRun
+{
+protected:
+    void stopServersMidRun(int signal)
+    {
+        auto sendingServer = IperfServer::iperf3();
+        auto receivingServer = IperfServer::iperf3();
+        ASSERT_TRUE(sendingServer->listening() && receivingServer->listening());
+        auto reversePreset = timedPreset(5);
+        reversePreset->direction = 1;
+        auto sending = makeTest(timedPreset(5), kLoopback, sendingServer->port(), 1);
+        auto receiving = makeTest(reversePreset, kLoopback, receivingServer->port(), 1);
+        manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("Gone"), {sending, receiving}));
+        ASSERT_TRUE(waitUntil([&] {
+            return !printedLines(sending, QStringLiteral("RESULT_$#2.00")).isEmpty() &&
+                   !printedLines(receiving, QStringLiteral("RESULT_$#2.00")).isEmpty();
+        }, 10000)) << log.messages().filter(QStringLiteral("PerfTest")).join(u'\n').toStdString();
+        sendingServer->sendSignal(signal);
+        receivingServer->sendSignal(signal);
+        ASSERT_TRUE(waitForEnd(10000));
+
+        const auto run = manager->executingProfile();
+        for (const auto& test : {sending, receiving}) {
+            const auto execution = executionOf(run, test);
+            ASSERT_TRUE(execution);
+            const std::string message = execution->message().toStdString();
+            EXPECT_EQ(execution->executionStatus(), 3) << message;
+            EXPECT_NE(message.find("iperf3: error - "), std::string::npos) << message;
+            if (signal == SIGTERM)
+                EXPECT_NE(message.find("the server has terminated"), std::string::npos) << message;
+            EXPECT_LE(execution->averageSpeed(), 0); // never filled
+            // Each interval once (iperf repeats the last one when cut short), and no totals row.
+            const auto rows = TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID);
+            QStringList spans;
+            for (const auto& row : rows)
+                spans << row->start_time + u'-' + row->end_time;
+            EXPECT_GE(rows.size(), 3U);
+            EXPECT_EQ(spans.removeDuplicates(), 0) << spans.join(u' ').toStdString();
+            EXPECT_EQ(spans.filter(QRegularExpression(QStringLiteral("^0\\.00-"))).size(), 1)
+                << spans.join(u' ').toStdString();
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(TestManagerServerGone, AServiceStopFailsBothDirectionsWithIperfsWords)
+{
+    stopServersMidRun(SIGTERM);
+}
+
+TEST_F(TestManagerServerGone, ACrashFailsBothDirectionsWithIperfsWords)
+{
+    stopServersMidRun(SIGKILL);
 }

@@ -503,6 +503,12 @@ OutputTranslator::Output OutputTranslator::standardOutputLine(std::string_view r
             iperf2DataLine(*data, output);
         return output;
     }
+    if (const size_t sent = line.find("] Sent "); sent != std::string_view::npos && line.find("[SUM]") == std::string_view::npos) {
+        // iperf's count of the datagrams it sent, one line per stream.
+        const long long count = std::atoll(std::string(line.substr(sent + 7)).c_str());
+        m_sentDatagrams = std::max(0LL, m_sentDatagrams) + count;
+        return output;
+    }
     if (line.rfind("iperf Done", 0) == 0) {
         if (m_finished && !m_doneSeen)
             output.out.push_back("iperf Done.");
@@ -545,14 +551,76 @@ OutputTranslator::Output OutputTranslator::standardErrorLine(std::string_view ra
 
 void OutputTranslator::dataLine(const DataLine& data, Output& output)
 {
-    if ((m_command.parallel > 1) != (data.id == "SUM") || m_finished)
+    if ((m_command.parallel > 1) != (data.id == "SUM") || m_finished || m_summary)
         return;
     if (data.role == "receiver") {
-        emitFinished(data, output);
+        // Printed only once the tool has ended well: a server that goes away still gets a summary of
+        // what was done, followed by the tool's error.
+        m_summary = data;
         return;
     }
     if (data.role.empty())
-        output.out.push_back(formatLine("RESULT_", data, !data.jitter.empty()));
+        printInterval(data, output);
+}
+
+void OutputTranslator::printInterval(const DataLine& data, Output& output)
+{
+    std::string key = data.id + " " + data.startText + "-" + data.endText;
+    if (key == m_lastInterval)
+        return;
+    m_lastInterval = std::move(key);
+    m_lastIntervalEmpty = data.bytes <= 0;
+    m_sawBytes = m_sawBytes || data.bytes > 0;
+    output.out.push_back(formatLine("RESULT_", data, !data.jitter.empty()));
+}
+
+std::optional<std::string> OutputTranslator::summaryShortfall(const DataLine& summary) const
+{
+    char text[256];
+    const bool tcpSending = !m_command.udp && !m_command.reverse;
+    const bool udpSending = m_command.udp && !m_command.reverse;
+    const double duration = m_command.duration;
+    if (m_flavor == IperfFlavor::Iperf2 && tcpSending && duration > 0 && summary.end > duration + kSummaryLateSeconds
+        && hasStalled()) {
+        // The tool's writes went on into the kernel's buffers after the server had stopped taking them.
+        std::snprintf(text, sizeof text,
+            "error: the server stopped receiving; the %d-second test took %.1f seconds to end", m_command.duration,
+            summary.end);
+        return std::string(text);
+    }
+    const bool shortInTime = duration > 0
+        && summary.end < duration - std::max(kSummaryShortfallSeconds, kSummaryShortfallShare * duration);
+    long long seen = -1;
+    if (const size_t slash = summary.datagrams.find('/'); slash != std::string::npos)
+        seen = std::atoll(summary.datagrams.c_str() + slash + 1);
+    const bool shortInDatagrams = m_flavor == IperfFlavor::Iperf2 && udpSending && m_sentDatagrams > 0 && seen >= 0
+        && static_cast<double>(seen) < kServerConfirmedShare * static_cast<double>(m_sentDatagrams);
+    if (!shortInTime && !shortInDatagrams)
+        return std::nullopt;
+    if (m_flavor == IperfFlavor::Iperf2 && udpSending) {
+        const double sentBytes = m_senderSummary ? m_senderSummary->bytes : 0;
+        if (duration > 0)
+            std::snprintf(text, sizeof text,
+                "error: the server confirmed only %.2f of %d seconds (%.0f of %.0f bytes sent, %lld of %lld datagrams)",
+                summary.end, m_command.duration, summary.bytes, sentBytes, seen, m_sentDatagrams);
+        else
+            std::snprintf(text, sizeof text,
+                "error: the server confirmed only %.0f of %.0f bytes sent (%lld of %lld datagrams)", summary.bytes,
+                sentBytes, seen, m_sentDatagrams);
+        return std::string(text);
+    }
+    std::snprintf(text, sizeof text, "error: the summary covers only %.2f of %d seconds", summary.end,
+        m_command.duration);
+    return std::string(text);
+}
+
+void OutputTranslator::fail(const std::string& reason, Output& output)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    output.err.push_back(reason);
+    output.stopTool = true;
 }
 
 void OutputTranslator::iperf2DataLine(const DataLine& data, Output& output)
@@ -562,7 +630,9 @@ void OutputTranslator::iperf2DataLine(const DataLine& data, Output& output)
     // Each stream's "Server Report:" is followed by the receiving side's figures for that stream.
     if (m_serverReportsDue > 0 && data.id != "SUM") {
         --m_serverReportsDue;
-        m_pending.reset(); // whatever was held was this side's own summary
+        if (m_pending) // whatever was held was this side's own summary
+            m_senderSummary = m_pending;
+        m_pending.reset();
         m_serverReports.push_back(data);
         if (static_cast<int>(m_serverReports.size()) >= m_command.parallel)
             flushPending(output);
@@ -578,23 +648,25 @@ void OutputTranslator::iperf2DataLine(const DataLine& data, Output& output)
         const bool plainlyInterval = m_command.interval > 0 && std::fabs(data.end - m_command.interval) < 5e-5
             && (m_command.duration <= 0 || data.end < m_command.duration - 5e-5);
         if (plainlyInterval)
-            output.out.push_back(formatLine("RESULT_", data, !data.jitter.empty()));
+            printInterval(data, output);
         else
             m_pending = data;
         return;
     }
     m_sawDataLine = true;
     if (m_pending) {
-        output.out.push_back(formatLine("RESULT_", *m_pending, !m_pending->jitter.empty()));
+        printInterval(*m_pending, output);
         m_pending.reset();
     }
     if (data.start == 0) {
         // A second line from zero is the summary. When sending UDP, the server's report is the one to keep.
         if (!udpSending)
             emitFinished(data, output);
+        else
+            m_senderSummary = data;
         return;
     }
-    output.out.push_back(formatLine("RESULT_", data, !data.jitter.empty()));
+    printInterval(data, output);
 }
 
 void OutputTranslator::flushPending(Output& output)
@@ -632,8 +704,12 @@ void OutputTranslator::flushPending(Output& output)
 
 void OutputTranslator::emitFinished(const DataLine& data, Output& output)
 {
-    if (m_finished)
+    if (m_finished || m_failed)
         return;
+    if (const auto shortfall = summaryShortfall(data)) {
+        fail(*shortfall, output);
+        return;
+    }
     m_finished = true;
     output.out.push_back(formatLine("Finished_", data, !data.jitter.empty()));
     if (m_doneSeen)
@@ -644,7 +720,11 @@ OutputTranslator::Output OutputTranslator::finish(int toolExitStatus, int& exitS
 {
     Output output;
     if (!m_finished && !m_failed) {
-        if (!m_serverReports.empty()) {
+        if (m_summary) {
+            // iperf3 reports a failure after its summary when the server went away during the run.
+            if (toolExitStatus == 0)
+                emitFinished(*m_summary, output);
+        } else if (!m_serverReports.empty()) {
             flushPending(output);
         } else if (m_pending && !(m_command.udp && !m_command.reverse)) {
             emitFinished(*m_pending, output);
@@ -659,12 +739,14 @@ OutputTranslator::Output OutputTranslator::finish(int toolExitStatus, int& exitS
         exitStatus = 0;
         return output;
     }
-    exitStatus = 1;
+    // The tool's own status where it reported a failure.
+    exitStatus = toolExitStatus != 0 ? toolExitStatus : 1;
     if (!m_failed) {
         m_failed = true;
         for (const std::string& note : m_notes)
             output.err.push_back(containsFailureWord(note) ? note : "error: " + note);
-        std::string ending = "error: " + toolName(m_flavor) + " ended without a summary";
+        std::string ending = "error: " + toolName(m_flavor)
+            + (m_summary ? std::string(" reported a failure after its summary") : std::string(" ended without a summary"));
         if (toolExitStatus != 0)
             ending += " (exit status " + std::to_string(toolExitStatus) + ")";
         output.err.push_back(ending);

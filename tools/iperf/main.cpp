@@ -35,6 +35,9 @@ constexpr const char* kTool = "iperf3";
 // A server that accepts and never answers leaves iperf3 waiting for good; nobody waits that long.
 constexpr auto kConnectLimit = std::chrono::seconds(10);
 constexpr auto kEndingGrace = std::chrono::seconds(30);
+// iperf sending TCP to a server that stopped reading goes on filling the kernel's buffers long past the
+// test's end; a summary that has not come this long after the duration will not be a measurement.
+constexpr auto kIperf2EndingGrace = std::chrono::seconds(4);
 constexpr auto kKillGrace = std::chrono::seconds(1);
 
 void writeAll(int fd, const std::string& text)
@@ -181,7 +184,8 @@ int main(int argc, char** argv)
     LineReader out{outPipe[0], {}};
     LineReader err{errPipe[0], {}};
     const auto started = Clock::now();
-    const std::optional<Clock::time_point> endLimit = command.duration > 0
+    const bool iperf2TcpSending = kFlavor == IperfFlavor::Iperf2 && !command.udp && !command.reverse;
+    std::optional<Clock::time_point> endLimit = command.duration > 0
         ? std::optional(started + std::chrono::seconds(command.duration) + kEndingGrace)
         : std::nullopt;
     std::optional<Clock::time_point> killAt;
@@ -190,9 +194,12 @@ int main(int argc, char** argv)
     int toolStatus = 0;
     int stopSignal = 0;       // set when we were told to stop
     bool gaveUp = false;      // set when we stopped the tool ourselves
+    bool toolStopped = false; // its exit status is then ours, not its own
+    bool endLimitExtended = false;
 
     auto stopTool = [&] {
         if (!killAt && !reaped) {
+            toolStopped = true;
             ::kill(child, SIGTERM);
             killAt = Clock::now() + kKillGrace;
         }
@@ -202,8 +209,12 @@ int main(int argc, char** argv)
             return; // a stopped run prints no figures
         writeLines(STDOUT_FILENO, output.out);
         writeLines(STDERR_FILENO, output.err);
-        if (!output.out.empty())
+        if (!output.out.empty() && !connected) {
             connected = true;
+            // iperf counts the duration from the connection.
+            if (iperf2TcpSending && command.duration > 0)
+                endLimit = Clock::now() + std::chrono::seconds(command.duration) + kIperf2EndingGrace;
+        }
         if (output.stopTool)
             stopTool();
     };
@@ -215,7 +226,7 @@ int main(int argc, char** argv)
             next = killAt;
         else if (!connected && !translator.hasFailed())
             next = started + kConnectLimit;
-        else if (endLimit && !translator.hasFinished())
+        else if (endLimit && !translator.hasSummary() && !translator.hasFailed())
             next = endLimit;
         int timeout = -1;
         if (next)
@@ -259,8 +270,18 @@ int main(int argc, char** argv)
             handle({{}, {"error: no response from " + command.host + " within 10 seconds"}, true});
             gaveUp = true;
             stopTool();
-        } else if (!killAt && endLimit && !translator.hasFinished() && now >= *endLimit) {
-            handle({{}, {"error: the test did not end in time"}, true});
+        } else if (!killAt && endLimit && !translator.hasSummary() && !translator.hasFailed() && now >= *endLimit) {
+            if (iperf2TcpSending && !translator.hasStalled() && !endLimitExtended) {
+                // Data still went out at the end: the summary waits for a slow link to drain.
+                endLimitExtended = true;
+                endLimit = started + std::chrono::seconds(command.duration) + kEndingGrace;
+                continue;
+            }
+            const std::string reason = iperf2TcpSending && translator.hasStalled()
+                ? "error: the server stopped receiving; no summary " + std::to_string(kIperf2EndingGrace.count())
+                    + " seconds after the end of the " + std::to_string(command.duration) + "-second test"
+                : std::string("error: the test did not end in time");
+            handle({{}, {reason}, true});
             gaveUp = true;
             stopTool();
         }
@@ -269,7 +290,7 @@ int main(int argc, char** argv)
     if (stopSignal)
         return 128 + stopSignal;
     int exitStatus = 1;
-    const auto ending = translator.finish(toolStatus, exitStatus);
+    const auto ending = translator.finish(toolStopped ? 0 : toolStatus, exitStatus);
     if (!gaveUp)
         handle(ending);
     return gaveUp ? 1 : exitStatus;

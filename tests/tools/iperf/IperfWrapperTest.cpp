@@ -228,6 +228,66 @@ TEST(WrapperTranslation, Iperf3FailuresReachStandardErrorOnly)
     EXPECT_EQ(t.exitStatus, 1);
 }
 
+TEST(WrapperTranslation, Iperf3SummaryStandsOnlyWhenTheToolEndsWell)
+{
+    // The server stopped two seconds in: iperf3 repeats the last interval, prints totals of what it
+    // saw, then the failure.
+    const std::vector<std::string> cutShort{"1|[  5] local a port 1 connected to b port 5201",
+        "1|[  5]   0.00-1.00   sec  1.84 GBytes  15751224 Kbits/sec    1   2.25 MBytes",
+        "1|[  5]   1.00-2.00   sec  1.56 GBytes  13421125 Kbits/sec    0   2.50 MBytes",
+        "1|[  5]   1.00-2.00   sec  1.56 GBytes  13421125 Kbits/sec    0   2.50 MBytes",
+        "1|[  5]   0.00-2.00   sec  4.62 GBytes  19818414 Kbits/sec    1             sender",
+        "1|[  5]   0.00-2.00   sec  0.00 Bytes  0.00 Kbits/sec                  receiver",
+        "2|iperf3: error - the server has terminated"};
+    auto t = translate(IperfFlavor::Iperf3, "-c h -t6 -i1", cutShort, 1);
+    ASSERT_EQ(t.out.size(), 3u);
+    EXPECT_EQ(t.out[2].rfind("RESULT_$#1.00-2.00 sec$#", 0), 0u);
+    EXPECT_EQ(t.err, std::vector<std::string>{"iperf3: error - the server has terminated"});
+    EXPECT_EQ(t.exitStatus, 1);
+
+    // A summary followed by a failing exit without a word is no result either; the status is the tool's.
+    t = translate(IperfFlavor::Iperf3, "-c h -t2 -i1",
+        {"1|[  5]   0.00-2.00   sec  4.62 GBytes  19818414 Kbits/sec                  receiver"}, 3);
+    EXPECT_TRUE(t.out.empty());
+    ASSERT_FALSE(t.err.empty());
+    EXPECT_TRUE(containsFailureWord(t.err.back()));
+    EXPECT_EQ(t.exitStatus, 3);
+
+    // A summary that covers clearly less than the test, whatever the tool's status.
+    t = translate(IperfFlavor::Iperf3, "-c h -t6 -R",
+        {"1|[  5]   0.00-2.00   sec  4.80 GBytes  20635965 Kbits/sec                  receiver", "1|iperf Done."}, 0);
+    EXPECT_TRUE(t.out.empty());
+    EXPECT_EQ(t.err, std::vector<std::string>{"error: the summary covers only 2.00 of 6 seconds"});
+    EXPECT_EQ(t.exitStatus, 1);
+}
+
+TEST(WrapperTranslation, Iperf2LateTcpSummaryFailsOnlyAfterIntervalsWithoutData)
+{
+    const std::vector<std::string> start{"1|[  1] local a port 1 connected with b port 5001",
+        "1|[  1] 0.0000-1.0000 sec  4158524 Bytes  33268192 bits/sec"};
+    // The server stopped reading: writes filled the kernel's buffers, then nothing moved.
+    auto stalled = start;
+    stalled.insert(stalled.end(), {"1|[  1] 1.0000-2.0000 sec  65536 Bytes  524288 bits/sec",
+        "1|[  1] 2.0000-3.0000 sec  0.000 Bytes  0.000 bits/sec",
+        "1|[  1] 0.0000-12.3825 sec  4224060 Bytes  2729060 bits/sec"});
+    auto t = translate(IperfFlavor::Iperf2, "-c h -t3 -i1 -fb", stalled);
+    EXPECT_TRUE(t.stopRequested);
+    EXPECT_EQ(t.err, std::vector<std::string>{
+        "error: the server stopped receiving; the 3-second test took 12.4 seconds to end"});
+    EXPECT_EQ(t.exitStatus, 1);
+    for (const auto& line : t.out)
+        EXPECT_NE(line.rfind("Finished_", 0), 0u);
+
+    // A slow link drains its queue after the end, with data moving to the last interval.
+    auto draining = start;
+    draining.insert(draining.end(), {"1|[  1] 1.0000-2.0000 sec  1179648 Bytes  9437184 bits/sec",
+        "1|[  1] 2.0000-3.0000 sec  1179648 Bytes  9437184 bits/sec",
+        "1|[  1] 0.0000-7.9174 sec  9830400 Bytes  9932985 bits/sec"});
+    t = translate(IperfFlavor::Iperf2, "-c h -t3 -i1 -fb", draining);
+    EXPECT_EQ(t.exitStatus, 0);
+    EXPECT_EQ(t.out[t.out.size() - 2], "Finished_$#0.0000-7.9174 sec$#9830400$#9932985");
+}
+
 TEST(WrapperTranslation, Iperf2FirstLineFromZeroIsHeldUntilItsMeaningIsKnown)
 {
     // With the interval as long as the run, "0.0000-2.0000" could be the first interval or the summary.
@@ -268,6 +328,22 @@ TEST(WrapperTranslation, Iperf2UdpTakesTheServerReport)
             "1|[  2] 0.0000-1.0091 sec  135240 Bytes  1072174 bits/sec   0.004 ms 1/93 (1.1%)"});
     ASSERT_FALSE(t.out.empty());
     EXPECT_EQ(t.out.front(), "Finished_$#0.0000-1.0207 sec$#273420$#2155174$#0.004 ms$#1/186");
+
+    // The server was stopped a third of the way in and reported what it had seen by then.
+    t = translate(IperfFlavor::Iperf2, "-c h -t6 -i3 -u -b10M -fb",
+        {"1|[  1] 0.0000-3.0000 sec  3750705 Bytes  10001880 bits/sec",
+            "1|[  1] 3.0000-6.0000 sec  3750705 Bytes  10001880 bits/sec",
+            "1|[  1] 0.0000-6.0001 sec  7501410 Bytes  10001765 bits/sec", "1|[  1] Sent 5104 datagrams",
+            "1|[  1] Server Report:", "1|[  1] 0.0000-2.7237 sec  3405990 Bytes  10004017 bits/sec   0.007 ms 0/2317 (0%)"});
+    EXPECT_EQ(t.err, std::vector<std::string>{"error: the server confirmed only 2.72 of 6 seconds (3405990 of "
+                                              "7501410 bytes sent, 2317 of 5104 datagrams)"});
+    EXPECT_EQ(t.exitStatus, 1);
+    // By amount, the datagrams tell.
+    t = translate(IperfFlavor::Iperf2, "-c h -n7M -u -b10M -fb",
+        {"1|[  1] 0.0000-5.8722 sec  7340032 Bytes  10001765 bits/sec", "1|[  1] Sent 4993 datagrams",
+            "1|[  1] Server Report:", "1|[  1] 0.0000-5.8000 sec  3405990 Bytes  4697917 bits/sec   0.007 ms 0/2317 (0%)"});
+    EXPECT_EQ(t.err, std::vector<std::string>{
+        "error: the server confirmed only 3405990 of 7340032 bytes sent (2317 of 4993 datagrams)"});
 
     // No report: the server never acknowledged the end of the test.
     t = translate(IperfFlavor::Iperf2, "-c h -t1 -u -fb",

@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -359,4 +361,128 @@ TEST(NativeIperf, TerminatingMidRunPrintsNoSummaryAndLeavesNoChild)
     wrapper.waitForOutput("never", 0);
     EXPECT_FALSE(wrapper.output().contains("Finished_"));
     EXPECT_TRUE(waitUntilGone({QStringLiteral("-c"), QStringLiteral("-p"), port}));
+}
+
+namespace {
+
+QStringList resultSpans(const QByteArray& output)
+{
+    QStringList spans;
+    for (const QByteArray& line : output.split('\n'))
+        if (line.startsWith("RESULT_"))
+            spans << QString::fromUtf8(line.split('$').value(1));
+    return spans;
+}
+
+// A wrapper run whose server is stopped once the third interval is out.
+struct StoppedRun
+{
+    StoppedRun(const QString& wrapper, const QStringList& serverArguments, const QStringList& options, bool kill)
+        : port(freePort(serverArguments.contains(QStringLiteral("-u")) ? Transport::Udp : Transport::Tcp))
+        , server(wrapper == kIperf3Wrapper ? QStringLiteral("iperf3") : QStringLiteral("iperf"),
+              serverArguments + QStringList{QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"),
+                                    QStringLiteral("-p"), QString::number(port)})
+        , ready(waitUntilListening(port, serverArguments.contains(QStringLiteral("-u")) ? Transport::Udp : Transport::Tcp))
+        , client(wrapper, QStringList{wrapper == kIperf3Wrapper ? QStringLiteral("./iperf3") : QStringLiteral("./iperf2"),
+                              QStringLiteral("-c"), QStringLiteral("127.0.0.1"), QStringLiteral("-p%1").arg(port)}
+                              + options)
+        , kill(kill)
+    {
+    }
+
+    void stopServerAt(const QByteArray& interval)
+    {
+        stopped = client.waitForOutput("RESULT_$#" + interval);
+        kill ? server.process().kill() : server.process().terminate();
+    }
+
+    void finish()
+    {
+        finished = client.process().waitForFinished(15000);
+        client.waitForOutput("never", 0);
+        errors = QString::fromUtf8(client.process().readAllStandardError());
+    }
+
+    int port;
+    LocalProcess server;
+    bool ready;
+    LocalProcess client;
+    bool kill;
+    bool stopped = false;
+    bool finished = false;
+    QString errors;
+};
+
+} // namespace
+
+TEST(NativeIperf, Iperf3UdpServerStoppedOrKilledMidRunFailsWithTheToolsWordsAndStatus)
+{
+    std::vector<std::unique_ptr<StoppedRun>> runs;
+    for (const bool kill : {false, true})
+        for (const bool reverse : {false, true}) {
+            QStringList options{QStringLiteral("-t5"), QStringLiteral("-i1"), QStringLiteral("-u"), QStringLiteral("-b20M")};
+            if (reverse)
+                options << QStringLiteral("-R");
+            runs.push_back(std::make_unique<StoppedRun>(kIperf3Wrapper, QStringList{}, options, kill));
+        }
+    for (auto& run : runs) {
+        ASSERT_TRUE(run->ready);
+        run->stopServerAt("2.00-3.00");
+    }
+    for (auto& run : runs) {
+        run->finish();
+        SCOPED_TRACE(run->errors.toStdString());
+        EXPECT_TRUE(run->stopped && run->finished);
+        EXPECT_EQ(run->client.process().exitCode(), 1); // iperf3's own
+        EXPECT_FALSE(run->client.output().contains("Finished_"));
+        EXPECT_TRUE(run->errors.contains(QLatin1String("iperf3: error - ")));
+        if (!run->kill)
+            EXPECT_TRUE(run->errors.contains(QLatin1String("the server has terminated")));
+        const QStringList spans = resultSpans(run->client.output());
+        EXPECT_GE(spans.size(), 3);
+        EXPECT_EQ(QStringList(spans).removeDuplicates(), 0) << spans.join(u' ').toStdString();
+    }
+}
+
+TEST(NativeIperf, Iperf2UdpServerStoppedMidRunFailsWithWhatItConfirmed)
+{
+    const QStringList options{QStringLiteral("-t5"), QStringLiteral("-i1"), QStringLiteral("-u"), QStringLiteral("-b10M"),
+        QStringLiteral("-fb")};
+    StoppedRun stopped(kIperf2Wrapper, {QStringLiteral("-u")}, options, false);
+    StoppedRun killed(kIperf2Wrapper, {QStringLiteral("-u")}, options, true);
+    ASSERT_TRUE(stopped.ready && killed.ready);
+    stopped.stopServerAt("2.0000-3.0000");
+    killed.stopServerAt("2.0000-3.0000");
+    for (StoppedRun* run : {&stopped, &killed}) {
+        run->finish();
+        SCOPED_TRACE(run->errors.toStdString());
+        EXPECT_TRUE(run->stopped && run->finished);
+        EXPECT_NE(run->client.process().exitCode(), 0);
+        EXPECT_FALSE(run->client.output().contains("Finished_"));
+        EXPECT_TRUE(containsFailureWord(run->errors.toStdString()));
+    }
+    // The server's report covers what it received before its stop: about three of the five seconds.
+    static const QRegularExpression confirmed(
+        QStringLiteral(R"(error: the server confirmed only [23]\.\d\d of 5 seconds \(\d+ of \d+ bytes sent)"));
+    EXPECT_TRUE(confirmed.match(stopped.errors).hasMatch());
+}
+
+TEST(NativeIperf, Iperf2TcpToAServerThatNeverReadsFailsSoonAfterItsDuration)
+{
+    int port = 0;
+    const int listener = listenOnLoopback(port);
+    ASSERT_GE(listener, 0);
+    // Accepts the connection and never reads from it.
+    int accepted = -1;
+    std::thread acceptor([&] { accepted = ::accept(listener, nullptr, nullptr); });
+
+    const WrapperRun run = runShell(commandText(kIperf2Wrapper, QStringLiteral("-t3 -i1 -fb -p%1").arg(port)));
+    acceptor.join();
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.linesStartingWith(QStringLiteral("Finished_")).isEmpty());
+    EXPECT_TRUE(run.errors.contains(QLatin1String("error: the server stopped receiving"))) << run.errors.toStdString();
+    // Three seconds, four of grace and at most one more to stop the tool; not the tool's own twenty.
+    EXPECT_LT(run.endMs, 9000);
+    ::close(accepted);
+    ::close(listener);
 }
