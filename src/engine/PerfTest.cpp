@@ -50,6 +50,9 @@ const QString kTimeoutMessage = QStringLiteral(" Connection timedout, no Respons
 const QString kLaunchFailedMessage = QStringLiteral("Unable to connect to iperf server.");
 
 // Every thread a run starts is counted, so that tests and shutdown can wait for them.
+std::mutex s_watchdogMutex;
+FNWWatchdogLimits s_watchdogLimits;
+
 std::mutex s_threadsMutex;
 std::condition_variable s_threadsDone;
 int s_activeThreads = 0;
@@ -176,6 +179,18 @@ bool PerfTest::waitForAllRunsToEnd(int timeoutMs)
 {
     std::unique_lock lock(s_threadsMutex);
     return s_threadsDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return s_activeThreads == 0; });
+}
+
+void PerfTest::setWatchdogLimits(const FNWWatchdogLimits& limits)
+{
+    std::lock_guard lock(s_watchdogMutex);
+    s_watchdogLimits = limits;
+}
+
+FNWWatchdogLimits PerfTest::watchdogLimits()
+{
+    std::lock_guard lock(s_watchdogMutex);
+    return s_watchdogLimits;
 }
 
 // --- Arguments ---------------------------------------------------------------------------------
@@ -354,6 +369,25 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
     const std::shared_ptr<PerfTest> self = shared_from_this();
     FNWMainQueue::asyncAfter(kNoResponseTimeout, [self] { self->checkForResponse(); });
 
+    // The progress watchdog: the interval lines so far, and the slowest rate they showed.
+    const FNWWatchdogLimits limits = watchdogLimits();
+    FNWRunProgress progress = progressShapeOfArguments(arguments);
+    const auto launchedAt = std::chrono::steady_clock::now();
+    auto lastIntervalAt = launchedAt;
+    const auto noteIntervalLines = [&](const QByteArray& lines) {
+        for (const QByteArray& line : lines.split('\n')) {
+            if (!line.startsWith("RESULT_"))
+                continue;
+            const std::optional<parsing::FNWDataLine> data = parsing::parseDataLine(QString::fromUtf8(line));
+            if (!data)
+                continue;
+            lastIntervalAt = std::chrono::steady_clock::now();
+            const auto rate = static_cast<double>(data->speed);
+            if (rate > 0.0 && (progress.slowestRate <= 0.0 || rate < progress.slowestRate))
+                progress.slowestRate = rate;
+        }
+    };
+
     int pidFd = openPidFd(pid);
     ::fcntl(output[0], F_SETFL, O_NONBLOCK);
     ::fcntl(error[0], F_SETFL, O_NONBLOCK);
@@ -386,6 +420,13 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
         const auto now = std::chrono::steady_clock::now();
         if (exited && ((output[0] < 0 && error[0] < 0) || now - exitedAt > kDrainAfterExit))
             break;
+        if (!exited && !m_hasCancelled.load() && !m_hasReported.load() && !m_hasTestFinished.load()) {
+            progress.sinceLaunch = std::chrono::duration_cast<std::chrono::milliseconds>(now - launchedAt);
+            progress.sinceLastInterval = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastIntervalAt);
+            const FNWWatchdogDecision decision = judgeRunProgress(progress, limits);
+            if (decision.verdict != FNWWatchdogVerdict::Running)
+                stopForNoProgress(decision.message);
+        }
         if (!exited && m_hasCancelled.load()) {
             if (!cancelSeen) {
                 cancelSeen = true;
@@ -432,8 +473,10 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
                         m_hasReceivediPerfResponse.store(true);
                         if (!m_hasCancelled.load() && !m_hasTestFinished.load()) {
                             const QByteArray lines = outputLines.append(data);
-                            if (!lines.isEmpty())
+                            if (!lines.isEmpty()) {
+                                noteIntervalLines(lines);
                                 didReceivePerfTestRespnose(QString::fromUtf8(lines));
+                            }
                         }
                     } else if (!m_hasCancelled.load()) {
                         const QByteArray lines = errorLines.append(data);
@@ -538,6 +581,15 @@ void PerfTest::checkForResponse()
     if (const std::shared_ptr<TestExecutionBean> execution = executionBean())
         execution->setMessage(kTimeoutMessage);
     reportFailed(kTimeoutMessage);
+}
+
+void PerfTest::stopForNoProgress(const QString& reason)
+{
+    DDLogError("PerfTest: no progress, stopping the test: %@", reason);
+    stopPerfTest();
+    if (const std::shared_ptr<TestExecutionBean> execution = executionBean())
+        execution->setMessage(reason);
+    reportFailed(reason);
 }
 
 void PerfTest::stopPerfTest()

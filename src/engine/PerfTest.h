@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PerfTestWatchdog.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -86,6 +88,11 @@ public:
     // when the time-out passed first.
     static bool waitForAllRunsToEnd(int timeoutMs);
 
+    // When a run that has stopped making progress is stopped and failed; read by every run at its
+    // launch.
+    static void setWatchdogLimits(const fnw::engine::FNWWatchdogLimits& limits);
+    static fnw::engine::FNWWatchdogLimits watchdogLimits();
+
 private:
     explicit PerfTest(std::shared_ptr<TestBean> test);
 
@@ -94,6 +101,8 @@ private:
     void handleStandardError(const QByteArray& data);
     void checkExit(const QString& remainder, const QString& errorData, int exitStatus);
     void checkForResponse();
+    // Stops a run the watchdog gave up on and reports it failed with the reason.
+    void stopForNoProgress(const QString& reason);
     // Latches the outcome: the delegate for the first report, nothing for any later one.
     std::shared_ptr<PerfTestDelegate> claimOutcome();
     // Only the first of these reaches the delegate.

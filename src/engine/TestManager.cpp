@@ -79,6 +79,9 @@ void TestManager::addTestProfileToQeue(std::shared_ptr<TestQueueBean> profile)
 {
     if (!profile || movedToMainQueue([profile](TestManager& manager) { manager.addTestProfileToQeue(profile); }))
         return;
+    // The home queue's unnamed profiles exist for this run alone; a stop removes them.
+    if (profile->testProfileName.isEmpty())
+        m_temporaryProfiles.push_back(profile);
     if (isFreeToUse()) {
         beginProfile(std::move(profile));
         return;
@@ -103,6 +106,8 @@ void TestManager::startProfileExecutionWithTestProfile(std::shared_ptr<TestQueue
 
 void TestManager::beginProfile(std::shared_ptr<TestQueueBean> profile)
 {
+    // A profile that starts is no longer waiting; only waiting ones are removed by a stop.
+    std::erase(m_temporaryProfiles, profile);
     m_testProfile = std::move(profile);
     m_isStopped = false;
     m_orderInExecution = -1;
@@ -256,9 +261,14 @@ void TestManager::stopProfileExecution()
         m_profilesToBeExecuted.insert(m_profilesToBeExecuted.begin(), m_scheduledProfile);
         m_scheduledProfile.reset();
     }
-    for (const std::shared_ptr<TestQueueBean>& profile : m_profilesToBeExecuted)
-        profile->remove();
+    // Only the temporary profiles go; a saved profile waiting its turn (a rerun, a profile of My
+    // Tests) stays as it is.
+    for (const std::shared_ptr<TestQueueBean>& profile : m_profilesToBeExecuted) {
+        if (std::find(m_temporaryProfiles.begin(), m_temporaryProfiles.end(), profile) != m_temporaryProfiles.end())
+            profile->remove();
+    }
     m_profilesToBeExecuted.clear();
+    m_temporaryProfiles.clear();
     if (const std::shared_ptr<TestManagerDelegate> viewDelegate = delegate())
         viewDelegate->testProfileExecutionDidStopped();
     // The next run's end notification speaks of that run alone.
@@ -311,13 +321,15 @@ void TestManager::handleFinished(const std::shared_ptr<PerfTest>& run, const std
     const bool ofCurrentOrder = removeFromCurrentOrder(run, test);
     if (!ofCurrentOrder)
         DDLogWarn("TestManager: execution ID=%ld is no longer scheduled, nothing more starts from it", execution->ID);
+    // Any finished test makes the run a finished one, whichever test of its order reports last:
+    // the run has a result to show.
+    if (ofCurrentOrder && !m_isStopped)
+        m_isAnyTestFinished = true;
     if (const std::shared_ptr<TestManagerDelegate> viewDelegate = delegate())
         viewDelegate->iperfShallExecutionFinishedForTest(execution);
 
-    if (ofCurrentOrder && m_currentlyRunningSetOfTest.empty() && !m_isStopped) {
-        m_isAnyTestFinished = true;
+    if (ofCurrentOrder && m_currentlyRunningSetOfTest.empty() && !m_isStopped)
         startProfileExecution();
-    }
 }
 
 void TestManager::handleFailed(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test,

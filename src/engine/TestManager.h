@@ -91,8 +91,11 @@ private:
     std::vector<std::shared_ptr<PerfTest>> m_perfTestThoseAreRunning;
     qint64 m_orderInExecution = -1;
     bool m_isStopped = false;
+    // Set by any test of the run that finished; decides which end notification is posted.
     bool m_isAnyTestFinished = false;
     std::vector<std::shared_ptr<TestQueueBean>> m_profilesToBeExecuted;
+    // The unnamed profiles handed in by the home queue that have not started yet.
+    std::vector<std::shared_ptr<TestQueueBean>> m_temporaryProfiles;
     std::atomic<bool> m_isFreeToUse{true};
     // Whether the execution record belongs to a profile still running (not one already ended and
     // waiting for the next to start).

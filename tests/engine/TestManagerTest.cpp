@@ -352,8 +352,8 @@ TEST_F(TestManagerRun, ASilentServerFailsAfterThreeSecondsAndDecidesTheEndNotifi
     EXPECT_EQ(executionOf(run, mute)->executionStatus(), 3);
     EXPECT_EQ(executionOf(run, mute)->message(),
               QLatin1String(" Connection timedout, no Response received from server."));
-    // The last test of the order to report failed, so the run counts as failed.
-    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
+    // One test finished, so the run counts as finished though the failure reported last.
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFinished});
     EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iperf"), QString::number(silent.port())}));
     ASSERT_TRUE(PerfTest::waitForAllRunsToEnd(10000));
     EXPECT_EQ(notifications.userInfosOf(kWarning).size(), 1U);
