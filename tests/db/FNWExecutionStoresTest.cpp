@@ -83,7 +83,7 @@ protected:
         return execution;
     }
 
-    static std::shared_ptr<TestIntervalResults> saveResult(const TestExecutionBean& execution, float speed)
+    static std::shared_ptr<TestIntervalResults> saveResult(const TestExecutionBean& execution, double speed)
     {
         auto result = std::make_shared<TestIntervalResults>();
         result->execution_id = execution.ID;

@@ -54,7 +54,7 @@ ExportedRun makeRun()
     return run;
 }
 
-std::shared_ptr<TestIntervalResults> makeResult(const QString& start, const QString& end, float bytes, float bits)
+std::shared_ptr<TestIntervalResults> makeResult(const QString& start, const QString& end, double bytes, double bits)
 {
     auto result = std::make_shared<TestIntervalResults>();
     result->start_time = start;
@@ -102,13 +102,13 @@ TEST(FNWCSVExportTest, SummaryLine)
     EXPECT_EQ(run.execution->getCSVSummeryLine(),
               QStringLiteral("10.0.0.5 - Bulk, 12.35 Mbps, 1.00 MB, 30 s, Office, ") + dateText() + u'\n');
 
-    // By amount, in kilobits; the SSID goes out unquoted as stored.
+    // By amount, in kilobits; an SSID holding a comma goes in quotes right after the comma.
     run.preset->duration = -1;
     run.preset->number_of_byte = 50;
     run.preset->data_format = FNWDataFormatKbps;
     run.execution->ssid = QStringLiteral("Café, 2nd floor");
-    EXPECT_EQ(run.execution->getCSVSummeryLine(), QStringLiteral("10.0.0.5 - Bulk, 12345.68 Kbps, 1024.00 KB, 50 MB, "
-                                                                 "Café, 2nd floor, ") +
+    EXPECT_EQ(run.execution->getCSVSummeryLine(), QStringLiteral("10.0.0.5 - Bulk, 12345.68 Kbps, 1024.00 KB, 50 MB,"
+                                                                 "\"Café, 2nd floor\", ") +
                                                       dateText() + u'\n');
 
     run.execution->setExecutionStatus(FNWExecutionStatusRunning);

@@ -124,7 +124,7 @@ TEST(FNWRecordsTest, FreshRecordsHaveTheirInitialValues)
     EXPECT_EQ(TestBean().getDictionaryOfObject(TestBean::storedFieldNames()), (QVariantMap{{"id", 0},
                                                                                            {"testName", ""},
                                                                                            {"preset_id", -1},
-                                                                                           {"agent_id", 1},
+                                                                                           {"agent_id", 0},
                                                                                            {"testOrder", -1},
                                                                                            {"testQueueID", -1},
                                                                                            {"created_date", ""},
