@@ -3,12 +3,12 @@
 #include "base/FNWNotifications.h"
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
-#include "db/TestExecutionDAO.h"
 #include "db/TestProfileExecutionDAO.h"
 #include "model/TestExecutionBean.h"
 #include "model/TestProfileExecutionBean.h"
 #include "support/DDLog.h"
 
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
 #include <QTimer>
@@ -32,6 +32,20 @@ bool isAscii(const QString& text)
             return false;
     }
     return true;
+}
+
+// The warning line holds one line: a failure reason that arrives with line ends (iperf's error
+// output ends with one, and the agent's address is appended after it) is joined into one, with
+// a single blank where the pieces meet without one.
+QString oneLine(const QString& text)
+{
+    QString line;
+    for (const QString& piece : text.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && !line.back().isSpace() && !piece.front().isSpace())
+            line += u' ';
+        line += piece;
+    }
+    return line;
 }
 
 } // namespace
@@ -232,7 +246,7 @@ void FNWMainWindowCoordinator::setStartStopVisible(bool visible)
 
 void FNWMainWindowCoordinator::showWarnings(const QVariantMap& userInfo)
 {
-    const QString text = userInfo.value(name(kErrorKey)).toString();
+    const QString text = oneLine(userInfo.value(name(kErrorKey)).toString());
     if (!FNWUtils::hasValue(text))
         return;
     m_warningText = text;
@@ -295,24 +309,26 @@ void FNWMainWindowCoordinator::rerunTestProfileNotificationDidReceived(const FNW
 void FNWMainWindowCoordinator::deleteTestProfileExecutionNotificationDidReceived(const FNWNotification& notification)
 {
     const QVariantList entries = notification.userInfo.value(name(kIdsToDeleteKey)).toList();
+    std::vector<qint64> ids;
     for (const QVariant& entry : entries) {
         const qint64 id = entry.toMap().value(name(kTestProfileExecutionIdKey)).toLongLong();
-        const std::shared_ptr<TestProfileExecutionBean> execution =
-            TestProfileExecutionDAO().loadTestProfileExecutionWithID(id);
-        if (!execution)
-            continue;
-        // Each test execution takes its interval results along. Only an execution whose rows are
-        // gone is announced, so no list drops a run that is still stored.
-        bool removed = true;
-        for (const auto& testExecution : TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(execution->ID))
-            removed = TestExecutionDAO().remove(*testExecution) && removed;
-        if (!removed || !TestProfileExecutionDAO().remove(*execution)) {
+        if (TestProfileExecutionDAO().loadTestProfileExecutionWithID(id))
+            ids.push_back(id);
+    }
+    if (ids.empty())
+        return;
+    // All the runs asked for go together, each with every test execution and interval result it
+    // holds, or none does; only runs whose rows are gone are announced, so no list drops a run
+    // that is still stored.
+    if (!TestProfileExecutionDAO().removeWithAllExecutions(ids)) {
+        for (const qint64 id : ids)
             DDLogError("FNWMainWindow: could not delete test profile execution %ld, it stays in the history", id);
-            continue;
-        }
+        return;
+    }
+    for (const qint64 id : ids) {
         FNWNotificationCenter::defaultCenter().postNotificationName(
             name(didDeleteSingleTestProfileNotification), parent() ? parent() : this,
-            {{name(kTestProfileExecutionIdKey), FNWStringWithFormat("%ld", execution->ID)}});
+            {{name(kTestProfileExecutionIdKey), FNWStringWithFormat("%ld", id)}});
     }
 }
 

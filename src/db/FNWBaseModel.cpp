@@ -18,6 +18,41 @@ std::mutex g_queueMutex;
 // depend on the order in which statics (the logger among them) go away.
 FMDatabaseQueue* g_queue = nullptr;
 
+// The connection of the transaction this thread runs, if any: store calls made inside it use the
+// connection directly instead of queueing behind the block that holds it.
+thread_local FMDatabase* t_transactionDB = nullptr;
+
+// Rolls back unless committed, and ends the thread's transaction in every case.
+class FNWTransaction final
+{
+public:
+    explicit FNWTransaction(FMDatabase& db)
+        : m_db(db)
+    {
+        t_transactionDB = &db;
+    }
+    ~FNWTransaction()
+    {
+        t_transactionDB = nullptr;
+        if (!m_committed && !m_db.rollback())
+            DDLogError("FNWBaseModel: rollback failed - %@", m_db.lastErrorMessage());
+    }
+    FNWTransaction(const FNWTransaction&) = delete;
+    FNWTransaction& operator=(const FNWTransaction&) = delete;
+
+    bool commit()
+    {
+        m_committed = m_db.commit();
+        if (!m_committed)
+            DDLogError("FNWBaseModel: commit failed - %@", m_db.lastErrorMessage());
+        return m_committed;
+    }
+
+private:
+    FMDatabase& m_db;
+    bool m_committed = false;
+};
+
 } // namespace
 
 FNWBaseModel::FNWBaseModel(QString tableName, QStringList fldList, QString idColumnName)
@@ -56,8 +91,34 @@ void FNWBaseModel::resetSharedQueueForTesting()
     g_queue = nullptr;
 }
 
+bool FNWBaseModel::inTransaction(const std::function<bool()>& work)
+{
+    if (t_transactionDB)
+        return work();
+    FMDatabaseQueue* queue = fmdbQueue();
+    if (!queue)
+        return false;
+    bool committed = false;
+    queue->inDatabase([&](FMDatabase* db) {
+        if (!db)
+            return;
+        if (!db->beginTransaction()) {
+            DDLogError("FNWBaseModel: can't begin transaction - %@", db->lastErrorMessage());
+            return;
+        }
+        FNWTransaction transaction(*db);
+        if (work())
+            committed = transaction.commit();
+    });
+    return committed;
+}
+
 bool FNWBaseModel::inDatabase(const std::function<void(FMDatabase& db)>& block) const
 {
+    if (FMDatabase* db = t_transactionDB) {
+        block(*db);
+        return true;
+    }
     FMDatabaseQueue* queue = fmdbQueue();
     if (!queue)
         return false;

@@ -36,6 +36,11 @@ public:
     // Closes and drops the shared queue so that the next use opens appDBPath afresh; for tests
     // that replace the database file between cases.
     static void resetSharedQueueForTesting();
+    // Runs work inside one exclusive transaction on the shared connection: every store call that
+    // work makes on this thread joins it, and other threads wait until it ends. Commits when work
+    // answers true, else rolls back (as after a failed commit); answers whether it was committed.
+    // Inside another transaction work just joins it, and the outer one decides.
+    static bool inTransaction(const std::function<bool()>& work);
 
     std::optional<QVariantMap> getRecordWithID(qint64 recordID);
     // Sets every column of the row on the record; false, leaving it as it was, without a row.

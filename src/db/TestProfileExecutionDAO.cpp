@@ -78,6 +78,38 @@ bool TestProfileExecutionDAO::remove(const TestProfileExecutionBean& execution)
     return removeRecordWithID(execution.ID);
 }
 
+bool TestProfileExecutionDAO::removeWithAllExecutions(const std::vector<qint64>& executionIDs)
+{
+    QString message;
+    const bool removed = inTransaction([&] {
+        bool done = true;
+        inDatabase([&](FMDatabase& db) {
+            for (const qint64 executionID : executionIDs) {
+                const QVariantList run{executionID};
+                done = db.executeUpdate(QStringLiteral("delete from test_results where execution_id in (select id "
+                                                       "from test_execution_details where test_profile_execution_id "
+                                                       "= ?)"),
+                                        run) &&
+                       db.executeUpdate(
+                           QStringLiteral("delete from test_execution_details where test_profile_execution_id = ?"),
+                           run) &&
+                       db.executeUpdate(QStringLiteral("delete from test_profile_execution where id = ?"), run);
+                if (!done) {
+                    message = db.lastErrorMessage();
+                    return;
+                }
+            }
+        });
+        return done;
+    });
+    if (removed)
+        DDLogInfo("TestProfileExecutionDAO: deleted %ld test profile executions with all their results",
+                  static_cast<qint64>(executionIDs.size()));
+    else
+        DDLogError("TestProfileExecutionDAO: can't delete test profile executions, nothing deleted ... %@", message);
+    return removed;
+}
+
 std::vector<std::shared_ptr<TestProfileExecutionBean>> TestProfileExecutionDAO::getAllRecords()
 {
     const QString sql = QStringLiteral("select ") +

@@ -17,7 +17,11 @@ public:
 
     // Inserts a new row; the execution takes its id only when the insert succeeded.
     bool save(TestProfileExecutionBean& execution);
+    // The row alone; removeWithAllExecutions takes what belongs to it along.
     bool remove(const TestProfileExecutionBean& execution);
+    // Deletes these runs with every test execution of theirs (finished, failed or left running)
+    // and all of those executions' results, in one transaction: all of it goes, or nothing.
+    bool removeWithAllExecutions(const std::vector<qint64>& executionIDs);
     // Every profile run, most recent first.
     std::vector<std::shared_ptr<TestProfileExecutionBean>> getAllRecords();
     std::shared_ptr<TestProfileExecutionBean> loadTestProfileExecutionWithID(qint64 executionID);

@@ -79,8 +79,8 @@ std::optional<FNWDataLine> parseDataLine(const QString& line)
     FNWDataLine data;
     data.start_time = times[0];
     data.end_time = times[1];
-    data.data_transfered = static_cast<float>(readLeadingNumber(trimBlanks(transfer)));
-    data.speed = static_cast<float>(readLeadingNumber(trimBlanks(bandwidth)));
+    data.data_transfered = readLeadingNumber(trimBlanks(transfer));
+    data.speed = readLeadingNumber(trimBlanks(bandwidth));
     data.fieldCount = fields.size();
     if (fields.size() >= 6) {
         data.jitter = trimBlanks(fields[4]);

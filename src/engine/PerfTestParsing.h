@@ -23,8 +23,9 @@ struct FNWDataLine
 {
     QString start_time;
     QString end_time;
-    float data_transfered = 0.0F;
-    float speed = 0.0F;
+    // Bytes and bits per second as printed; a double holds every whole figure below 2^53 exactly.
+    double data_transfered = 0.0;
+    double speed = 0.0;
     // Only when the line has six or more fields; trimmed.
     QString jitter;
     QString datagrams;

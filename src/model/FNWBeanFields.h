@@ -118,16 +118,26 @@ private:
     std::vector<std::pair<QString, Field>> m_fields;
 };
 
+// A failure reason without the line ends iperf and the system's texts close with, so that it
+// stays one line where it is stored and shown.
+inline QString withoutTrailingLineEnds(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && (text[end - 1] == u'\n' || text[end - 1] == u'\r'))
+        --end;
+    return end == text.size() ? text : text.left(end);
+}
+
 // The held record, else the one loaded by its id and kept unless another was set meanwhile. The
 // load runs outside the lock: the database queue may be busy, and other readers need not wait.
-// Without an id (-1) the answer is what is held, possibly none.
+// Without a row id (-1 or 0: rows count from 1) the answer is what is held, possibly none.
 template <class Record, class Load>
 std::shared_ptr<Record> heldOrLoaded(std::mutex& mutex, std::shared_ptr<Record>& held, const qint64& id, Load load)
 {
     qint64 recordID = -1;
     {
         std::lock_guard lock(mutex);
-        if (held || id == -1)
+        if (held || id <= 0)
             return held;
         recordID = id;
     }

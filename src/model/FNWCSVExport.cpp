@@ -18,9 +18,9 @@ namespace {
 constexpr int kSettingsRows = 11;
 
 // iperf's figures are whole bits and bytes once truncated; a value no integer holds shows as 0.
-qint64 truncated(float value)
+qint64 truncated(double value)
 {
-    const double real = std::trunc(static_cast<double>(value));
+    const double real = std::trunc(value);
     return std::isfinite(real) && std::fabs(real) < 9.2e18 ? static_cast<qint64>(real) : 0;
 }
 
@@ -30,9 +30,43 @@ QString dateText(const QDateTime& date)
                           : QString();
 }
 
-QString quoted(const QString& text)
+// RFC 4180: a cell holding a comma, a double quote or a line break goes in double quotes, with
+// its inner quotes doubled; any other cell is written as it is, so documents whose names need no
+// quoting read exactly as they always have.
+bool needsQuoting(const QString& text)
 {
-    return FNWStringWithFormat("\"%@\"", text);
+    return text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
+}
+
+QString quotedCell(const QString& text)
+{
+    QString inner = text;
+    inner.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return FNWStringWithFormat("\"%@\"", inner);
+}
+
+// The first cell of a line.
+QString firstCell(const QString& text)
+{
+    return needsQuoting(text) ? quotedCell(text) : text;
+}
+
+// A cell after its comma: the documents' blank, then the cell. A quoted cell comes right after
+// the comma instead, since readers open a quoted cell only there.
+QString nextCell(const QString& text)
+{
+    return needsQuoting(text) ? quotedCell(text) : QLatin1Char(' ') + text;
+}
+
+// The Wi-Fi cells of a block, which have always stood in quotes.
+QString nextQuotedCell(const QString& text)
+{
+    return needsQuoting(text) ? quotedCell(text) : FNWStringWithFormat(" \"%@\"", text);
+}
+
+QString intervalText(const TestIntervalResults& result)
+{
+    return FNWStringWithFormat("%@-%@ s", result.start_time, result.end_time);
 }
 
 QString testName(const FNWPresetBean* preset, const FNWAgentBean* agent)
@@ -67,19 +101,21 @@ QString FNWCSVExport::getCSVSummeryLine(const TestExecutionBean& execution, cons
     const qint64 dataFormat = preset ? preset->data_format : FNWDataFormatMbps;
     const bool running = execution.executionStatus() == FNWExecutionStatusRunning;
     const QString runningText = QStringLiteral("Running...");
-    return FNWStringWithFormat(
-        "%@, %@, %@, %@, %@, %@\n", testName(preset, agent),
-        running ? runningText : FNWUtils::formatBitsToSpeedFormat(dataFormat, execution.averageSpeed()),
-        running ? runningText : FNWUtils::formatBytesToDataSizeFormat(dataFormat, execution.dataTransfered()),
-        durationOrAmount(preset), execution.ssid, dateText(execution.execution_date));
+    return firstCell(testName(preset, agent)) + u',' +
+           nextCell(running ? runningText : FNWUtils::formatBitsToSpeedFormat(dataFormat, execution.averageSpeed())) +
+           u',' +
+           nextCell(running ? runningText
+                            : FNWUtils::formatBytesToDataSizeFormat(dataFormat, execution.dataTransfered())) +
+           u',' + nextCell(durationOrAmount(preset)) + u',' + nextCell(execution.ssid) + u',' +
+           nextCell(dateText(execution.execution_date)) + u'\n';
 }
 
 QString FNWCSVExport::getCSVIntervalResultsFromDataFormat(const TestIntervalResults& result, qint64 dataFormat)
 {
-    return FNWStringWithFormat(
-        "%@, %@, %@, %@, %@,\n", FNWStringWithFormat("%@-%@ s", result.start_time, result.end_time),
-        FNWUtils::formatBytesToDataSizeFormat(dataFormat, truncated(result.data_transfered)),
-        FNWUtils::formatBitsToSpeedFormat(dataFormat, truncated(result.speed)), result.jitter, result.datagrams);
+    return firstCell(intervalText(result)) + u',' +
+           nextCell(FNWUtils::formatBytesToDataSizeFormat(dataFormat, truncated(result.data_transfered))) + u',' +
+           nextCell(FNWUtils::formatBitsToSpeedFormat(dataFormat, truncated(result.speed))) + u',' +
+           nextCell(result.jitter) + u',' + nextCell(result.datagrams) + QStringLiteral(",\n");
 }
 
 QString FNWCSVExport::getCSVIntervalResults(const TestExecutionBean& execution, const TestBean* test,
@@ -101,19 +137,20 @@ QString FNWCSVExport::getCSVIntervalResults(const TestExecutionBean& execution, 
         QStringLiteral("Duration"),     QStringLiteral("Interval"),
         QStringLiteral("Time"),
     };
+    // Each value with the comma's blank, or quoted right after the comma.
     const std::array<QString, kSettingsRows> values{
-        QString::fromLatin1(""),
-        agent ? agent->agent_name : QString(),
-        quoted(execution.ssid),
-        quoted(execution.bssid.toUpper()),
-        reverse ? FNWStringWithFormat("%@ -> %@", agentAddress, sourceAddress)
-                : FNWStringWithFormat("%@ -> %@", sourceAddress, agentAddress),
-        quoted(execution.targetSsid()),
-        quoted(execution.targetBssid().toUpper()),
-        preset ? FNWTestTypeName(preset->test_type) : QString(),
-        durationOrAmount(preset),
-        interval,
-        dateText(execution.execution_date),
+        nextCell(QString::fromLatin1("")),
+        nextCell(agent ? agent->agent_name : QString()),
+        nextQuotedCell(execution.ssid),
+        nextQuotedCell(execution.bssid.toUpper()),
+        nextCell(reverse ? FNWStringWithFormat("%@ -> %@", agentAddress, sourceAddress)
+                         : FNWStringWithFormat("%@ -> %@", sourceAddress, agentAddress)),
+        nextQuotedCell(execution.targetSsid()),
+        nextQuotedCell(execution.targetBssid().toUpper()),
+        nextCell(preset ? FNWTestTypeName(preset->test_type) : QString()),
+        nextCell(durationOrAmount(preset)),
+        nextCell(interval),
+        nextCell(dateText(execution.execution_date)),
     };
 
     const qint64 dataFormat = preset ? preset->data_format : FNWDataFormatMbps;
@@ -121,11 +158,15 @@ QString FNWCSVExport::getCSVIntervalResults(const TestExecutionBean& execution, 
     QString block;
     for (size_t i = 0; i < rows; ++i) {
         if (i < kSettingsRows)
-            block += FNWStringWithFormat("%@, %@, ", labels[i], values[i]);
+            block += firstCell(labels[i]) + u',' + values[i] + u',';
         else
-            block += QStringLiteral(" , , ");
-        block +=
-            i < results.size() ? getCSVIntervalResultsFromDataFormat(*results[i], dataFormat) : QStringLiteral("\n");
+            block += QStringLiteral(" , ,");
+        if (i >= results.size())
+            block += QStringLiteral(" \n");
+        else if (needsQuoting(intervalText(*results[i])))
+            block += getCSVIntervalResultsFromDataFormat(*results[i], dataFormat);
+        else
+            block += u' ' + getCSVIntervalResultsFromDataFormat(*results[i], dataFormat);
     }
     return block;
 }

@@ -110,7 +110,7 @@ QString TestBean::message() const
 void TestBean::setMessage(const QString& message)
 {
     // Swapped in so that the previous text is released after the lock, not under it.
-    QString text = message;
+    QString text = fnw::model::withoutTrailingLineEnds(message);
     {
         std::lock_guard lock(m_mutex);
         m_message.swap(text);
@@ -133,7 +133,6 @@ std::shared_ptr<TestBean> TestBean::copy() const
 
 bool TestBean::save(QString* error)
 {
-    created_date = FNWClock::systemClock()->now();
     // Every save stores fresh copies of the preset and the agent for this test alone.
     const std::shared_ptr<FNWPresetBean> testPreset = preset();
     const std::shared_ptr<FNWAgentBean> testAgent = agent();
@@ -142,13 +141,42 @@ bool TestBean::save(QString* error)
             *error = QStringLiteral("TestBean: the test has no preset or agent to save");
         return false;
     }
-    if (!testPreset->save(error))
-        return false;
-    preset_id = testPreset->ID;
-    if (!testAgent->save(error))
-        return false;
-    agent_id = testAgent->ID;
-    return TestBeanDAO().save(*this, error);
+    const FNWSavedIDs before = savedIDs();
+    created_date = FNWClock::systemClock()->now();
+    // Without the transaction a failing test insert would leave its preset and agent copies behind.
+    const bool saved = FNWBaseModel::inTransaction([&] {
+        if (!testPreset->save(error))
+            return false;
+        preset_id = testPreset->ID;
+        if (!testAgent->save(error))
+            return false;
+        agent_id = testAgent->ID;
+        return TestBeanDAO().save(*this, error);
+    });
+    if (!saved)
+        restoreIDs(before);
+    return saved;
+}
+
+TestBean::FNWSavedIDs TestBean::savedIDs() const
+{
+    const std::shared_ptr<FNWPresetBean> testPreset = preset();
+    const std::shared_ptr<FNWAgentBean> testAgent = agent();
+    return {ID,        testQueueID, preset_id, agent_id, created_date, testPreset ? testPreset->ID : 0,
+            testAgent ? testAgent->ID : 0};
+}
+
+void TestBean::restoreIDs(const FNWSavedIDs& saved)
+{
+    ID = saved.ID;
+    testQueueID = saved.testQueueID;
+    preset_id = saved.preset_id;
+    agent_id = saved.agent_id;
+    created_date = saved.created_date;
+    if (const std::shared_ptr<FNWPresetBean> testPreset = preset())
+        testPreset->ID = saved.presetID;
+    if (const std::shared_ptr<FNWAgentBean> testAgent = agent())
+        testAgent->ID = saved.agentID;
 }
 
 bool TestBean::update()

@@ -22,8 +22,8 @@ public:
     qint64 testQueueID = -1;
     qint64 testOrder = -1;
     qint64 preset_id = -1;
-    // 1, not -1: a fresh test has always pointed at the first agent row.
-    qint64 agent_id = 1;
+    // 0 until an agent is set: no agent row has that id, so a fresh test points at nothing.
+    qint64 agent_id = 0;
     QString testName;
     // Not stored: display flags computed by the queue view.
     bool haveSameOrderAsLastRow = false;
@@ -37,7 +37,7 @@ public:
     static QStringList storedFieldNames();
 
     // The held preset and agent, which the test manager reads from several threads. With none
-    // held and an id other than -1, the record stored under preset_id / agent_id is loaded and
+    // held and a row id (greater than 0), the record stored under preset_id / agent_id is loaded and
     // kept. Setting them leaves the ids alone.
     std::shared_ptr<FNWPresetBean> preset() const;
     void setPreset(std::shared_ptr<FNWPresetBean> preset);
@@ -57,8 +57,24 @@ public:
     std::shared_ptr<TestBean> copy() const;
 
     // Stamps created_date, saves the preset and the agent as new rows (taking their ids), then
-    // inserts the test row. Stops at the first failure, handing its message out through error.
+    // inserts the test row, all in one transaction. Stops at the first failure, handing its
+    // message out through error; nothing is then stored and the ids are as they were.
     bool save(QString* error = nullptr);
+
+    // What a save sets on the test and on its preset and agent, to be put back when the save's
+    // transaction is rolled back.
+    struct FNWSavedIDs
+    {
+        qint64 ID = 0;
+        qint64 testQueueID = -1;
+        qint64 preset_id = -1;
+        qint64 agent_id = 0;
+        QDateTime created_date;
+        qint64 presetID = 0;
+        qint64 agentID = 0;
+    };
+    FNWSavedIDs savedIDs() const;
+    void restoreIDs(const FNWSavedIDs& saved);
     bool update();
     // Writes testOrder only.
     bool updateOrder();

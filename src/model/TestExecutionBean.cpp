@@ -160,7 +160,7 @@ QString TestExecutionBean::message() const
 
 void TestExecutionBean::setMessage(const QString& message)
 {
-    setGuarded(m_mutex, m_message, message);
+    setGuarded(m_mutex, m_message, fnw::model::withoutTrailingLineEnds(message));
 }
 
 QStringList TestExecutionBean::storedFieldNames()

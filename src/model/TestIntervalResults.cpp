@@ -7,11 +7,11 @@ namespace {
 
 using Fields = fnw::model::FNWBeanFields<TestIntervalResults>;
 
-// The 32-bit figures go to the database as REAL and come back as double, '' reading as 0.
-bool assignFloat(float& field, const QVariant& value)
+// The figures go to the database as REAL and come back as double, '' reading as 0.
+bool assignReal(double& field, const QVariant& value)
 {
     if (!value.isValid() || value.isNull() || value.toString().trimmed().isEmpty()) {
-        field = 0.0F;
+        field = 0.0;
         return true;
     }
     bool ok = false;
@@ -19,13 +19,13 @@ bool assignFloat(float& field, const QVariant& value)
         value.typeId() == QMetaType::QString ? value.toString().trimmed().toDouble(&ok) : value.toDouble(&ok);
     if (!ok)
         return false;
-    field = static_cast<float>(real);
+    field = real;
     return true;
 }
 
-QVariant realValue(float value)
+QVariant realValue(double value)
 {
-    return QVariant(static_cast<double>(value));
+    return QVariant(value);
 }
 
 const Fields& resultFields()
@@ -33,10 +33,10 @@ const Fields& resultFields()
     static const Fields fields{
         {"speed",
          Fields::Accessor{[](const TestIntervalResults& r) { return realValue(r.speed); },
-                          [](TestIntervalResults& r, const QVariant& value) { return assignFloat(r.speed, value); }}},
+                          [](TestIntervalResults& r, const QVariant& value) { return assignReal(r.speed, value); }}},
         {"data_transfered", Fields::Accessor{[](const TestIntervalResults& r) { return realValue(r.data_transfered); },
                                              [](TestIntervalResults& r, const QVariant& value) {
-                                                 return assignFloat(r.data_transfered, value);
+                                                 return assignReal(r.data_transfered, value);
                                              }}},
         {"test_id", &TestIntervalResults::test_id},
         {"execution_id", &TestIntervalResults::execution_id},

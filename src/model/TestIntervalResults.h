@@ -9,8 +9,8 @@ class TestIntervalResults : public FNWBaseBean
 public:
     TestIntervalResults();
 
-    float speed = 0.0F;
-    float data_transfered = 0.0F;
+    double speed = 0.0;
+    double data_transfered = 0.0;
     qint64 test_id = 0;
     qint64 execution_id = 0;
     // Seconds as printed, e.g. "0.00".

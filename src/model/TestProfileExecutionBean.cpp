@@ -91,7 +91,7 @@ void TestProfileExecutionBean::repairAverageSpeed(TestExecutionBean& execution)
     if (!std::isfinite(mean) || std::fabs(mean) >= 9.2e18)
         return;
     execution.setAverageSpeed(static_cast<qint64>(mean));
-    results.front()->speed = static_cast<float>(execution.averageSpeed());
+    results.front()->speed = static_cast<double>(execution.averageSpeed());
 }
 
 bool TestProfileExecutionBean::save()
@@ -102,15 +102,9 @@ bool TestProfileExecutionBean::save()
 
 bool TestProfileExecutionBean::remove()
 {
-    for (const std::shared_ptr<TestExecutionBean>& execution : allExecutedTest())
-        execution->remove();
-    return TestProfileExecutionDAO().remove(*this);
-}
-
-bool TestProfileExecutionBean::remove(TestExecutionBean& execution)
-{
-    execution.remove();
-    return TestProfileExecutionDAO().remove(*this);
+    // Every execution of the run goes, not only those held: a failed one would be left without
+    // a run, its results without an execution.
+    return TestProfileExecutionDAO().removeWithAllExecutions({ID});
 }
 
 QString TestProfileExecutionBean::getCSVSummeryHeader()

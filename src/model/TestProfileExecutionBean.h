@@ -50,11 +50,9 @@ public:
 
     // Inserts a new row (the store sets ID). Always YES: a failure is logged by the store.
     bool save();
-    // Removes every held test execution with its results, then this row; the row deletion's
-    // result.
+    // Removes this row with every test execution of the run and their results, in one
+    // transaction; false (and nothing removed) when any of it fails.
     bool remove();
-    // Removes the given test execution, then this row; the row deletion's result.
-    bool remove(TestExecutionBean& execution);
 
     // CSV documents: summary header and body, interval header and this run's interval body.
     static QString getCSVSummeryHeader();

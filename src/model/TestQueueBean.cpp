@@ -1,5 +1,6 @@
 #include "model/TestQueueBean.h"
 
+#include "db/FNWBaseModel.h"
 #include "db/TestQueueBeanDAO.h"
 #include "model/FNWBeanFields.h"
 #include "model/TestBean.h"
@@ -46,21 +47,33 @@ std::shared_ptr<TestQueueBean> TestQueueBean::copy() const
 
 bool TestQueueBean::save(QString* error)
 {
-    // Without the profile row its tests would point at no profile, so they are not saved.
-    if (!TestQueueBeanDAO().save(*this, error))
-        return false;
-    bool allSaved = true;
-    for (const std::shared_ptr<TestBean>& test : testList) {
-        test->testQueueID = ID;
-        QString testError;
-        if (!test->save(&testError)) {
-            DDLogError("TestQueueBean: Can't save individual test while saving.. %@", testError);
-            if (allSaved && error)
-                *error = testError;
-            allSaved = false;
+    const qint64 savedID = ID;
+    std::vector<TestBean::FNWSavedIDs> savedTests;
+    savedTests.reserve(testList.size());
+    for (const std::shared_ptr<TestBean>& test : testList)
+        savedTests.push_back(test->savedIDs());
+
+    const bool saved = FNWBaseModel::inTransaction([&] {
+        if (!TestQueueBeanDAO().save(*this, error))
+            return false;
+        for (const std::shared_ptr<TestBean>& test : testList) {
+            test->testQueueID = ID;
+            QString testError;
+            if (!test->save(&testError)) {
+                DDLogError("TestQueueBean: Can't save individual test while saving.. %@", testError);
+                if (error)
+                    *error = testError;
+                return false;
+            }
         }
+        return true;
+    });
+    if (!saved) {
+        ID = savedID;
+        for (size_t i = 0; i < testList.size(); ++i)
+            testList[i]->restoreIDs(savedTests[i]);
     }
-    return allSaved;
+    return saved;
 }
 
 bool TestQueueBean::update()

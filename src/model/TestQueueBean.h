@@ -31,8 +31,9 @@ public:
     // A new profile with ID 0 and no tests, carrying name, position and isDeleted.
     std::shared_ptr<TestQueueBean> copy() const;
 
-    // Inserts the profile row, then saves every test with testQueueID set to the new id. A test
-    // that fails does not stop the others, but the save reports it through error and false.
+    // Inserts the profile row, then saves every test with testQueueID set to the new id, all in
+    // one transaction. The first failure ends it: nothing is stored, the ids of the profile, its
+    // tests and their copies are as they were, and error holds the reason.
     bool save(QString* error = nullptr);
     // Updates the profile row and every test; false when any of them failed.
     bool update();

@@ -329,6 +329,24 @@ TEST_F(FNWConfigStoresTest, StoreFailuresAreReportedToTheCaller)
         log.messages().contains(QStringLiteral("TestQueueBean: Can't update individual test while updating..")));
     EXPECT_EQ(count("test_profiles", "testProfileName = 'Office 2'"), 1);
 
+    // A profile whose second test cannot be stored leaves no row behind and its ids as they were.
+    const qint64 rowsBefore = count("presets") + count("agents") + count("test_profiles");
+    const auto broken = profile("Broken");
+    auto good = std::make_shared<TestBean>();
+    good->setPreset(preset("Quick", true));
+    good->setAgent(agent("10.0.0.2", true));
+    auto bad = std::make_shared<TestBean>();
+    bad->setPreset(preset("Slow", true));
+    broken->testList = {good, bad};
+    error.clear();
+    EXPECT_FALSE(broken->save(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(count("presets") + count("agents") + count("test_profiles"), rowsBefore);
+    EXPECT_EQ(broken->ID, 0);
+    EXPECT_EQ(good->ID, 0);
+    EXPECT_EQ(good->preset()->ID, 0);
+    EXPECT_EQ(good->testQueueID, -1);
+
     const qint64 savedID = office->ID;
     execute(QStringLiteral("drop table test_profiles"));
     error.clear();

@@ -83,7 +83,7 @@ protected:
         return execution;
     }
 
-    static std::shared_ptr<TestIntervalResults> saveResult(const TestExecutionBean& execution, float speed)
+    static std::shared_ptr<TestIntervalResults> saveResult(const TestExecutionBean& execution, double speed)
     {
         auto result = std::make_shared<TestIntervalResults>();
         result->execution_id = execution.ID;
@@ -135,6 +135,15 @@ TEST_F(FNWExecutionStoresTest, RecordsStoreDatesAndFiguresAsRealsAndReadThemBack
     EXPECT_EQ(executions[0]->averageSpeed(), -1);
     EXPECT_EQ(executions[0]->dataTransfered(), -1);
     EXPECT_FLOAT_EQ(TestIntervalResultsDAO().loadAllResultsForTestExectionID(fresh.ID).at(0)->speed, 1234.5F);
+
+    // Figures a 32-bit float would round (to 45678899200 and 1234567936) come back exact.
+    auto big = saveResult(fresh, 45678901234.0);
+    big->data_transfered = 1234567891.0;
+    big->save();
+    EXPECT_EQ(count("test_results", "speed = 45678901234 and data_transfered = 1234567891"), 1);
+    const auto loaded = TestIntervalResultsDAO().loadAllResultsForTestExectionID(fresh.ID).at(0);
+    EXPECT_EQ(loaded->speed, 45678901234.0);
+    EXPECT_EQ(loaded->data_transfered, 1234567891.0);
 }
 
 TEST_F(FNWExecutionStoresTest, ResultsLoadMostRecentFirstAndNotForFailedRuns)
@@ -184,13 +193,24 @@ TEST_F(FNWExecutionStoresTest, RemovalDeletesResultsThenRows)
     EXPECT_EQ(count("test_execution_details", QStringLiteral("id = %1").arg(doomed->ID)), 0);
     EXPECT_EQ(count("test_results", QStringLiteral("execution_id = %1").arg(kept->ID)), 1);
 
-    // A profile run removes the runs it holds (after loading: the finished ones), then itself.
+    // A profile run goes whole: every execution, failed ones too, and all their results; other
+    // runs stay.
     const auto failed = saveExecution(*run, 3, FNWExecutionStatusFailed);
+    saveResult(*failed, 4);
+    const auto other = saveProfileExecution(2);
+    saveResult(*saveExecution(*other, 3, FNWExecutionStatusFinished), 5);
     run->loadAllExecutedTest();
     EXPECT_TRUE(run->remove());
-    EXPECT_EQ(count("test_profile_execution", QStringLiteral("1")), 0);
-    EXPECT_EQ(count("test_results", QStringLiteral("1")), 0);
-    EXPECT_EQ(count("test_execution_details", QStringLiteral("id <> %1").arg(failed->ID)), 0);
+    EXPECT_EQ(count("test_profile_execution", QStringLiteral("1")), 1);
+    EXPECT_EQ(count("test_execution_details", QStringLiteral("test_profile_execution_id = %1").arg(run->ID)), 0);
+    EXPECT_EQ(count("test_results", QStringLiteral("1")), 1);
+
+    // One that cannot be deleted entirely is not deleted at all.
+    execute(QStringLiteral("CREATE TRIGGER keep_results BEFORE DELETE ON test_results "
+                           "BEGIN SELECT RAISE(ABORT, 'results are locked'); END"));
+    EXPECT_FALSE(TestProfileExecutionDAO().removeWithAllExecutions({other->ID}));
+    EXPECT_EQ(count("test_profile_execution", QStringLiteral("1")), 1);
+    EXPECT_EQ(count("test_execution_details", QStringLiteral("1")), 1);
 }
 
 TEST_F(FNWExecutionStoresTest, RemovingAnExecutionWhoseResultsCannotBeDeletedStillDeletesTheRow)

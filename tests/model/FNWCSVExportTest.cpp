@@ -54,7 +54,7 @@ ExportedRun makeRun()
     return run;
 }
 
-std::shared_ptr<TestIntervalResults> makeResult(const QString& start, const QString& end, float bytes, float bits)
+std::shared_ptr<TestIntervalResults> makeResult(const QString& start, const QString& end, double bytes, double bits)
 {
     auto result = std::make_shared<TestIntervalResults>();
     result->start_time = start;
@@ -102,18 +102,18 @@ TEST(FNWCSVExportTest, SummaryLine)
     EXPECT_EQ(run.execution->getCSVSummeryLine(),
               QStringLiteral("10.0.0.5 - Bulk, 12.35 Mbps, 1.00 MB, 30 s, Office, ") + dateText() + u'\n');
 
-    // By amount, in kilobits; the SSID goes out unquoted as stored.
+    // By amount, in kilobits; an SSID holding a comma goes in quotes right after the comma.
     run.preset->duration = -1;
     run.preset->number_of_byte = 50;
     run.preset->data_format = FNWDataFormatKbps;
     run.execution->ssid = QStringLiteral("Café, 2nd floor");
-    EXPECT_EQ(run.execution->getCSVSummeryLine(), QStringLiteral("10.0.0.5 - Bulk, 12345.68 Kbps, 1024.00 KB, 50 MB, "
-                                                                 "Café, 2nd floor, ") +
+    EXPECT_EQ(run.execution->getCSVSummeryLine(), QStringLiteral("10.0.0.5 - Bulk, 12345.68 Kbps, 1024.00 KB, 50 MB,"
+                                                                 "\"Café, 2nd floor\", ") +
                                                       dateText() + u'\n');
 
     run.execution->setExecutionStatus(FNWExecutionStatusRunning);
     EXPECT_TRUE(run.execution->getCSVSummeryLine().startsWith(
-        QStringLiteral("10.0.0.5 - Bulk, Running..., Running..., 50 MB, ")));
+        QStringLiteral("10.0.0.5 - Bulk, Running..., Running..., 50 MB,")));
 
     // A run whose test was removed from its profile still exports its own figures.
     TestExecutionBean orphan;
@@ -208,4 +208,75 @@ TEST(FNWCSVExportTest, BlockSettingsFollowThePreset)
     EXPECT_EQ(bare[0], QStringLiteral(" - , , 0.00-1.00 s, 1.00 MB, 8.00 Mbps, , ,"));
     EXPECT_EQ(bare[4], QStringLiteral("Direction,  -> , "));
     EXPECT_EQ(bare[9], QStringLiteral("Interval, 1 sec, "));
+}
+
+namespace {
+
+// RFC 4180 read-back: a quoted cell opens right after its comma; an unquoted cell loses the one
+// blank the documents put after each comma.
+QList<QStringList> readCSV(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        QString cell;
+        if (text[i] == u'"') {
+            for (++i; i < text.size(); ++i) {
+                if (text[i] == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                    cell += text[++i];
+                else if (text[i] == u'"')
+                    break;
+                else
+                    cell += text[i];
+            }
+            ++i;
+        } else {
+            while (i < text.size() && text[i] != u',' && text[i] != u'\n')
+                cell += text[i++];
+            if (cell.startsWith(u' '))
+                cell.remove(0, 1);
+        }
+        row.append(cell);
+        if (i >= text.size() || text[i] == u'\n') {
+            rows.append(row);
+            row.clear();
+        }
+        ++i;
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(FNWCSVExportTest, NamesNeedingQuotesReadBackCellForCell)
+{
+    ExportedRun run = makeRun();
+    run.preset->name = QStringLiteral("Bulk, \"fast\"");
+    run.agent->agent_name = QStringLiteral("Lab\nserver");
+    run.execution->ssid = QStringLiteral("Office, 2nd");
+    run.execution->setTargetSsid(QStringLiteral("Say \"hi\""));
+
+    const QList<QStringList> summary = readCSV(run.execution->getCSVSummeryLine());
+    ASSERT_EQ(summary.size(), 1);
+    EXPECT_EQ(summary[0], (QStringList{QStringLiteral("10.0.0.5 - Bulk, \"fast\""), QStringLiteral("12.35 Mbps"),
+                                       QStringLiteral("1.00 MB"), QStringLiteral("30 s"),
+                                       QStringLiteral("Office, 2nd"), dateText()}));
+
+    const QList<QStringList> rows = readCSV(block(run, makeResults(2)));
+    ASSERT_EQ(rows.size(), 11);
+    EXPECT_EQ(rows[0], (QStringList{QStringLiteral("10.0.0.5 - Bulk, \"fast\""), QString(), "1.00-2.00 s", "1.00 MB",
+                                    "8.00 Mbps", QString(), QString(), QString()}));
+    EXPECT_EQ(rows[1].mid(0, 3), (QStringList{"Target Server Name", "Lab\nserver", "0.00-1.00 s"}));
+    EXPECT_EQ(rows[2].mid(0, 2), (QStringList{"SSID", "Office, 2nd"}));
+    EXPECT_EQ(rows[5], (QStringList{"Target SSID", "Say \"hi\"", QString()}));
+    for (const QStringList& row : rows.mid(2))
+        EXPECT_TRUE(row.size() == 3 || row.size() == 8) << row.join(u'|').toStdString();
+}
+
+TEST(FNWCSVExportTest, FiguresBeyondFloatPrecisionExportExactly)
+{
+    EXPECT_EQ(FNWCSVExport::getCSVIntervalResultsFromDataFormat(
+                  *makeResult("0.00", "10.00", 1234567891.0, 45678901234.0), FNWDataFormatKbps),
+              QStringLiteral("0.00-10.00 s, 1205632.71 KB, 45678901.23 Kbps, , ,\n"));
 }

@@ -2,6 +2,7 @@
 #include "model/FNWAgentBean.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
+#include "model/TestExecutionBean.h"
 #include "model/TestQueueBean.h"
 
 #include <QDateTime>
@@ -124,7 +125,7 @@ TEST(FNWRecordsTest, FreshRecordsHaveTheirInitialValues)
     EXPECT_EQ(TestBean().getDictionaryOfObject(TestBean::storedFieldNames()), (QVariantMap{{"id", 0},
                                                                                            {"testName", ""},
                                                                                            {"preset_id", -1},
-                                                                                           {"agent_id", 1},
+                                                                                           {"agent_id", 0},
                                                                                            {"testOrder", -1},
                                                                                            {"testQueueID", -1},
                                                                                            {"created_date", ""},
@@ -134,6 +135,14 @@ TEST(FNWRecordsTest, FreshRecordsHaveTheirInitialValues)
     EXPECT_TRUE(FNWPresetBean().name.isNull());
     EXPECT_FALSE(TestBean().testName.isNull());
     EXPECT_EQ(TestBean().executionStatus(), FNWExecutionStatusNotStarted);
+
+    // A failure reason keeps one line wherever it is stored or shown.
+    TestBean test;
+    test.setMessage(QStringLiteral("connect failed: Connection refused\r\n"));
+    EXPECT_EQ(test.message(), QStringLiteral("connect failed: Connection refused"));
+    TestExecutionBean execution;
+    execution.setMessage(QStringLiteral("bad\n"));
+    EXPECT_EQ(execution.message(), QStringLiteral("bad"));
 }
 
 TEST(FNWRecordsTest, PresetCopyCarriesParametersOnly)
