@@ -315,17 +315,13 @@ void FNWMainWindowCoordinator::deleteTestProfileExecutionNotificationDidReceived
         if (TestProfileExecutionDAO().loadTestProfileExecutionWithID(id))
             ids.push_back(id);
     }
-    if (ids.empty())
-        return;
-    // All the runs asked for go together, each with every test execution and interval result it
-    // holds, or none does; only runs whose rows are gone are announced, so no list drops a run
-    // that is still stored.
-    if (!TestProfileExecutionDAO().removeWithAllExecutions(ids)) {
-        for (const qint64 id : ids)
-            DDLogError("FNWMainWindow: could not delete test profile execution %ld, it stays in the history", id);
-        return;
-    }
+    // Each run goes with every test execution and interval result it holds, or stays whole; only
+    // runs whose rows are gone are announced, so no list drops a run that is still stored.
     for (const qint64 id : ids) {
+        if (!TestProfileExecutionDAO().removeWithAllExecutions({id})) {
+            DDLogError("FNWMainWindow: could not delete test profile execution %ld, it stays in the history", id);
+            continue;
+        }
         FNWNotificationCenter::defaultCenter().postNotificationName(
             name(didDeleteSingleTestProfileNotification), parent() ? parent() : this,
             {{name(kTestProfileExecutionIdKey), FNWStringWithFormat("%ld", id)}});

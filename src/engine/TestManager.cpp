@@ -351,7 +351,7 @@ void TestManager::handleFailed(const std::shared_ptr<PerfTest>& run, const std::
         DDLogWarn("TestManager: execution ID=%ld is no longer scheduled, nothing more starts from it", execution->ID);
 
     const std::shared_ptr<FNWAgentBean> agent = test->agent();
-    const QString warning = reason + FNWStringWithFormat(" (%@)", agent ? agent->ip_address : QString());
+    const QString warning = execution->message() + FNWStringWithFormat(" (%@)", agent ? agent->ip_address : QString());
     FNWMainQueue::asyncAfter(kFailureWarningDelay, [self = shared_from_this(), execution, warning] {
         post(ShowWarningOnMainWindowNotification, {{QLatin1String(kErrorKey), warning}});
         if (const std::shared_ptr<TestManagerDelegate> viewDelegate = self->delegate())
