@@ -102,10 +102,16 @@ public:
         m_messages.append(message.logMsg);
     }
     QString loggerName() const override { return QStringLiteral("test.capture"); }
+    // A list of its own: sharing the array would let the logging thread append to it in place
+    // while the reader detaches.
     QStringList messages() const
     {
         std::lock_guard lock(m_mutex);
-        return m_messages;
+        QStringList copy;
+        copy.reserve(m_messages.size());
+        for (const QString& message : m_messages)
+            copy.append(message);
+        return copy;
     }
 
 private:
