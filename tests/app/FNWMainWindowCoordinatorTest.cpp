@@ -157,26 +157,19 @@ TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesAndTabThreeIsIgnored)
     EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{2, 0}, {0, 2}}));
 }
 
-TEST_F(FNWMainWindowCoordinatorTest, StartThenStopAlternatesTheControl)
+TEST_F(FNWMainWindowCoordinatorTest, StartStopAlternatesAndAStartThatCannotRunAlerts)
 {
     coordinator.startStopButtonDidClicked();
     EXPECT_EQ(home.starts, 1);
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStop);
     EXPECT_TRUE(coordinator.isIndicatorRunning());
-    EXPECT_TRUE(coordinator.isStartStopVisible());
-    EXPECT_EQ(coordinator.lastExecutedTestFrom(), 0);
-    EXPECT_TRUE(interaction.alerts.empty());
-
     // Stopping needs no end notification to restore the start look.
     coordinator.startStopButtonDidClicked();
     EXPECT_EQ(runControl.stops, 1);
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
     EXPECT_FALSE(coordinator.isIndicatorRunning());
-    EXPECT_EQ(home.starts, 1);
-}
+    EXPECT_TRUE(interaction.alerts.empty());
 
-TEST_F(FNWMainWindowCoordinatorTest, AStartThatCannotRunAlertsAndRestoresTheStartLook)
-{
     home.startSucceeds = false;
     fnw::test::LogCapture log;
     coordinator.startStopButtonDidClicked();
@@ -193,7 +186,7 @@ TEST_F(FNWMainWindowCoordinatorTest, AStartThatCannotRunAlertsAndRestoresTheStar
     // A run in progress refuses quietly.
     runControl.free = false;
     coordinator.startStopButtonDidClicked();
-    EXPECT_EQ(home.starts, 1);
+    EXPECT_EQ(home.starts, 2);
     EXPECT_EQ(interaction.alerts.size(), 1u);
     EXPECT_TRUE(log.messages().contains(QStringLiteral("MainWindow: can't start test as alreay in progress")));
 }
@@ -265,15 +258,11 @@ TEST_F(FNWMainWindowCoordinatorTest, WarningsReplaceEachOtherAndClearAfterTheLas
     EXPECT_GE(sinceSecond.elapsed(), 300); // not 150 ms after the second, as the first would give
 }
 
-TEST_F(FNWMainWindowCoordinatorTest, TheControlFollowsTheVisibilitySetting)
+// Ending a run shows the control on the home tab only.
+TEST_F(FNWMainWindowCoordinatorTest, AnEndedRunShowsTheControlOnTheHomeTabOnly)
 {
-    const QString key = name(kStartStopButtonVisibilityKey);
-    FNWUtils::setUserSetting(true, key);
-    ASSERT_TRUE(waitUntil([&] { return coordinator.isStartStopVisible(); }));
-    FNWUtils::setUserSetting(false, key);
+    FNWUtils::setUserSetting(false, name(kStartStopButtonVisibilityKey));
     ASSERT_TRUE(waitUntil([&] { return !coordinator.isStartStopVisible(); }));
-
-    // Ending a run shows the control on the home tab only.
     coordinator.topNativationViewButtonDidClicked(2);
     coordinator.testDidFinished();
     EXPECT_FALSE(coordinator.isStartStopVisible());
@@ -315,6 +304,10 @@ protected:
     {
         ASSERT_TRUE(fnw::test::useFreshDatabase());
         FNWMainWindowCoordinatorTest::SetUp();
+        m_deletions = FNWNotificationCenter::defaultCenter().addObserver(
+            name(didDeleteSingleTestProfileNotification), [this](const FNWNotification& notification) {
+                deleted << notification.userInfo.value(name(kTestProfileExecutionIdKey)).toString();
+            });
     }
     void TearDown() override { FNWBaseModel::resetSharedQueueForTesting(); }
 
@@ -345,8 +338,9 @@ protected:
         return run;
     }
 
-    static qint64 count(const QString& sql)
+    static qint64 count(const QString& table, const QString& where = {})
     {
+        const QString sql = QStringLiteral("select count(*) as n from ") + table + where;
         return TestExecutionDAO().getRecordsWithSQLQuery(sql).value(0).value(QStringLiteral("n")).toLongLong();
     }
 
@@ -355,8 +349,11 @@ protected:
     QString exportPath(const QString& file) { return QDir(m_folder.path()).filePath(file); }
     bool nothingExported() const { return QDir(m_folder.path()).isEmpty(); }
 
+    QStringList deleted; // the runs announced as deleted, in order
+
 private:
     QTemporaryDir m_folder;
+    FNWObserverToken m_deletions;
 };
 
 TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTellsEachInOrder)
@@ -364,26 +361,19 @@ TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTe
     std::vector<qint64> runs;
     for (int i = 0; i < 4; ++i)
         runs.push_back(saveRun(QString())->ID);
-    QStringList deleted;
-    auto observer = FNWNotificationCenter::defaultCenter().addObserver(
-        name(didDeleteSingleTestProfileNotification), [&](const FNWNotification& notification) {
-            deleted << notification.userInfo.value(name(kTestProfileExecutionIdKey)).toString();
-        });
-
     QVariantList ids;
     for (const qint64 id : {runs[2], qint64(9999), runs[0], runs[1]})
         ids << idInfo(id);
     post(DeleteOneTestProfileNotification, {{name(kIdsToDeleteKey), ids}});
 
     EXPECT_EQ(deleted, (QStringList{QString::number(runs[2]), QString::number(runs[0]), QString::number(runs[1])}));
-    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_profile_execution")), 1);
+    EXPECT_EQ(count(QStringLiteral("test_profile_execution")), 1);
     // Failed tests go too, and every result of them; the remaining run keeps all of its own.
-    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_execution_details")), 2);
-    EXPECT_EQ(
-        count(QStringLiteral("select count(*) as n from test_execution_details where test_profile_execution_id = ") +
-              QString::number(runs[3])),
-        2);
-    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_results")), 4);
+    EXPECT_EQ(count(QStringLiteral("test_execution_details")), 2);
+    EXPECT_EQ(count(QStringLiteral("test_execution_details"),
+                    QStringLiteral(" where test_profile_execution_id = %1").arg(runs[3])),
+              2);
+    EXPECT_EQ(count(QStringLiteral("test_results")), 4);
 }
 
 TEST_F(FNWMainWindowStoredRunsTest, ARunThatCouldNotBeDeletedIsNotAnnouncedAsDeleted)
@@ -394,17 +384,11 @@ TEST_F(FNWMainWindowStoredRunsTest, ARunThatCouldNotBeDeletedIsNotAnnouncedAsDel
         QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON test_profile_execution WHEN old.id = %1 "
                        "BEGIN SELECT RAISE(ABORT, 'kept'); END;")
             .arg(kept)));
-    QStringList deleted;
-    auto observer = FNWNotificationCenter::defaultCenter().addObserver(
-        name(didDeleteSingleTestProfileNotification), [&](const FNWNotification& notification) {
-            deleted << notification.userInfo.value(name(kTestProfileExecutionIdKey)).toString();
-        });
     fnw::test::LogCapture log;
-
     post(DeleteOneTestProfileNotification, {{name(kIdsToDeleteKey), QVariantList{idInfo(kept), idInfo(gone)}}});
     EXPECT_EQ(deleted, QStringList{QString::number(gone)});
-    EXPECT_EQ(count(QStringLiteral("select count(*) as n from test_profile_execution")), 1);
-    EXPECT_TRUE(log.messages().filter(QStringLiteral("could not delete test profile execution")).size() == 1);
+    EXPECT_EQ(count(QStringLiteral("test_profile_execution")), 1);
+    EXPECT_EQ(log.messages().filter(QStringLiteral("could not delete test profile execution")).size(), 1);
 }
 
 TEST_F(FNWMainWindowStoredRunsTest, ExportsWriteTheRecordsDocumentsWhereTheUserChose)

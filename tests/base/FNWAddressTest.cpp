@@ -6,14 +6,6 @@
 
 namespace {
 
-TEST(FNWAddress, HasValue)
-{
-    EXPECT_FALSE(FNWUtils::hasValue(QString()));
-    EXPECT_FALSE(FNWUtils::hasValue(QStringLiteral("")));
-    EXPECT_TRUE(FNWUtils::hasValue(QStringLiteral(" ")));
-    EXPECT_TRUE(FNWUtils::hasValue(QStringLiteral("a")));
-}
-
 TEST(FNWAddress, Validation)
 {
     const struct
@@ -23,10 +15,8 @@ TEST(FNWAddress, Validation)
     } cases[] = {
         {"1.2.3.4", true},
         {"255.255.255.255", true},
-        {"1.0.0.0", true},
         {"01.2.3.4", true},
         {"1.2.3.00", true},
-        {"1.2.3.000", true},
         // Prefixes: "https://" goes first, then "http://", each in one pass.
         {"http://10.0.0.1", true},
         {"https://10.0.0.1", true},
@@ -43,19 +33,15 @@ TEST(FNWAddress, Validation)
         {".1.2.3", false},
         {"1.2.3.", false},
         {"1.2.3.256", false},
-        {"256.1.1.1", false},
         {"1.2.3.0255", false},
         {"0001.2.3.4", false},
         // A first part of 0, however written.
         {"0.1.2.3", false},
-        {"00.1.2.3", false},
         {"000.1.2.3", false},
         // Characters.
         {"1.2.3.4 ", false},
         {" 1.2.3.4", false},
-        {"a.b.c.d", false},
         {"1.2.3.4a", false},
-        {"1.2.3.-4", false},
         {"1.2.3.4/24", false},
         {"1.\xd9\xa2.\xd9\xa3.\xd9\xa4", false},
         {"", false},

@@ -31,16 +31,13 @@ TEST(FNWDateFormatter, Fields)
     } cases[] = {
         {"hh:mm MM/dd/yy", "02:05 03/02/21"},
         {"HH:mm:ss  MM/dd/yy", "14:05:09  03/02/21"},
-        {"MM-dd-yy-HH-mm-ss", "03-02-21-14-05-09"},
         {"h:m:s", "2:5:9"},
-        {"H", "14"},
         {"y|yy|yyy|yyyy|yyyyy", "2021|21|2021|2021|02021"},
         {"M|MM|MMM|MMMM", "3|03|Mar|March"},
         {"LLL|LLLL", "Mar|March"},
         {"d|dd", "2|02"},
         {"S|SS|SSS|SSSS", "0|04|042|0420"},
         {"E|EEE|EEEE", "Tue|Tue|Tuesday"},
-        {"hh a", "02 PM"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(formatUtc(QString::fromUtf8(c.pattern), sampleDate()), QString::fromUtf8(c.expected)) << c.pattern;
@@ -79,15 +76,6 @@ TEST(FNWDateFormatter, HoursOfTheClock)
         const QDateTime date(QDate(2021, 3, 2), QTime(c.hour, 0), QTimeZone::utc());
         EXPECT_EQ(formatUtc(QStringLiteral("hh|h|K|k|HH|a"), date), QLatin1String(c.expected)) << c.hour;
     }
-}
-
-TEST(FNWDateFormatter, AgentListPatternInLocalTime)
-{
-    const QString pattern = QStringLiteral("hh:mm MM/dd/yy");
-    EXPECT_EQ(FNWDateFormatter::stringUsingFormatter(pattern, QDateTime(QDate(2021, 3, 2), QTime(0, 30))),
-              QLatin1String("12:30 03/02/21"));
-    EXPECT_EQ(FNWDateFormatter::stringUsingFormatter(pattern, QDateTime(QDate(2021, 3, 2), QTime(13, 5))),
-              QLatin1String("01:05 03/02/21"));
 }
 
 TEST(FNWDateFormatter, ConvertsToItsZone)

@@ -68,14 +68,6 @@ TEST(FNWSettings, TheShippedDefaultsChooseIperf3)
     EXPECT_EQ(defaults.value(QStringLiteral("iPerf_Version")).toInt(), 0);
 }
 
-TEST(FNWFolders, SupportFolderAndExecutablesLiveUnderTheUsersDataLocation)
-{
-    const QString support = FNWUtils::applicationSupportDirectory();
-    EXPECT_EQ(support, fnw::test::testHome() + QLatin1String("/.local/share/FenwaveEnterprise"));
-    EXPECT_EQ(FNWUtils::getiPerfExecutablePath(), support + QLatin1String("/native-iperf"));
-    EXPECT_EQ(FNWUtils::getiPerf_2_ExecutablePath(), support + QLatin1String("/native-iPerf-2"));
-}
-
 TEST(FNWTemporaryDirectory, IsPrivateAndClearingItLeavesOtherProgramsFilesAlone)
 {
     const QString tmp = FNWUtils::temporaryDirectory();

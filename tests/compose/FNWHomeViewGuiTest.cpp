@@ -133,7 +133,6 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(home.presetsTable(), Qt::Key_Delete);
     QCOMPARE(home.presetListView()->rowCount(), 1);
-    QCOMPARE(int(FNWPresetDAO().getAllAttachedPresets(false).size()), 1);
     QCOMPARE(home.queueListView()->rowCount(), 0);
     QTest::mouseClick(home.presetsEditButton(), Qt::LeftButton);
     QVERIFY(!home.presetListView()->isEditing());

@@ -1,9 +1,8 @@
 #include "compose/FNWCreatePresetWindow.h"
-#include "compose/FNWCreatePresetWindowController.h"
 #include "db/FNWPresetDAO.h"
-#include "model/FNWPresetBean.h"
 #include "ui/FNWAlert.h"
 
+#include "FNWRecordingPresetDelegate.h"
 #include "FNWTestSupport.h"
 
 #include <QApplication>
@@ -18,22 +17,6 @@
 #include <cstdlib>
 #include <memory>
 
-namespace {
-
-class RecordingDelegate final : public FNWCreatePresetWindowDelegate
-{
-public:
-    void didAddedNewPreset(const std::shared_ptr<FNWPresetBean>& preset) override { added.push_back(preset); }
-    void didEditedPresetFromQueueView(const std::shared_ptr<FNWPresetBean>& preset) override
-    {
-        fromQueue.push_back(preset);
-    }
-    std::vector<std::shared_ptr<FNWPresetBean>> added;
-    std::vector<std::shared_ptr<FNWPresetBean>> fromQueue;
-};
-
-} // namespace
-
 class FNWPresetEditorGuiTest final : public QObject
 {
     Q_OBJECT
@@ -42,8 +25,7 @@ private slots:
     void init();
     void cleanup();
 
-    void aFilledFormSavesANewPresetAndHides();
-    void aRefusedSaveShowsItsMessageAndStaysOpen();
+    void aRefusedSaveStaysOpenAndAFilledFormSavesAndHides();
     void additionalSettingsResizeAndUDPDisablesTheTCPControls();
     void queueModeHandsBackTheEditedPresetOnEnter();
 
@@ -65,7 +47,7 @@ private:
     }
 
     std::unique_ptr<FNWCreatePresetWindow> m_window;
-    RecordingDelegate m_delegate;
+    FNWRecordingPresetDelegate m_delegate;
 };
 
 void FNWPresetEditorGuiTest::init()
@@ -84,14 +66,23 @@ void FNWPresetEditorGuiTest::cleanup()
     FNWAlert::setTestResponder({});
 }
 
-void FNWPresetEditorGuiTest::aFilledFormSavesANewPresetAndHides()
+void FNWPresetEditorGuiTest::aRefusedSaveStaysOpenAndAFilledFormSavesAndHides()
 {
     m_window->openWindowForPreset(nullptr, false);
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QTest::keyClicks(child<QLineEdit>("presetName"), QStringLiteral("Office"));
+    QTest::mouseClick(child<QRadioButton>("numberOfBytesButton"), Qt::LeftButton);
+    QVERIFY(!child<QLineEdit>("durationField")->isEnabled());
+    retype("numberOfBytesField", QStringLiteral("0"));
+    QTest::mouseClick(child<QPushButton>("saveButton"), Qt::LeftButton);
+    QCOMPARE(child<QLabel>("errorLabel")->text(), QStringLiteral("Invalid Number of Bytes."));
+    QVERIFY(m_window->isVisible());
+    QVERIFY(FNWPresetDAO().getAllAttachedPresets(false).empty());
+
+    QTest::mouseClick(child<QRadioButton>("durationButton"), Qt::LeftButton);
+    QVERIFY(!child<QLineEdit>("numberOfBytesField")->isEnabled());
     retype("durationField", QStringLiteral("3a0")); // the letter is refused
     QCOMPARE(child<QLineEdit>("durationField")->text(), QStringLiteral("30"));
-    QVERIFY(!child<QLineEdit>("numberOfBytesField")->isEnabled());
     retype("sendBandwidthField", QStringLiteral("25"));
     QTest::mouseClick(child<QPushButton>("saveButton"), Qt::LeftButton);
 
@@ -104,33 +95,16 @@ void FNWPresetEditorGuiTest::aFilledFormSavesANewPresetAndHides()
     QCOMPARE(presets[0]->send_bw, 25);
     QCOMPARE(m_delegate.added.size(), size_t(1));
 
-    // Opened again for that preset, the form shows it in its mode.
+    // Opened again for that preset, the form shows it in its mode; Escape cancels.
     m_window->openWindowForPreset(presets[0], false);
     QCOMPARE(child<QLineEdit>("presetName")->text(), QStringLiteral("Office"));
     QVERIFY(child<QRadioButton>("durationButton")->isChecked());
     QCOMPARE(child<QLineEdit>("numberOfBytesField")->text(), QString());
     QCOMPARE(child<QLineEdit>("sendBandwidthField")->text(), QStringLiteral("25"));
-}
-
-void FNWPresetEditorGuiTest::aRefusedSaveShowsItsMessageAndStaysOpen()
-{
-    m_window->openWindowForPreset(nullptr, false);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QTest::keyClicks(child<QLineEdit>("presetName"), QStringLiteral("Short"));
-    QTest::mouseClick(child<QRadioButton>("numberOfBytesButton"), Qt::LeftButton);
-    QVERIFY(!child<QLineEdit>("durationField")->isEnabled());
-    retype("numberOfBytesField", QStringLiteral("0"));
-    QTest::mouseClick(child<QPushButton>("saveButton"), Qt::LeftButton);
-
-    QCOMPARE(child<QLabel>("errorLabel")->text(), QStringLiteral("Invalid Number of Bytes."));
-    QVERIFY(m_window->isVisible());
-    QVERIFY(FNWPresetDAO().getAllAttachedPresets(false).empty());
-
-    // Escape cancels.
     QTest::keyClick(child<QLineEdit>("presetName"), Qt::Key_Escape);
     QTRY_VERIFY(!m_window->isVisible());
     QVERIFY(!m_window->controller()->isWindowVisible());
-    QVERIFY(m_delegate.added.empty());
+    QCOMPARE(m_delegate.added.size(), size_t(1));
 }
 
 void FNWPresetEditorGuiTest::additionalSettingsResizeAndUDPDisablesTheTCPControls()
@@ -176,13 +150,10 @@ void FNWPresetEditorGuiTest::queueModeHandsBackTheEditedPresetOnEnter()
     retype("intervalField", QStringLiteral("5"));
     QTest::keyClick(child<QLineEdit>("intervalField"), Qt::Key_Return);
 
+    // Which copy goes back and what is stored are the controller's own test; here Enter saves.
     QTRY_VERIFY(!m_window->isVisible());
     QCOMPARE(m_delegate.fromQueue.size(), size_t(1));
-    QCOMPARE(m_delegate.fromQueue[0]->ID, 12);
-    QCOMPARE(m_delegate.fromQueue[0]->originalID, 3);
     QCOMPARE(m_delegate.fromQueue[0]->time_interval, 5);
-    QCOMPARE(queued->time_interval, 2);
-    QVERIFY(FNWPresetDAO().getAllAttachedPresets(false).empty());
 }
 
 int main(int argc, char** argv)

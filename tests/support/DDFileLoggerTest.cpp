@@ -101,14 +101,12 @@ TEST_F(DDFileLoggerTest, ErrorIsInTheFileWhenTheCallReturnsAndInfosAfterAFlush)
 TEST(DDLogFileManagerDefault, RecognisesLogFileNames)
 {
     EXPECT_TRUE(DDLogFileManagerDefault::isLogFile("log-ABC123.txt"));
-    EXPECT_TRUE(DDLogFileManagerDefault::isLogFile("log-000000"));
     EXPECT_TRUE(DDLogFileManagerDefault::isLogFile("log-FFFFFF.anything"));
     EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("log-abc123.txt"));
     EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("log-ABC12G.txt"));
     EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("log-ABC12"));
     EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("Log-ABC123.txt"));
     EXPECT_FALSE(DDLogFileManagerDefault::isLogFile(".log-ABC123.txt.archived"));
-    EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("fnwe.db"));
 
     const QRegularExpression hex(QStringLiteral("^[0-9A-F]{6}$"));
     for (int i = 0; i < 20; ++i)

@@ -183,7 +183,7 @@ TEST(DDLogInstance, RemovedLoggersReceiveNothingAndTheLevelMaskFilters)
     EXPECT_EQ(recorder->messages(), QStringList{"kept"});
 }
 
-TEST(DDTTYLogger, LineCarriesLocalTimeProcessIdsAndMessage)
+TEST(DDTTYLogger, LineCarriesLocalTimeWithMillisecondsProcessIdsAndMessage)
 {
     std::FILE* stream = std::tmpfile();
     ASSERT_NE(stream, nullptr);
@@ -204,18 +204,16 @@ TEST(DDTTYLogger, LineCarriesLocalTimeProcessIdsAndMessage)
     const QRegularExpressionMatch match = pattern.match(line);
     ASSERT_TRUE(match.hasMatch()) << line.toStdString();
     EXPECT_EQ(match.captured(1).toInt(), getpid());
-}
 
-TEST(DDTTYLogger, TimestampIsLocalTimeWithMilliseconds)
-{
+    // The time is local with milliseconds, the thread in hex.
     DDLogMessage message;
     message.logMsg = QStringLiteral("x");
     message.machThreadID = 0x2a;
     const QDateTime when(QDate(2021, 3, 2), QTime(14, 5, 9, 7), Qt::LocalTime);
     message.timestamp = std::chrono::system_clock::time_point(std::chrono::milliseconds(when.toMSecsSinceEpoch()));
-    const QByteArray line = DDTTYLogger::lineForMessage(message);
-    EXPECT_TRUE(line.startsWith("2021-03-02 14:05:09:007 ")) << line.constData();
-    EXPECT_TRUE(line.endsWith(":2a] x\n")) << line.constData();
+    const QByteArray made = DDTTYLogger::lineForMessage(message);
+    EXPECT_TRUE(made.startsWith("2021-03-02 14:05:09:007 ")) << made.constData();
+    EXPECT_TRUE(made.endsWith(":2a] x\n")) << made.constData();
 }
 
 } // namespace
