@@ -374,6 +374,7 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
     FNWRunProgress progress = progressShapeOfArguments(arguments);
     const auto launchedAt = std::chrono::steady_clock::now();
     auto lastIntervalAt = launchedAt;
+    auto lastDataAt = launchedAt;
     const auto noteIntervalLines = [&](const QByteArray& lines) {
         for (const QByteArray& line : lines.split('\n')) {
             if (!line.startsWith("RESULT_"))
@@ -383,6 +384,8 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
                 continue;
             lastIntervalAt = std::chrono::steady_clock::now();
             const auto rate = static_cast<double>(data->speed);
+            if (data->data_transfered > 0.0)
+                lastDataAt = lastIntervalAt;
             if (rate > 0.0 && (progress.slowestRate <= 0.0 || rate < progress.slowestRate))
                 progress.slowestRate = rate;
         }
@@ -423,6 +426,7 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
         if (!exited && !m_hasCancelled.load() && !m_hasReported.load() && !m_hasTestFinished.load()) {
             progress.sinceLaunch = std::chrono::duration_cast<std::chrono::milliseconds>(now - launchedAt);
             progress.sinceLastInterval = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastIntervalAt);
+            progress.sinceLastData = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastDataAt);
             const FNWWatchdogDecision decision = judgeRunProgress(progress, limits);
             if (decision.verdict != FNWWatchdogVerdict::Running)
                 stopForNoProgress(decision.message);

@@ -88,6 +88,12 @@ FNWWatchdogDecision judgeRunProgress(const FNWRunProgress& progress, const FNWWa
                                                wholeSeconds(progress.sinceLaunch)));
         return {};
     }
+    // A server that stops reading leaves iperf reporting empty intervals for good; however slow
+    // the rate was before, no end is in sight.
+    if (progress.sinceLastData >= silence)
+        return stopped(FNWWatchdogVerdict::Overdue,
+                       FNWStringWithFormat("The test moved no data in the last %d seconds, so it was stopped.",
+                                           wholeSeconds(silence)));
     const double amountBits = static_cast<double>(progress.amountMegabytes) * 1048576.0 * 8.0;
     const double takesMs = amountBits / progress.slowestRate * 1000.0 * limits.amountFactor;
     // Never sooner than a silence would stop it.

@@ -26,6 +26,8 @@ struct FNWRunProgress
     std::chrono::milliseconds sinceLaunch{0};
     // Since the last interval line, or since the launch before the first.
     std::chrono::milliseconds sinceLastInterval{0};
+    // Since the last interval line that moved data, or since the launch before the first.
+    std::chrono::milliseconds sinceLastData{0};
     // Seconds between interval lines; 0 when the tool prints none before its totals.
     qint64 intervalSeconds = 1;
     // The seconds of a timed run; -1 for a run by amount.
@@ -40,7 +42,8 @@ enum class FNWWatchdogVerdict {
     Running,
     // No interval line for too long.
     Silent,
-    // A run by amount that has gone on far longer than its amount can take.
+    // A run by amount that has gone on far longer than its amount can take, or has stopped
+    // moving data.
     Overdue,
 };
 

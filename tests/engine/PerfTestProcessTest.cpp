@@ -115,3 +115,18 @@ TEST_F(PerfTestProcess, AStoppedRunEndsItsProcessesAndReportsNothing)
     run->stopPerfTest();
     EXPECT_TRUE(run->hasCancelled());
 }
+
+TEST_F(PerfTestProcess, AToolThatPrintsHalfALineAndFallsSilentIsStopped)
+{
+    const auto saved = PerfTest::watchdogLimits();
+    PerfTest::setWatchdogLimits({std::chrono::milliseconds(1000), 2, 3.0});
+    start("printf 'Connected\\nRESULT_$#0.00-1.00 sec$#12'\nsleep 96.25\n");
+    ASSERT_TRUE(waitForOutcome());
+    PerfTest::setWatchdogLimits(saved);
+    EXPECT_FALSE(delegate->outcomes()[0].finished);
+    EXPECT_EQ(delegate->outcomes()[0].reason,
+              QLatin1String("No interval result received in the last 2 seconds, so the test was stopped."));
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("sleep"), QStringLiteral("96.25")}));
+    // The half line was never a result.
+    EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(9).empty());
+}

@@ -102,6 +102,14 @@ TEST(PerfTestWatchdog, ARunByAmountIsOverdueAtThreeTimesWhatItsSlowestRateTakes)
     EXPECT_EQ(stuck.verdict, FNWWatchdogVerdict::Overdue);
     EXPECT_EQ(stuck.message, QLatin1String("The test moved no data in 10 seconds, so it was stopped."));
 
+    // Empty intervals after data moved: a stalled transfer has no end in sight, however fast it was.
+    FNWRunProgress stalled = byAmount(100000, 2e10, seconds(30));
+    stalled.sinceLastData = milliseconds(9999);
+    EXPECT_EQ(judgeRunProgress(stalled).verdict, FNWWatchdogVerdict::Running);
+    stalled.sinceLastData = seconds(10);
+    EXPECT_EQ(judgeRunProgress(stalled).message,
+              QLatin1String("The test moved no data in the last 10 seconds, so it was stopped."));
+
     // A timed run is never overdue, only silent.
     EXPECT_EQ(judgeRunProgress(timed(10, 1, seconds(3600), seconds(1))).verdict, FNWWatchdogVerdict::Running);
 }

@@ -434,14 +434,17 @@ TEST_F(TestManagerRun, AStopBetweenTwoProfilesKeepsTheEndedOneAndStartsNothing)
     EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
 }
 
-TEST_F(TestManagerRun, AStopDeletesTheRunAndTheWaitingProfilesAndEndsTheProcesses)
+TEST_F(TestManagerRun, AStopDeletesTheRunAndTheWaitingTemporaryProfilesAndEndsTheProcesses)
 {
     auto server = IperfServer::iperf3();
     ASSERT_TRUE(server->listening());
     auto test = makeTest(timedPreset(20), kLoopback, server->port(), 1);
     auto waiting = saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, server->port(), 2)});
+    // A saved profile waiting its turn is the user's and stays.
+    auto saved = saveProfile(QStringLiteral("Weekly"), {makeTest(timedPreset(2), kLoopback, server->port(), 1)});
     manager->addTestProfileToQeue(saveProfile(QString(), {test}));
     manager->addTestProfileToQeue(waiting);
+    manager->startProfileExecutionWithTestProfile(saved);
     const auto run = manager->executingProfile();
     ASSERT_TRUE(waitUntil([&] { return !manager->perfTestThoseAreRunning().front()->intervalResults().empty(); }));
     const auto execution = executionOf(run, test);
@@ -462,6 +465,10 @@ TEST_F(TestManagerRun, AStopDeletesTheRunAndTheWaitingProfilesAndEndsTheProcesse
         TestQueueBeanDAO().getRecordsWithMatchingWhereClause(QStringLiteral("where id = %1").arg(waiting->ID));
     ASSERT_EQ(waitingRow.size(), 1);
     EXPECT_EQ(waitingRow[0].value(QStringLiteral("isDeleted")).toInt(), 1);
+    const auto savedRow =
+        TestQueueBeanDAO().getRecordsWithMatchingWhereClause(QStringLiteral("where id = %1").arg(saved->ID));
+    ASSERT_EQ(savedRow.size(), 1);
+    EXPECT_EQ(savedRow[0].value(QStringLiteral("isDeleted")).toInt(), 0);
     EXPECT_TRUE(manager->profilesToBeExecuted().empty());
     EXPECT_FALSE(notifications.hasEndNotification());
 }
@@ -533,4 +540,87 @@ TEST_F(TestManagerServerGone, AServiceStopFailsBothDirectionsWithIperfsWords)
 TEST_F(TestManagerServerGone, ACrashFailsBothDirectionsWithIperfsWords)
 {
     stopServersMidRun(SIGKILL);
+}
+
+namespace {
+
+// A server frozen with SIGSTOP mid-run: the client keeps its connection and prints empty intervals,
+// then waits for results that never come. The watchdog's silence is made two seconds for the test.
+class TestManagerFrozenServer : public TestManagerRun
+{
+protected:
+    void SetUp() override
+    {
+        TestManagerRun::SetUp();
+        PerfTest::setWatchdogLimits({std::chrono::milliseconds(2000), 2, 3.0});
+    }
+    void TearDown() override
+    {
+        TestManagerRun::TearDown();
+        PerfTest::setWatchdogLimits(m_savedLimits);
+    }
+
+    // Starts the profile and freezes the server once the test has printed two interval lines.
+    void runAndFreeze(const std::shared_ptr<TestQueueBean>& profile, IperfServer& server,
+                      const std::shared_ptr<TestBean>& frozen)
+    {
+        manager->startProfileExecutionWithTestProfile(profile);
+        ASSERT_TRUE(waitUntil([&] { return printedLines(frozen, QStringLiteral("RESULT_")).size() >= 2; }, 10000));
+        server.sendSignal(SIGSTOP);
+        // Two seconds of silence or of empty intervals past what the test could take, and the rest.
+        ASSERT_TRUE(waitForEnd(30000));
+        EXPECT_TRUE(waitUntilGone({QStringLiteral("iperf3"), QStringLiteral("-c"), QString::number(server.port())}));
+    }
+
+    // The frozen test failed in the watchdog's words; every other test of the run finished.
+    void expectOnlyFrozenFailed(const std::shared_ptr<TestBean>& frozen, std::vector<std::shared_ptr<TestBean>> others,
+                                const QString& words)
+    {
+        const auto run = manager->executingProfile();
+        const auto failed = executionOf(run, frozen);
+        ASSERT_TRUE(failed);
+        EXPECT_EQ(failed->executionStatus(), 3);
+        EXPECT_TRUE(failed->message().contains(words)) << failed->message().toStdString();
+        for (const auto& test : others) {
+            const auto execution = executionOf(run, test);
+            ASSERT_TRUE(execution);
+            EXPECT_EQ(execution->executionStatus(), 2) << execution->message().toStdString();
+        }
+        EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))),
+                  QStringList{kFinished});
+    }
+
+private:
+    const fnw::engine::FNWWatchdogLimits m_savedLimits = PerfTest::watchdogLimits();
+};
+
+} // namespace
+
+TEST_F(TestManagerFrozenServer, ARunByAmountThatStallsFailsAndTheNextOrderRuns)
+{
+    auto frozenServer = IperfServer::iperf3();
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(frozenServer->listening() && server->listening());
+    // More than loopback moves in the whole test: the amount is never reached.
+    auto amountPreset = timedPreset(-1);
+    amountPreset->number_of_byte = 1000000;
+    auto frozen = makeTest(amountPreset, kLoopback, frozenServer->port(), 1);
+    auto beside = makeTest(timedPreset(2), kLoopback, server->port(), 1);
+    auto next = makeTest(timedPreset(2), kLoopback, server->port(), 2);
+    runAndFreeze(saveProfile(QStringLiteral("Stall"), {frozen, beside, next}), *frozenServer, frozen);
+    expectOnlyFrozenFailed(frozen, {beside, next}, QStringLiteral("moved no data"));
+}
+
+TEST_F(TestManagerFrozenServer, ATimedRunWaitingForResultsFailsAndAFailureFirstStillCompletesTheRun)
+{
+    auto frozenServer = IperfServer::iperf3();
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(frozenServer->listening() && server->listening());
+    // The refused test fails at once, the frozen one a few seconds later, and the last order finishes.
+    auto refused = makeTest(timedPreset(2), kLoopback, freePort(), 1);
+    auto frozen = makeTest(timedPreset(3), kLoopback, frozenServer->port(), 1);
+    auto next = makeTest(timedPreset(2), kLoopback, server->port(), 2);
+    runAndFreeze(saveProfile(QString(), {refused, frozen, next}), *frozenServer, frozen);
+    expectOnlyFrozenFailed(frozen, {next}, QStringLiteral("No interval result received in the last 2 seconds"));
+    EXPECT_EQ(executionOf(manager->executingProfile(), refused)->executionStatus(), 3);
 }
