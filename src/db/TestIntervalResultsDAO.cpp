@@ -23,6 +23,12 @@ bool TestIntervalResultsDAO::remove(const TestIntervalResults& result)
     return removeRecordWithID(result.ID);
 }
 
+bool TestIntervalResultsDAO::removeAllResultsForTestExecutionID(qint64 executionID)
+{
+    return executeUpdate(QStringLiteral("delete from test_results where execution_id = ?"), {executionID},
+                         "%d TestIntervalResultsDAO: can't delete the results of an execution ... %@");
+}
+
 std::vector<std::shared_ptr<TestIntervalResults>>
 TestIntervalResultsDAO::loadAllResultsForTestExectionID(qint64 executionID)
 {

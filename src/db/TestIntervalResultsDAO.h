@@ -22,4 +22,5 @@ public:
     bool remove(const TestIntervalResults& result);
     // The run's results, most recent first, so the final totals line comes first.
     std::vector<std::shared_ptr<TestIntervalResults>> loadAllResultsForTestExectionID(qint64 executionID);
+    bool removeAllResultsForTestExecutionID(qint64 executionID);
 };

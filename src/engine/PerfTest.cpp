@@ -624,8 +624,36 @@ void PerfTest::reportFinished()
 
 void PerfTest::reportFailed(const QString& reason)
 {
-    if (const std::shared_ptr<PerfTestDelegate> delegate = claimOutcome())
-        delegate->testDidFailed(shared_from_this(), m_testBean, reason);
+    const std::shared_ptr<PerfTestDelegate> delegate = claimOutcome();
+    if (!delegate)
+        return;
+    if (sendsWithoutConfirmation())
+        discardUnconfirmedResults();
+    delegate->testDidFailed(shared_from_this(), m_testBean, reason);
+}
+
+bool PerfTest::sendsWithoutConfirmation() const
+{
+    // iperf's UDP sender counts what it sent, not what arrived; only the server's report says
+    // that, and a failed run has none to trust.
+    const std::shared_ptr<FNWPresetBean> preset = m_testBean->preset();
+    const std::shared_ptr<TestExecutionBean> execution = executionBean();
+    return preset && execution && execution->iperfVersion() == FNWIperfVersion2 &&
+           preset->test_type == FNWTestTypeUDP && preset->direction == FNWDirectionNormal;
+}
+
+void PerfTest::discardUnconfirmedResults()
+{
+    m_discardsResults.store(true);
+    {
+        std::lock_guard lock(m_mutex);
+        m_intervalResults.clear();
+    }
+    const qint64 execution = executionID();
+    if (TestIntervalResultsDAO().removeAllResultsForTestExecutionID(execution))
+        DDLogInfo("PerfTest: the sent intervals of failed UDP execution %ld were never confirmed by the server, "
+                  "none are kept",
+                  execution);
 }
 
 // --- Parsing -----------------------------------------------------------------------------------
@@ -633,7 +661,7 @@ void PerfTest::reportFailed(const QString& reason)
 bool PerfTest::saveResult(const std::shared_ptr<TestIntervalResults>& result, const char* failureFormat)
 {
     // A stopped run's records are deleted with its execution; nothing more is added after that.
-    if (m_hasCancelled.load())
+    if (m_hasCancelled.load() || m_discardsResults.load())
         return false;
     const bool saved = TestIntervalResultsDAO().save(*result);
     if (!saved)

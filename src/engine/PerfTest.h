@@ -108,6 +108,8 @@ private:
     // Only the first of these reaches the delegate.
     void reportFinished();
     void reportFailed(const QString& reason);
+    bool sendsWithoutConfirmation() const;
+    void discardUnconfirmedResults();
     bool saveResult(const std::shared_ptr<TestIntervalResults>& result, const char* failureFormat);
     bool isRepeatOfLastInterval(const fnw::engine::parsing::FNWDataLine& data) const;
     // What the final line is judged against.
@@ -115,6 +117,8 @@ private:
 
     const std::shared_ptr<TestBean> m_testBean;
     std::atomic<qint64> m_executionID{0};
+    // Set once a failed run's unconfirmed intervals are gone; later lines are not stored.
+    std::atomic<bool> m_discardsResults{false};
 
     // Latches: set once, never cleared during the run (hasTestFinished is cleared once before
     // the launch).

@@ -301,6 +301,16 @@ TEST_F(TestManagerRun, RunsIperf2AgainstItsFixedPorts)
     // Most recent first: the final row carries the server's jitter, the intervals none.
     EXPECT_FALSE(udpRows.front()->jitter.isEmpty());
     EXPECT_TRUE(udpRows.back()->jitter.isEmpty());
+
+    // Without a server nothing confirms what was sent: the test fails and keeps no intervals.
+    udpServer.reset();
+    auto unheard = makeTest(udpPreset, kLoopback, 5201, 1);
+    manager->startProfileExecutionWithTestProfile(saveProfile(QString(), {unheard}));
+    ASSERT_TRUE(waitUntil([this] { return notifications.names().endsWith(kFailed) && manager->isFreeToUse(); }));
+    const auto failed = executionOf(manager->executingProfile(), unheard);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->executionStatus(), 3);
+    EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(failed->ID).empty());
 }
 
 TEST_F(TestManagerRun, FailedTestsStillRunEveryOrderInAscendingOrder)
