@@ -7,6 +7,7 @@
 #include "base/FNWUtils.h"
 #include "db/DBUtils.h"
 #include "db/FNWBaseModel.h"
+#include "db/FNWDeferredWrites.h"
 #include "support/DDFileLogger.h"
 #include "support/DDLog.h"
 #include "support/DDTTYLogger.h"
@@ -16,11 +17,14 @@
 #include <QFile>
 #include <QSysInfo>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
 
 namespace {
+
+constexpr std::chrono::seconds kLastWriteWait{5};
 
 std::mutex s_fileLoggerMutex;
 std::shared_ptr<DDFileLogger> s_fileLogger;
@@ -156,4 +160,8 @@ void FNWAppDelegate::applicationWillTerminate()
     waitForExecutableInstall();
     FNWNotificationCenter::defaultCenter().postNotificationName(
         QString::fromLatin1(NSApplicationWillTerminateNotification));
+    // Results kept back while another program held the database get a last chance to go in.
+    if (!FNWDeferredWrites::shared().flush(kLastWriteWait))
+        DDLogError("FNWAppDelegate: %ld changes were never written: another program held the database until exit",
+                   static_cast<long>(FNWDeferredWrites::shared().count()));
 }

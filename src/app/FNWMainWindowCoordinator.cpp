@@ -122,6 +122,20 @@ void FNWMainWindowCoordinator::awakeFromNib()
                 exportIndividualSummeryResultsNotificationDidReceived();
             }));
         m_observers.push_back(
+            center.addObserver(name(FNWDatabaseWriteFailedNotification), [this](const FNWNotification& notification) {
+                const QString path = notification.userInfo.value(QStringLiteral("path")).toString();
+                if (QThread::currentThread() == thread())
+                    databaseWriteFailed(path);
+                else
+                    QMetaObject::invokeMethod(
+                        this, [this, path] { databaseWriteFailed(path); }, Qt::QueuedConnection);
+            }));
+        m_observers.push_back(center.addObserver(name(FNWDatabaseWritesWaitingNotification),
+                                                 onOwnThread(&FNWMainWindowCoordinator::databaseWritesWaiting)));
+        m_observers.push_back(center.addObserver(
+            name(FNWDatabaseWritesSavedNotification),
+            onOwnThread(&FNWMainWindowCoordinator::testProfileExecutionDidFinishedNotification)));
+        m_observers.push_back(
             center.addObserver(name(FNWUserSettingDidChangeNotification), [this](const FNWNotification& notification) {
                 if (notification.userInfo.value(name(kSettingKeyKey)).toString() == name(kStartStopButtonVisibilityKey))
                     QMetaObject::invokeMethod(this, &FNWMainWindowCoordinator::startStopVisibilitySettingChanged,
@@ -179,6 +193,7 @@ void FNWMainWindowCoordinator::startStopButtonDidClicked()
     }
     testDidStarted();
     bool started = false;
+    const int failuresBefore = m_databaseWriteFailures;
     switch (m_visibleView) {
     case HomeTab:
     case MyTestsTab:
@@ -197,6 +212,9 @@ void FNWMainWindowCoordinator::startStopButtonDidClicked()
     m_indicatorRunning = false;
     emit indicatorChanged(false);
     testDidFinished();
+    // A queue the database refused to record has its own alert, which says why.
+    if (m_databaseWriteFailures != failuresBefore || m_databaseAlertPending)
+        return;
     m_interaction.showOkAlert(QStringLiteral("Error Running Test"),
                               QStringLiteral("Please make sure there are test in queue to run."),
                               FNWAlertStyle::Warning);
@@ -253,6 +271,34 @@ void FNWMainWindowCoordinator::showWarnings(const QVariantMap& userInfo)
     m_warningColor = userInfo.value(name(kTextColorKey));
     m_warningTimer->start(); // a pending clearing starts over
     emit warningChanged(m_warningText, m_warningColor);
+}
+
+void FNWMainWindowCoordinator::databaseWriteFailed(const QString& path)
+{
+    // Counted at once (the start control asks), shown once the action that failed has returned,
+    // and only once for a burst of refused changes.
+    ++m_databaseWriteFailures;
+    if (m_databaseAlertPending)
+        return;
+    m_databaseAlertPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, path] {
+            m_interaction.showOkAlert(
+                QStringLiteral("Your Change Was Not Saved"),
+                QStringLiteral("Another program is writing to Fenwave's database (%1), so your last change could "
+                               "not be saved. Try again when that program has finished.")
+                    .arg(path),
+                FNWAlertStyle::Warning);
+            m_databaseAlertPending = false;
+        },
+        Qt::QueuedConnection);
+}
+
+void FNWMainWindowCoordinator::databaseWritesWaiting()
+{
+    showWarnings({{name(kErrorKey), QStringLiteral("Another program is writing to the database: Fenwave keeps the "
+                                                   "latest results and saves them as soon as it can.")}});
 }
 
 void FNWMainWindowCoordinator::clearWarning()

@@ -77,6 +77,9 @@ private:
     void setStartStopVisible(bool visible);
     bool startFrom(int tab);
     void clearWarning();
+    // Another program held the database: the change the user just made was not saved.
+    void databaseWriteFailed(const QString& path);
+    void databaseWritesWaiting();
     // Writes ASCII text as it is, anything else as UTF-8; a failure is logged and shown.
     void writeCSV(const QString& path, const QString& text, const char* failureLog);
 
@@ -95,4 +98,7 @@ private:
     QVariant m_warningColor;
     QTimer* m_warningTimer;
     std::vector<FNWObserverToken> m_observers;
+    // Changes refused by a locked database so far, and whether their alert is on its way.
+    int m_databaseWriteFailures = 0;
+    bool m_databaseAlertPending = false;
 };

@@ -30,6 +30,11 @@ inline constexpr char MASPreferencesWindowControllerDidChangeViewNotification[] 
 inline constexpr char FNWUserSettingDidChangeNotification[] = "FNWUserSettingDidChangeNotification";
 inline constexpr char kSettingKeyKey[] = "key";
 // Posted when the application is about to quit; the logs are flushed on it.
+// The database: a change of the window's that met another program's write lock and was not saved
+// (userInfo "path"); changes kept to be written once the lock goes, and all of them written.
+inline constexpr char FNWDatabaseWriteFailedNotification[] = "FNWDatabaseWriteFailedNotification";
+inline constexpr char FNWDatabaseWritesWaitingNotification[] = "FNWDatabaseWritesWaitingNotification";
+inline constexpr char FNWDatabaseWritesSavedNotification[] = "FNWDatabaseWritesSavedNotification";
 inline constexpr char NSApplicationWillTerminateNotification[] = "NSApplicationWillTerminateNotification";
 
 // User-info keys.

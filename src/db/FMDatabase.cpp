@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cassert>
 #include <random>
 
@@ -154,14 +155,23 @@ int FMDatabase::busyHandler(void* context, int count)
     const qint64 elapsed = nowMs() - self->m_busyRetryStartMs;
     if (static_cast<double>(elapsed) >= self->m_maxBusyRetryTimeInterval * 1000.0)
         return 0;
+    // Short naps, so that a wait of a few milliseconds ends when the lock goes, not 50 ms later.
     thread_local std::minstd_rand random{std::random_device{}()};
-    const int requested = 50 + static_cast<int>(random() % 50);
+    const qint64 left = static_cast<qint64>(self->m_maxBusyRetryTimeInterval * 1000.0) - elapsed;
+    const int requested = static_cast<int>(std::min<qint64>(left, 2 + static_cast<int>(random() % 3)));
     const int actual = sqlite3_sleep(requested);
     if (actual != requested)
         DDLogError("WARNING: Requested sleep of %i milliseconds, but SQLite returned %i. Maybe SQLite wasn't built "
                    "with HAVE_USLEEP=1?",
                    requested, actual);
     return 1;
+}
+
+void FMDatabase::noteResult(int result)
+{
+    const int primary = result & 0xff;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        m_metLock = true;
 }
 
 void FMDatabase::bindObject(const QVariant& value, int column, sqlite3_stmt* statement)
@@ -203,6 +213,7 @@ sqlite3_stmt* FMDatabase::prepare(const QString& sql, const QVariantList* argume
     sqlite3_stmt* statement = nullptr;
     const QByteArray text = sql.toUtf8();
     const int result = sqlite3_prepare_v2(m_db, text.constData(), -1, &statement, nullptr);
+    noteResult(result);
     if (result != SQLITE_OK) {
         if (m_logsErrors) {
             DDLogError("DB Error: %d \"%@\"", lastErrorCode(), lastErrorMessage());
@@ -266,6 +277,7 @@ bool FMDatabase::runUpdate(const QString& sql, const QVariantList* arguments, co
         return false;
     }
     const int result = sqlite3_step(statement);
+    noteResult(result);
     if (result != SQLITE_DONE && result != SQLITE_OK && m_logsErrors) {
         if (result == SQLITE_ERROR)
             DDLogError("Error calling sqlite3_step (%d: %s) SQLITE_ERROR", result, lastErrorMessage());
@@ -345,6 +357,7 @@ bool FMDatabase::executeStatements(const QString& sql)
     const QByteArray text = sql.toUtf8();
     char* error = nullptr;
     const int result = sqlite3_exec(m_db, text.constData(), nullptr, nullptr, &error);
+    noteResult(result);
     if (result != SQLITE_OK && m_logsErrors)
         DDLogError("Error inserting batch: %s", error ? error : sqlite3_errmsg(m_db));
     sqlite3_free(error);
@@ -440,6 +453,8 @@ bool FMResultSet::next()
     const int result = sqlite3_step(m_statement);
     if (result == SQLITE_ROW)
         return true;
+    if (m_parent)
+        m_parent->noteResult(result);
     if (result == SQLITE_BUSY || result == SQLITE_LOCKED) {
         DDLogError("%s:%d Database busy (%@)", __FILE__, __LINE__, m_parent ? m_parent->databasePath() : QString());
         DDLogError("Database busy");

@@ -76,6 +76,11 @@ public:
     bool commit();
     bool rollback();
 
+    // Whether a statement since the last clear gave up on another connection's lock
+    // (SQLITE_BUSY or SQLITE_LOCKED once the busy wait was spent).
+    bool metLock() const { return m_metLock; }
+    void clearMetLock() { m_metLock = false; }
+
     bool hasOpenResultSets() const { return !m_openResultSets.empty(); }
     void closeOpenResultSets();
 
@@ -91,6 +96,8 @@ private:
     void bindObject(const QVariant& value, int column, sqlite3_stmt* statement);
     void resultSetDidClose(FMResultSet* resultSet);
     static int busyHandler(void* context, int count);
+    // Notes a step's or prepare's result that means another connection holds the lock.
+    void noteResult(int result);
 
     const QString m_databasePath;
     sqlite3* m_db = nullptr;
@@ -99,6 +106,7 @@ private:
     bool m_isExecutingStatement = false;
     double m_maxBusyRetryTimeInterval = 2.0;
     qint64 m_busyRetryStartMs = 0;
+    bool m_metLock = false;
     std::set<FMResultSet*> m_openResultSets;
 };
 

@@ -29,9 +29,18 @@ public:
     bool inDatabase(const std::function<void(FMDatabase* db)>& block);
     // Closes the connection; the next block reopens it.
     void close();
+    // Whether the last block this thread ran met another connection's write lock and gave up
+    // on it after waiting kLockWait.
+    static bool lastBlockMetLock();
+
+    // How long a statement waits for another connection's lock before it fails: one frame, so
+    // that neither the window's thread nor a block holding the queue keeps the window waiting.
+    static constexpr double kLockWait = 0.016;
 
 private:
     explicit FMDatabaseQueue(QString path);
+    // Opens a connection set up the way the queue uses it; none when the file cannot be opened.
+    std::unique_ptr<FMDatabase> openConnection() const;
 
     const QString m_path;
     const QString m_label;

@@ -4,7 +4,10 @@
 #include "db/FMDatabase.h"
 #include "db/FMDatabaseQueue.h"
 #include "model/FNWBaseBean.h"
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
 #include "support/DDLog.h"
+#include "support/FNWMainQueue.h"
 
 #include <mutex>
 
@@ -21,6 +24,21 @@ FMDatabaseQueue* g_queue = nullptr;
 // The connection of the transaction this thread runs, if any: store calls made inside it use the
 // connection directly instead of queueing behind the block that holds it.
 thread_local FMDatabase* t_transactionDB = nullptr;
+thread_local bool t_metLock = false;
+thread_local bool t_keepsLockedWrites = false;
+
+// After each block on the queue: remembers a lock it met and, for the window's own writes, says
+// so once per call so that the user hears the change was not saved.
+void noteBlock(const FMDatabaseQueue& queue)
+{
+    if (!FMDatabaseQueue::lastBlockMetLock())
+        return;
+    t_metLock = true;
+    DDLogError("FNWBaseModel: another connection holds the write lock on %@", queue.path());
+    if (!t_keepsLockedWrites && FNWMainQueue::isMainThread())
+        FNWNotificationCenter::defaultCenter().postNotificationName(
+            QLatin1String(FNWDatabaseWriteFailedNotification), nullptr, {{QStringLiteral("path"), queue.path()}});
+}
 
 // Rolls back unless committed, and ends the thread's transaction in every case.
 class FNWTransaction final
@@ -110,7 +128,34 @@ bool FNWBaseModel::inTransaction(const std::function<bool()>& work)
         if (work())
             committed = transaction.commit();
     });
+    noteBlock(*queue);
     return committed;
+}
+
+bool FNWBaseModel::isInTransaction()
+{
+    return t_transactionDB != nullptr;
+}
+
+bool FNWBaseModel::metLockSinceClear()
+{
+    return t_metLock;
+}
+
+void FNWBaseModel::clearMetLock()
+{
+    t_metLock = false;
+}
+
+FNWBaseModel::KeepsLockedWrites::KeepsLockedWrites()
+    : m_before(t_keepsLockedWrites)
+{
+    t_keepsLockedWrites = true;
+}
+
+FNWBaseModel::KeepsLockedWrites::~KeepsLockedWrites()
+{
+    t_keepsLockedWrites = m_before;
 }
 
 bool FNWBaseModel::inDatabase(const std::function<void(FMDatabase& db)>& block) const
@@ -129,6 +174,7 @@ bool FNWBaseModel::inDatabase(const std::function<void(FMDatabase& db)>& block) 
         ran = true;
         block(*db);
     });
+    noteBlock(*queue);
     return ran;
 }
 

@@ -41,6 +41,26 @@ public:
     // answers true, else rolls back (as after a failed commit); answers whether it was committed.
     // Inside another transaction work just joins it, and the outer one decides.
     static bool inTransaction(const std::function<bool()>& work);
+    static bool isInTransaction();
+
+    // Whether a store call on this thread met another program's write lock since the last clear.
+    // A call on the application thread that meets one also posts
+    // FNWDatabaseWriteFailedNotification, unless the thread keeps such writes to retry them.
+    static bool metLockSinceClear();
+    static void clearMetLock();
+    // While one lives on a thread, calls there that meet a lock post nothing: their caller keeps
+    // the write and retries it.
+    class KeepsLockedWrites final
+    {
+    public:
+        KeepsLockedWrites();
+        ~KeepsLockedWrites();
+        KeepsLockedWrites(const KeepsLockedWrites&) = delete;
+        KeepsLockedWrites& operator=(const KeepsLockedWrites&) = delete;
+
+    private:
+        bool m_before;
+    };
 
     std::optional<QVariantMap> getRecordWithID(qint64 recordID);
     // Sets every column of the row on the record; false, leaving it as it was, without a row.

@@ -2,6 +2,7 @@
 
 #include "base/FNWEnums.h"
 #include "base/FNWUtils.h"
+#include "db/FNWDeferredWrites.h"
 #include "db/TestIntervalResultsDAO.h"
 #include "engine/FNWTargetWiFiQuery.h"
 #include "engine/PerfTestParsing.h"
@@ -650,7 +651,9 @@ void PerfTest::discardUnconfirmedResults()
         m_intervalResults.clear();
     }
     const qint64 execution = executionID();
-    if (TestIntervalResultsDAO().removeAllResultsForTestExecutionID(execution))
+    if (FNWDeferredWrites::shared().writeOrKeep(
+            QStringLiteral("the removal of the unconfirmed intervals of execution %1").arg(execution),
+            [execution] { return TestIntervalResultsDAO().removeAllResultsForTestExecutionID(execution); }))
         DDLogInfo("PerfTest: the sent intervals of failed UDP execution %ld were never confirmed by the server, "
                   "none are kept",
                   execution);
@@ -663,7 +666,15 @@ bool PerfTest::saveResult(const std::shared_ptr<TestIntervalResults>& result, co
     // A stopped run's records are deleted with its execution; nothing more is added after that.
     if (m_hasCancelled.load() || m_discardsResults.load())
         return false;
-    const bool saved = TestIntervalResultsDAO().save(*result);
+    // Another program holding the database keeps the row back until it can be written; the row
+    // written later is a copy, so that no other thread sees this one's ID change.
+    auto row = std::make_shared<TestIntervalResults>();
+    for (const QString& key : TestIntervalResults::storedFieldNames())
+        if (key != QLatin1String("id"))
+            row->setValueForKey(result->valueForKey(key), key);
+    const bool saved = FNWDeferredWrites::shared().writeOrKeep(
+        QStringLiteral("the interval %1-%2 of execution %3").arg(result->start_time, result->end_time).arg(result->execution_id),
+        [row] { return TestIntervalResultsDAO().save(*row); });
     if (!saved)
         DDLogError(failureFormat, result->description());
     std::lock_guard lock(m_mutex);

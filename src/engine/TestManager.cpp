@@ -4,6 +4,7 @@
 #include "base/FNWNotificationCenter.h"
 #include "base/FNWNotifications.h"
 #include "base/FNWUtils.h"
+#include "db/FNWDeferredWrites.h"
 #include "db/TestExecutionDAO.h"
 #include "db/TestProfileExecutionDAO.h"
 #include "model/FNWAgentBean.h"
@@ -32,6 +33,20 @@ QString profileNameOrAdHoc(const QString& name)
 void post(const char* name, const QVariantMap& userInfo = {})
 {
     FNWNotificationCenter::defaultCenter().postNotificationName(QLatin1String(name), nullptr, userInfo);
+}
+
+// A run's records change at its end whether or not another program holds the database: what
+// meets its lock is written once the lock goes.
+void writeOrKeep(const QString& description, FNWDeferredWrites::Write write)
+{
+    if (!FNWDeferredWrites::shared().writeOrKeep(description, std::move(write)))
+        DDLogError("TestManager: %@ could not be written", description);
+}
+
+void updateExecution(const std::shared_ptr<TestExecutionBean>& execution)
+{
+    writeOrKeep(QStringLiteral("the outcome of execution %1").arg(execution->ID),
+                [execution] { return TestExecutionDAO().update(*execution); });
 }
 
 } // namespace
@@ -138,8 +153,11 @@ void TestManager::startProfileExecution()
         m_executingProfile->execution_date = QDateTime::currentDateTime();
         m_executingProfile->profile_name = m_testProfile->testProfileName;
         m_executingProfile->test_profile_id = m_testProfile->ID;
-        if (!TestProfileExecutionDAO().save(*m_executingProfile))
+        if (!TestProfileExecutionDAO().save(*m_executingProfile)) {
             DDLogError("TestManager: can't save TestProfileExectionBean: %@", m_executingProfile->description());
+            abandonProfile();
+            return;
+        }
         m_profileRunning = true;
     } else {
         qint64 next = -1;
@@ -181,6 +199,7 @@ void TestManager::startProfileExecution()
     // One reading for the whole order: the tests start together.
     const fnw::engine::FNWWiFiDetails wifi = m_wifiReader ? m_wifiReader() : fnw::engine::FNWWiFiDetails{};
     const std::shared_ptr<TestManagerDelegate> viewDelegate = delegate();
+    std::vector<std::shared_ptr<TestExecutionBean>> executions;
     for (const std::shared_ptr<TestBean>& test : tests) {
         auto execution = std::make_shared<TestExecutionBean>();
         execution->testBean_id = test->ID;
@@ -191,8 +210,20 @@ void TestManager::startProfileExecution()
         execution->bssid = wifi.bssid.toUpper();
         execution->test_profile_execution_id = m_executingProfile->ID;
         execution->setTestBean(test);
-        if (!TestExecutionDAO().save(*execution))
+        if (!TestExecutionDAO().save(*execution)) {
+            // A test that cannot be recorded is not run: its figures would be stored nowhere.
             DDLogError("TestManager: Can't save TestExecutionBean, %@", execution->description());
+            for (const std::shared_ptr<TestExecutionBean>& saved : executions)
+                writeOrKeep(QStringLiteral("the removal of unrun execution %1").arg(saved->ID),
+                            [saved] { return saved->remove(); });
+            abandonProfile();
+            return;
+        }
+        executions.push_back(std::move(execution));
+    }
+    for (std::size_t i = 0; i < tests.size(); ++i) {
+        const std::shared_ptr<TestBean>& test = tests[i];
+        const std::shared_ptr<TestExecutionBean>& execution = executions[i];
         m_executingProfile->addExecutedTest(execution);
         test->setExecutionStatus(FNWExecutionStatusRunning);
 
@@ -207,6 +238,22 @@ void TestManager::startProfileExecution()
         if (viewDelegate)
             viewDelegate->willExecuteTest(execution);
     }
+}
+
+void TestManager::abandonProfile()
+{
+    // Ends the run here. Orders that ran keep their results; a run that recorded nothing yet
+    // leaves no empty entry in the history.
+    DDLogError("TestManager: test profile '%@' can't be recorded in the database, so it is not run further",
+               profileNameOrAdHoc(m_testProfile ? m_testProfile->testProfileName : QString()));
+    m_currentlyRunningSetOfTest.clear();
+    if (m_executingProfile && m_executingProfile->ID > 0 && m_executingProfile->allExecutedTest().empty()) {
+        const std::shared_ptr<TestProfileExecutionBean> abandoned = m_executingProfile;
+        writeOrKeep(QStringLiteral("the removal of abandoned run %1").arg(abandoned->ID),
+                    [abandoned] { return abandoned->remove(); });
+    }
+    m_profileRunning = true;
+    finishProfile();
 }
 
 void TestManager::finishProfile()
@@ -254,8 +301,11 @@ void TestManager::stopProfileExecution()
         run->stopPerfTest();
     // Only the execution of a profile still running goes; one that ended before the stop (while
     // the next waited to start) keeps its results.
-    if (m_executingProfile && m_profileRunning)
-        m_executingProfile->remove();
+    if (m_executingProfile && m_profileRunning) {
+        const std::shared_ptr<TestProfileExecutionBean> stopped = m_executingProfile;
+        writeOrKeep(QStringLiteral("the removal of stopped run %1").arg(stopped->ID),
+                    [stopped] { return stopped->remove(); });
+    }
     m_profileRunning = false;
     if (m_scheduledProfile) {
         m_profilesToBeExecuted.insert(m_profilesToBeExecuted.begin(), m_scheduledProfile);
@@ -265,7 +315,8 @@ void TestManager::stopProfileExecution()
     // Tests) stays as it is.
     for (const std::shared_ptr<TestQueueBean>& profile : m_profilesToBeExecuted) {
         if (std::find(m_temporaryProfiles.begin(), m_temporaryProfiles.end(), profile) != m_temporaryProfiles.end())
-            profile->remove();
+            writeOrKeep(QStringLiteral("the removal of temporary profile %1").arg(profile->ID),
+                        [profile] { return profile->remove(); });
     }
     m_profilesToBeExecuted.clear();
     m_temporaryProfiles.clear();
@@ -313,8 +364,8 @@ void TestManager::handleFinished(const std::shared_ptr<PerfTest>& run, const std
     DDLogInfo("[FNWUtils getSystemIPAddress]:%@", address);
     test->sourceIPAddress = address;
 
-    TestExecutionDAO().update(*execution);
-    test->update();
+    updateExecution(execution);
+    writeOrKeep(QStringLiteral("test %1").arg(test->ID), [test] { return test->update(); });
     DDLogInfo("TestManager: testDidFinished for bean ID = %ld/%ld and Execution ID=%ld ...", test->ID,
               execution->testBean_id, execution->ID);
 
@@ -342,7 +393,7 @@ void TestManager::handleFailed(const std::shared_ptr<PerfTest>& run, const std::
     execution->setMessage(reason);
     test->setExecutionStatus(FNWExecutionStatusFailed);
     test->setMessage(reason);
-    TestExecutionDAO().update(*execution);
+    updateExecution(execution);
     DDLogError("TestManager: testDidFailed for bean ID = %ld / %ld and Execution ID=%ld and failuer reason is : %@",
                test->ID, execution->testBean_id, execution->ID, reason);
 

@@ -78,6 +78,7 @@ private:
     // Runs the call on the application thread; true when it had to be moved there.
     bool movedToMainQueue(std::function<void(TestManager&)> call);
     void beginProfile(std::shared_ptr<TestQueueBean> profile);
+    void abandonProfile();
     void finishProfile();
     void handleFinished(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test);
     void handleFailed(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test,

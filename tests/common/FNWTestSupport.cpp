@@ -16,6 +16,12 @@
 
 #include <cstdlib>
 
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace fnw::test {
 
 QString g_testHome;
@@ -134,6 +140,79 @@ QStringList LogCapture::messages() const
 {
     DDLog::sharedInstance().flushLog();
     return m_logger->messages();
+}
+
+DatabaseLockHolder::DatabaseLockHolder(const QString& databasePath, int holdMs)
+{
+    int toChild[2];
+    int fromChild[2];
+    if (pipe2(toChild, O_CLOEXEC) != 0)
+        return;
+    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+        ::close(toChild[0]);
+        ::close(toChild[1]);
+        return;
+    }
+    const QByteArray program = QByteArrayLiteral(FNW_DB_LOCKER_PATH);
+    const QByteArray path = databasePath.toUtf8();
+    const QByteArray hold = QByteArray::number(holdMs);
+    m_pid = fork();
+    if (m_pid == 0) {
+        dup2(toChild[0], STDIN_FILENO);
+        dup2(fromChild[1], STDOUT_FILENO);
+        execl(program.constData(), program.constData(), path.constData(), hold.constData(), nullptr);
+        _exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    m_input = toChild[1];
+    m_output = fromChild[0];
+    m_locked = m_pid > 0 && readLine(20000) == "locked";
+}
+
+DatabaseLockHolder::~DatabaseLockHolder()
+{
+    release();
+    waitUntilReleased();
+    if (m_pid > 0) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    if (m_output >= 0)
+        ::close(m_output);
+}
+
+void DatabaseLockHolder::release()
+{
+    if (m_input >= 0)
+        ::close(m_input);
+    m_input = -1;
+}
+
+bool DatabaseLockHolder::waitUntilReleased(int timeoutMs)
+{
+    if (!m_released && m_locked)
+        m_released = readLine(timeoutMs) == "released";
+    return m_released;
+}
+
+QByteArray DatabaseLockHolder::readLine(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_buffer.contains('\n')) {
+        pollfd output{m_output, POLLIN, 0};
+        if (m_output < 0 || poll(&output, 1, static_cast<int>(deadline.remainingTime())) <= 0)
+            return {};
+        char chunk[64];
+        const ssize_t got = ::read(m_output, chunk, sizeof chunk);
+        if (got <= 0)
+            return {};
+        m_buffer.append(chunk, got);
+    }
+    const qsizetype end = m_buffer.indexOf('\n');
+    const QByteArray line = m_buffer.left(end);
+    m_buffer.remove(0, end + 1);
+    return line;
 }
 
 } // namespace fnw::test

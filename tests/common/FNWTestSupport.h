@@ -51,6 +51,34 @@ private:
     std::shared_ptr<Logger> m_logger;
 };
 
+// Another program holding the database's write lock: a child process that begins an immediate
+// transaction on the file and holds it for holdMs, or until release().
+class DatabaseLockHolder final
+{
+public:
+    // Returns once the child holds the lock, or has failed to take it (see locked()).
+    DatabaseLockHolder(const QString& databasePath, int holdMs);
+    ~DatabaseLockHolder();
+    DatabaseLockHolder(const DatabaseLockHolder&) = delete;
+    DatabaseLockHolder& operator=(const DatabaseLockHolder&) = delete;
+
+    bool locked() const { return m_locked; }
+    // Waits until the child has committed and let go of the file.
+    bool waitUntilReleased(int timeoutMs = 20000);
+    void release();
+
+private:
+    // The child's next line ("locked", "released"), empty on end or time-out.
+    QByteArray readLine(int timeoutMs);
+
+    int m_pid = -1;
+    int m_input = -1;
+    int m_output = -1;
+    bool m_locked = false;
+    bool m_released = false;
+    QByteArray m_buffer;
+};
+
 } // namespace fnw::test
 
 // Readable QString values in test failure messages.

@@ -10,6 +10,8 @@
 #include "base/FNWNotifications.h"
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
+#include "db/DBUtils.h"
+#include "db/FNWDeferredWrites.h"
 #include "db/FNWPresetDAO.h"
 #include "db/TestExecutionDAO.h"
 #include "db/TestIntervalResultsDAO.h"
@@ -633,4 +635,69 @@ TEST_F(TestManagerFrozenServer, ATimedRunWaitingForResultsFailsAndAFailureFirstS
     runAndFreeze(saveProfile(QString(), {refused, frozen, next}), *frozenServer, frozen);
     expectOnlyFrozenFailed(frozen, {next}, QStringLiteral("No interval result received in the last 2 seconds"));
     EXPECT_EQ(executionOf(manager->executingProfile(), refused)->executionStatus(), 3);
+}
+
+namespace {
+
+// Another program (a second window, a backup) takes the database's write lock once the run has
+// recorded its start.
+class TestManagerLockedDatabase : public TestManagerRun
+{
+protected:
+    void SetUp() override
+    {
+        TestManagerRun::SetUp();
+        FNWDeferredWrites::shared().setRetryIntervalForTesting(std::chrono::milliseconds(50));
+    }
+
+    void runUnderLock(int holdMs, bool endsWithinTheLock)
+    {
+        auto server = IperfServer::iperf3();
+        ASSERT_TRUE(server->listening());
+        auto test = makeTest(timedPreset(3), kLoopback, server->port());
+        manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("Locked"), {test}));
+        ASSERT_EQ(view->calls, QStringList{QStringLiteral("will:%1").arg(test->ID)});
+        DatabaseLockHolder other(DBUtils::appDBPath(), holdMs);
+        ASSERT_TRUE(other.locked());
+        ASSERT_TRUE(waitForEnd(30000));
+        if (endsWithinTheLock)
+            EXPECT_GT(FNWDeferredWrites::shared().count(), 0U) << "the outcome waits for the lock";
+        ASSERT_TRUE(other.waitUntilReleased());
+        ASSERT_TRUE(waitUntil([] { return FNWDeferredWrites::shared().count() == 0; }));
+
+        const auto execution = executionOf(manager->executingProfile(), test);
+        ASSERT_TRUE(execution);
+        EXPECT_EQ(execution->executionStatus(), 2) << execution->message().toStdString();
+        expectRowsAsPrinted(test, execution);
+        EXPECT_EQ(notifications.names(), (QStringList{kAllDone, kFinished}));
+        EXPECT_FALSE(log.messages().filter(QStringLiteral("the database is locked, keeping the interval")).isEmpty());
+    }
+};
+
+} // namespace
+
+TEST_F(TestManagerLockedDatabase, RowsKeptDuringAShortLockAreWrittenWhenItGoes)
+{
+    runUnderLock(3000, false);
+}
+
+TEST_F(TestManagerLockedDatabase, ARunEndingInsideALongLockKeepsEveryRowAndItsOutcome)
+{
+    runUnderLock(10000, true);
+}
+
+TEST_F(TestManagerLockedDatabase, ARunThatCannotBeRecordedDoesNotStart)
+{
+    auto test = makeTest(timedPreset(3), kLoopback, freePort());
+    auto profile = saveProfile(QStringLiteral("Unrecorded"), {test});
+    {
+        DatabaseLockHolder other(DBUtils::appDBPath(), 10000);
+        ASSERT_TRUE(other.locked());
+        manager->startProfileExecutionWithTestProfile(profile);
+        EXPECT_TRUE(manager->isFreeToUse());
+        EXPECT_TRUE(manager->perfTestThoseAreRunning().empty());
+        EXPECT_TRUE(view->calls.isEmpty());
+        EXPECT_EQ(notifications.names(), (QStringList{kAllDone, kFailed}));
+    }
+    EXPECT_TRUE(TestProfileExecutionDAO().getAllExecutedTestProfileRecords().empty());
 }
