@@ -4,6 +4,7 @@
 #include "base/FNWNotificationCenter.h"
 #include "base/FNWNotifications.h"
 #include "base/FNWValueFormatters.h"
+#include "db/FNWBaseModel.h"
 #include "model/FNWPresetBean.h"
 #include "support/DDLog.h"
 #include "support/FNWFormat.h"
@@ -291,9 +292,12 @@ void FNWCreatePresetWindowController::updateExistingPreset()
 void FNWCreatePresetWindowController::saveNewPreset()
 {
     QString errors;
+    FNWBaseModel::clearMetLock();
     if (!m_preset->save(&errors)) {
-        // The window stays open so that the user's entries are not lost.
-        FNWAlerts::showCriticalAlertWithMessage(text("Please correct below errors before saving:"), errors);
+        // The window stays open so that the user's entries are not lost. A database another
+        // program holds has an alert of its own, which says why; there is nothing to correct.
+        if (!FNWBaseModel::metLockSinceClear())
+            FNWAlerts::showCriticalAlertWithMessage(text("Please correct below errors before saving:"), errors);
         return;
     }
     if (m_delegate)

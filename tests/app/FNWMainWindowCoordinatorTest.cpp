@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 using fnw::test::waitUntil;
@@ -73,8 +74,11 @@ public:
     bool startStopButtonDidClicked() override
     {
         ++starts;
+        if (duringStart)
+            duringStart();
         return startSucceeds;
     }
+    std::function<void()> duringStart;
     void setIsCreateNewMyTestProfile(bool isCreateNew) override { composingNewProfile = isCreateNew; }
     bool startSucceeds = true;
     int starts = 0;
@@ -189,6 +193,32 @@ TEST_F(FNWMainWindowCoordinatorTest, StartStopAlternatesAndAStartThatCannotRunAl
     EXPECT_EQ(home.starts, 2);
     EXPECT_EQ(interaction.alerts.size(), 1u);
     EXPECT_TRUE(log.messages().contains(QStringLiteral("MainWindow: can't start test as alreay in progress")));
+}
+
+TEST_F(FNWMainWindowCoordinatorTest, ChangesALockedDatabaseRefusedAreAlertedOnceTheActionReturns)
+{
+    // The queue could not be recorded: two refused writes, one alert that says why, shown after
+    // the start returned, and not the empty-queue alert.
+    home.startSucceeds = false;
+    home.duringStart = [] {
+        for (int i = 0; i < 2; ++i)
+            post(FNWDatabaseWriteFailedNotification, {{QStringLiteral("path"), QStringLiteral("/data/fnwe.db")}});
+    };
+    coordinator.startStopButtonDidClicked();
+    EXPECT_TRUE(interaction.alerts.empty());
+    ASSERT_TRUE(waitUntil([this] { return !interaction.alerts.empty(); }));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(interaction.alerts.size(), 1u);
+    EXPECT_EQ(interaction.alerts[0].message, QStringLiteral("Your Change Was Not Saved"));
+    EXPECT_TRUE(interaction.alerts[0].information.contains(QStringLiteral("(/data/fnwe.db)")));
+    EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
+
+    // Kept results: a word on the warning line, and the history reloads once they are written.
+    post(FNWDatabaseWritesWaitingNotification);
+    ASSERT_TRUE(waitUntil([this] { return coordinator.warningText().contains(QStringLiteral("saves them")); }));
+    const int reloads = history.reloads;
+    post(FNWDatabaseWritesSavedNotification);
+    ASSERT_TRUE(waitUntil([&] { return history.reloads == reloads + 1; }));
 }
 
 TEST_F(FNWMainWindowCoordinatorTest, TheHistoryTabRepeatsTheLastStart)
