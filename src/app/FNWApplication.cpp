@@ -4,8 +4,10 @@
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
 #include "compose/FNWHomeView.h"
+#include "engine/PerfTest.h"
 #include "engine/TestManager.h"
 #include "results/FNWHistoryTab.h"
+#include "support/DDLog.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -17,6 +19,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr int kRunsEndWaitMs = 5000;
 
 int s_signalSocket[2] = {-1, -1};
 
@@ -96,8 +100,22 @@ void FNWApplication::launch()
 int FNWApplication::exec()
 {
     const int status = QApplication::exec();
+    stopRunningTests();
     m_delegate.applicationWillTerminate();
     return status;
+}
+
+void FNWApplication::stopRunningTests()
+{
+    // Quitting mid-run ends the run as the stop control does: its processes go and its partial
+    // results with them, so the history never keeps a test that runs forever.
+    const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
+    if (manager->isFreeToUse())
+        return;
+    DDLogInfo("FNWApplication: quitting while tests run, stopping them");
+    manager->stopProfileExecution();
+    if (!PerfTest::waitForAllRunsToEnd(kRunsEndWaitMs))
+        DDLogError("FNWApplication: tests still running %d ms after the stop", kRunsEndWaitMs);
 }
 
 void FNWApplication::quitAfterCleanUp()

@@ -22,7 +22,8 @@ public:
 
     // Runs the start-up sequence and shows the main window.
     void launch();
-    // Runs the event loop, then the termination steps; returns the exit status.
+    // Runs the event loop, then the termination steps (a run still going is stopped as the stop
+    // control does); returns the exit status.
     int exec();
 
     FNWAppDelegate& delegate() { return m_delegate; }
@@ -32,6 +33,7 @@ public:
     static bool haveDisplay();
 
 private:
+    void stopRunningTests();
     void watchTerminationSignals();
     void quitAfterCleanUp();
 

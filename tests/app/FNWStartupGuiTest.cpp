@@ -3,6 +3,14 @@
 #include "base/FNWAlerts.h"
 #include "base/FNWUtils.h"
 
+#include "db/TestExecutionDAO.h"
+#include "db/TestProfileExecutionDAO.h"
+#include "engine/TestManager.h"
+#include "model/TestBean.h"
+#include "model/TestQueueBean.h"
+
+#include "FNWEngineTestSupport.h"
+#include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
 #include <QApplication>
@@ -21,6 +29,7 @@ class FNWStartupGuiTest final : public QObject
 
 private slots:
     void closingTheMainWindowQuitsAfterCleaningUp();
+    void quittingMidRunStopsTheRunAndKeepsNothingRunning();
     void theExecutableStartsOnAFreshHomeAndQuitsCleanly();
     void theExecutableExplainsWhatToDoWithoutADisplay();
 
@@ -67,6 +76,39 @@ void FNWStartupGuiTest::closingTheMainWindowQuitsAfterCleaningUp()
     QVERIFY2(alerts[0].contains(QLatin1String("/fnwe.db: ")), qPrintable(alerts[0]));
     FNWAlerts::setTestResponder({});
     FNWUtils::setResourcesDirectory(QString());
+}
+
+void FNWStartupGuiTest::quittingMidRunStopsTheRunAndKeepsNothingRunning()
+{
+    using namespace fnw::test;
+    auto* qapp = qobject_cast<QApplication*>(QCoreApplication::instance());
+    FNWApplication application(*qapp);
+    application.launch();
+    application.delegate().waitForExecutableInstall();
+    const int port = freePort();
+    ServerProcess server(QStringLiteral("iperf3"), {QStringLiteral("-s"), QStringLiteral("-B"),
+                                                    QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                                    QString::number(port)});
+    QVERIFY(waitUntilListening(port, Transport::Tcp));
+    auto profile = std::make_shared<TestQueueBean>();
+    profile->testList = {makeTest(timedPreset(30), QStringLiteral("127.0.0.1"), port)};
+    QVERIFY(profile->save());
+    const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
+    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+    manager->startProfileExecutionWithTestProfile(profile);
+    QVERIFY(waitUntil([&] {
+        return !manager->perfTestThoseAreRunning().empty() &&
+               !manager->perfTestThoseAreRunning().front()->intervalResults().empty();
+    }));
+
+    // Closing the window mid-run quits; the run goes as a stop would take it.
+    FNWMainWindow* window = application.mainWindow();
+    QTimer::singleShot(0, window, [window] { window->close(); });
+    QCOMPARE(application.exec(), 0);
+    QVERIFY(manager->isFreeToUse());
+    QVERIFY(TestExecutionDAO().getAllRecords().empty());
+    QVERIFY(TestProfileExecutionDAO().getAllExecutedTestProfileRecords().empty());
+    QVERIFY(waitUntilGone({QStringLiteral("iperf3"), QStringLiteral("-c"), QString::number(port)}));
 }
 
 void FNWStartupGuiTest::theExecutableStartsOnAFreshHomeAndQuitsCleanly()
