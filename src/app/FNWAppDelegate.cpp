@@ -73,9 +73,9 @@ void FNWAppDelegate::applicationDidFinishLaunching(FNWMainWindowHost* window)
     if (!m_storageProblem.isEmpty())
         FNWAlerts::showCriticalAlertWithMessage(
             QStringLiteral("Fenwave Cannot Save Your Work"),
-            m_storageProblem + QLatin1String(
-                                   ".\n\nPresets, agents and results will not be saved. Mend the folder or file, "
-                                   "then start Fenwave again."));
+            m_storageProblem +
+                QLatin1String(".\n\nPresets, agents and results will not be saved. Mend the folder or file, "
+                              "then start Fenwave again."));
     FNWUtils::setUserSetting(false, QString::fromLatin1(kStartStopButtonVisibilityKey));
 }
 

@@ -132,9 +132,9 @@ void FNWMainWindowCoordinator::awakeFromNib()
             }));
         m_observers.push_back(center.addObserver(name(FNWDatabaseWritesWaitingNotification),
                                                  onOwnThread(&FNWMainWindowCoordinator::databaseWritesWaiting)));
-        m_observers.push_back(center.addObserver(
-            name(FNWDatabaseWritesSavedNotification),
-            onOwnThread(&FNWMainWindowCoordinator::testProfileExecutionDidFinishedNotification)));
+        m_observers.push_back(
+            center.addObserver(name(FNWDatabaseWritesSavedNotification),
+                               onOwnThread(&FNWMainWindowCoordinator::testProfileExecutionDidFinishedNotification)));
         m_observers.push_back(
             center.addObserver(name(FNWUserSettingDidChangeNotification), [this](const FNWNotification& notification) {
                 if (notification.userInfo.value(name(kSettingKeyKey)).toString() == name(kStartStopButtonVisibilityKey))
@@ -338,7 +338,8 @@ void FNWMainWindowCoordinator::rerunTestProfileNotificationDidReceived(const FNW
     // As the start control: a run that goes keeps going, and keeps its stop control.
     if (m_runControl && !m_runControl->isFreeToUse()) {
         DDLogInfo("MainWindow: can't start test as alreay in progress");
-        m_interaction.showOkAlert(QStringLiteral("Test In Progress"),
+        m_interaction.showOkAlert(
+            QStringLiteral("Test In Progress"),
             QStringLiteral("Please allow the running test to finish, or press Stop, before running a test again."),
             FNWAlertStyle::Warning);
         return;

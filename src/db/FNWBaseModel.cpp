@@ -1,11 +1,11 @@
 #include "db/FNWBaseModel.h"
 
+#include "base/FNWNotificationCenter.h"
+#include "base/FNWNotifications.h"
 #include "db/DBUtils.h"
 #include "db/FMDatabase.h"
 #include "db/FMDatabaseQueue.h"
 #include "model/FNWBaseBean.h"
-#include "base/FNWNotificationCenter.h"
-#include "base/FNWNotifications.h"
 #include "support/DDLog.h"
 #include "support/FNWMainQueue.h"
 
@@ -36,8 +36,8 @@ void noteBlock(const FMDatabaseQueue& queue)
     t_metLock = true;
     DDLogError("FNWBaseModel: another connection holds the write lock on %@", queue.path());
     if (!t_keepsLockedWrites && FNWMainQueue::isMainThread())
-        FNWNotificationCenter::defaultCenter().postNotificationName(
-            QLatin1String(FNWDatabaseWriteFailedNotification), nullptr, {{QStringLiteral("path"), queue.path()}});
+        FNWNotificationCenter::defaultCenter().postNotificationName(QLatin1String(FNWDatabaseWriteFailedNotification),
+                                                                    nullptr, {{QStringLiteral("path"), queue.path()}});
 }
 
 // Rolls back unless committed, and ends the thread's transaction in every case.

@@ -76,8 +76,7 @@ public:
     // Sets every entry of a row on the record of the same name, "id" on ID.
     static void setRecordFromRow(FNWBaseBean& bean, const QVariantMap& row);
     // One record per row, in row order.
-    template <class Bean>
-    static std::vector<std::shared_ptr<Bean>> recordsFromRows(const QList<QVariantMap>& rows)
+    template <class Bean> static std::vector<std::shared_ptr<Bean>> recordsFromRows(const QList<QVariantMap>& rows)
     {
         std::vector<std::shared_ptr<Bean>> records;
         records.reserve(static_cast<size_t>(rows.size()));

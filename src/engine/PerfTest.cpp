@@ -672,9 +672,10 @@ bool PerfTest::saveResult(const std::shared_ptr<TestIntervalResults>& result, co
     for (const QString& key : TestIntervalResults::storedFieldNames())
         if (key != QLatin1String("id"))
             row->setValueForKey(result->valueForKey(key), key);
-    const bool saved = FNWDeferredWrites::shared().writeOrKeep(
-        QStringLiteral("the interval %1-%2 of execution %3").arg(result->start_time, result->end_time).arg(result->execution_id),
-        [row] { return TestIntervalResultsDAO().save(*row); });
+    const bool saved = FNWDeferredWrites::shared().writeOrKeep(QStringLiteral("the interval %1-%2 of execution %3")
+                                                                   .arg(result->start_time, result->end_time)
+                                                                   .arg(result->execution_id),
+                                                               [row] { return TestIntervalResultsDAO().save(*row); });
     if (!saved)
         DDLogError(failureFormat, result->description());
     std::lock_guard lock(m_mutex);

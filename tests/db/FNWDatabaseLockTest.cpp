@@ -47,8 +47,9 @@ protected:
     static QStringList presetNamesInOrder()
     {
         QStringList names;
-        for (const QVariantMap& row : FNWBaseModel(QStringLiteral("presets"), {})
-                                          .getRecordsWithSQLQuery(QStringLiteral("select name from presets order by id")))
+        for (const QVariantMap& row :
+             FNWBaseModel(QStringLiteral("presets"), {})
+                 .getRecordsWithSQLQuery(QStringLiteral("select name from presets order by id")))
             names << row.value(QStringLiteral("name")).toString();
         return names;
     }

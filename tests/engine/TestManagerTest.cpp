@@ -511,10 +511,13 @@ protected:
         auto sending = makeTest(timedPreset(5), kLoopback, sendingServer->port(), 1);
         auto receiving = makeTest(reversePreset, kLoopback, receivingServer->port(), 1);
         manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("Gone"), {sending, receiving}));
-        ASSERT_TRUE(waitUntil([&] {
-            return !printedLines(sending, QStringLiteral("RESULT_$#2.00")).isEmpty() &&
-                   !printedLines(receiving, QStringLiteral("RESULT_$#2.00")).isEmpty();
-        }, 10000)) << log.messages().filter(QStringLiteral("PerfTest")).join(u'\n').toStdString();
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return !printedLines(sending, QStringLiteral("RESULT_$#2.00")).isEmpty() &&
+                       !printedLines(receiving, QStringLiteral("RESULT_$#2.00")).isEmpty();
+            },
+            10000))
+            << log.messages().filter(QStringLiteral("PerfTest")).join(u'\n').toStdString();
         sendingServer->sendSignal(signal);
         receivingServer->sendSignal(signal);
         ASSERT_TRUE(waitForEnd(10000));
