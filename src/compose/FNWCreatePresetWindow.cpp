@@ -311,6 +311,9 @@ QWidget* FNWCreatePresetWindow::buildButtons()
     connect(cancel, &QPushButton::clicked, m_controller, &FNWCreatePresetWindowController::cancelButtonDidClicked);
     auto* save = new QPushButton(tr("Save"));
     save->setObjectName(QStringLiteral("saveButton"));
+    // Enter saves from every field. An auto-default button would hand the default role away
+    // once it has had the focus, e.g. after a click on Save that the form refused.
+    save->setAutoDefault(false);
     save->setDefault(true);
     connect(save, &QPushButton::clicked, m_controller, &FNWCreatePresetWindowController::saveButtonDidClicked);
     layout->addWidget(reset);

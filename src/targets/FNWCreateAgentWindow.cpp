@@ -153,6 +153,7 @@ FNWCreateAgentWindow::FNWCreateAgentWindow(QWidget* parent)
     m_addRow->setIcon(QIcon::fromTheme(QStringLiteral("list-add")));
     m_addRow->setAutoDefault(false);
     m_cancel->setAutoDefault(false);
+    m_save->setAutoDefault(false); // stays the default after it had the focus
     m_save->setDefault(true);
 
     auto* buttons = new QHBoxLayout;

@@ -43,6 +43,7 @@ FNWEditAgentWindow::FNWEditAgentWindow(QWidget* parent)
     m_cancel->setFocusPolicy(Qt::TabFocus);
     m_update->setFocusPolicy(Qt::TabFocus);
     m_cancel->setAutoDefault(false);
+    m_update->setAutoDefault(false); // stays the default after it had the focus
     m_update->setDefault(true);
 
     auto* form = new QFormLayout;

@@ -84,7 +84,8 @@ void FNWPresetEditorGuiTest::aRefusedSaveStaysOpenAndAFilledFormSavesAndHides()
     retype("durationField", QStringLiteral("3a0")); // the letter is refused
     QCOMPARE(child<QLineEdit>("durationField")->text(), QStringLiteral("30"));
     retype("sendBandwidthField", QStringLiteral("25"));
-    QTest::mouseClick(child<QPushButton>("saveButton"), Qt::LeftButton);
+    // Enter saves from a field, also after Save had the focus for the refused click.
+    QTest::keyClick(child<QLineEdit>("sendBandwidthField"), Qt::Key_Return);
 
     QTRY_VERIFY(!m_window->isVisible());
     const auto presets = FNWPresetDAO().getAllAttachedPresets(false);
