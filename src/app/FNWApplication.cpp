@@ -4,6 +4,7 @@
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
 #include "compose/FNWHomeView.h"
+#include "compose/FNWMyTestsTab.h"
 #include "engine/PerfTest.h"
 #include "engine/TestManager.h"
 #include "results/FNWHistoryTab.h"
@@ -86,6 +87,8 @@ void FNWApplication::launch()
     m_window = std::make_unique<FNWMainWindow>();
     auto* home = new FNWHomeView;
     m_window->setHomePage(home, home);
+    auto* myTests = new FNWMyTestsTab;
+    m_window->setMyTestsPage(myTests, myTests);
     auto* history = new FNWHistoryTab;
     m_window->setHistoryPage(history, history);
     // Runs started from any tab go through the one test manager; the window stops it.

@@ -3,6 +3,8 @@
 
 #include "app/FNWPlaceholderPage.h"
 #include "app/FNWPreferencesWindow.h"
+#include "compose/FNWCreateTestWindow.h"
+#include "compose/FNWHomeView.h"
 #include "support/DDFileLogger.h"
 #include "support/DDLog.h"
 #include "ui/FNWArtwork.h"
@@ -331,12 +333,46 @@ void FNWMainWindow::changeEvent(QEvent* event)
 
 void FNWMainWindow::createTestWindowRequested()
 {
-    // The create-test window arrives with the My Tests page; nothing to open before it.
+    if (m_createTestWindow && m_createTestWindow->isVisible()) {
+        m_createTestWindow->raise();
+        m_createTestWindow->activateWindow();
+        return;
+    }
+    auto* home = qobject_cast<FNWHomeView*>(m_pages->widget(FNWMainWindowCoordinator::HomeTab));
+    if (!home)
+        return;
+    if (!m_createTestWindow) {
+        m_createTestWindow = new FNWCreateTestWindow(this);
+        connect(m_createTestWindow, &FNWCreateTestWindow::contentReleased, this, &FNWMainWindow::homeContentReleased);
+    }
+    // The composition moves into the window; the Home tab holds a note until it comes back.
+    m_pages->finishAnimation();
+    m_pages->insertWidget(FNWMainWindowCoordinator::HomeTab,
+                          new FNWPlaceholderPage(tr("The Home tab is open in the New Test Profile window")));
+    m_pages->removeWidget(home);
+    m_pages->setCurrentIndexWithoutAnimation(m_coordinator->visibleView());
+    home->setIsCreateNewMyTestProfile(true);
+    m_createTestWindow->openWithContent(home, home->queueListView());
 }
 
 void FNWMainWindow::closeCreateTestWindowRequested()
 {
-    // See createTestWindowRequested: no create-test window exists yet.
+    if (m_createTestWindow && m_createTestWindow->content())
+        m_createTestWindow->reject();
+}
+
+void FNWMainWindow::homeContentReleased(QWidget* home)
+{
+    QWidget* note = m_pages->widget(FNWMainWindowCoordinator::HomeTab);
+    m_pages->finishAnimation();
+    m_pages->insertWidget(FNWMainWindowCoordinator::HomeTab, home);
+    if (note && note != home) {
+        m_pages->removeWidget(note);
+        note->deleteLater();
+    }
+    m_pages->setCurrentIndexWithoutAnimation(m_coordinator->visibleView());
+    if (auto* page = qobject_cast<FNWHomeView*>(home))
+        page->setIsCreateNewMyTestProfile(false);
 }
 
 void FNWMainWindow::openPreferences()

@@ -16,6 +16,7 @@ class QLabel;
 class QToolBar;
 class QToolButton;
 class FNWBusyIndicator;
+class FNWCreateTestWindow;
 class FNWPlaceholderPage;
 class FNWPreferencesWindow;
 class FNWSlideStackedWidget;
@@ -82,6 +83,8 @@ private:
     void showNavigationState();
     void createTestWindowRequested();
     void closeCreateTestWindowRequested();
+    // The home tab's composition comes back from the new-test window.
+    void homeContentReleased(QWidget* home);
     void revealInFileManager(const QString& path);
 
     // Declared first: the coordinator keeps a reference to it.
@@ -96,5 +99,6 @@ private:
     QLabel* m_warning = nullptr;
     FNWSlideStackedWidget* m_pages = nullptr;
     QPointer<FNWPreferencesWindow> m_preferences;
+    FNWCreateTestWindow* m_createTestWindow = nullptr;
     bool m_animateTabChanges = true;
 };

@@ -1,6 +1,10 @@
 #include "app/FNWScreenshot.h"
 
 #include "compose/FNWHomeView.h"
+#include "compose/FNWMyTestsTab.h"
+#include "compose/MyTestView.h"
+#include "compose/SaveTestProfileWindow.h"
+#include "compose/TestProfilesListView.h"
 #include "compose/PresetsListView.h"
 #include "compose/QueueListView.h"
 #include "model/FNWAgentBean.h"
@@ -167,6 +171,21 @@ void composeSampleQueue(FNWHomeView& home)
     presets.selectRow(0);
 }
 
+// The sample queue saved as two test profiles, the second with its UDP test alone.
+void saveSampleProfiles(FNWHomeView& home)
+{
+    QueueListView& queue = *home.queueListView();
+    QueueListView* saved = queue.saveWindowQueue();
+    if (!saved)
+        return;
+    queue.queueSaveButtonDidClicked();
+    saved->saveTestQueueButtonDidClicked(QStringLiteral("Office survey, 2F"));
+    queue.queueSaveButtonDidClicked();
+    saved->deleteIndividualTestButtonDidClicked(0);
+    saved->saveTestQueueButtonDidClicked(QStringLiteral("Nightly UDP check"));
+    saved->setUpView();
+}
+
 // Three stored runs (the newest a named profile of three tests), so the history tab and a run's
 // details show what they are for. Figures are plausible, nothing is run.
 void storeSampleHistory()
@@ -309,8 +328,39 @@ bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
                      }});
     steps.push_back({"the start/stop control", [main] { return main && main->startStopButton()->isVisible(); },
                      [main, target] { return save(main, target); }});
+    steps.push_back({"the sample profiles", always, [home] {
+                         if (home)
+                             saveSampleProfiles(*home);
+                         return true;
+                     }});
     steps.push_back({"the tab switch", always, showTab(FNWMainWindowCoordinator::MyTestsTab)});
+    QPointer<FNWMyTestsTab> myTests =
+        qobject_cast<FNWMyTestsTab*>(window->pageWidget(FNWMainWindowCoordinator::MyTestsTab));
+    steps.push_back({"a selected profile", always, [myTests] {
+                         if (myTests)
+                             myTests->myTestView()->testProfileListView()->didClickonTableRow(0);
+                         return true;
+                     }});
     steps.push_back({"the My Tests tab", settled, [main, path] { return save(main, path("-mytests")); }});
+    if (myTests) {
+        steps.push_back({"the update window", always, [myTests] {
+                             TestProfilesListView* list = myTests->myTestView()->testProfileListView();
+                             list->enableEditModeButtonDidClicked(true);
+                             list->didClickonTableRow(1);
+                             return true;
+                         }});
+        steps.push_back({"the update window on screen",
+                         [myTests] {
+                             return myTests && isExposed(myTests->updateWindow()) &&
+                                    myTests->updateWindow()->windowOpacity() >= 1.0;
+                         },
+                         [myTests, path] { return save(myTests->updateWindow(), path("-mytests-update")); }});
+        steps.push_back({"closing the update window", always, [myTests] {
+                             myTests->updateWindow()->reject();
+                             myTests->myTestView()->testProfileListView()->enableEditModeButtonDidClicked(false);
+                             return true;
+                         }});
+    }
     QPointer<FNWHistoryTab> history =
         qobject_cast<FNWHistoryTab*>(window->pageWidget(FNWMainWindowCoordinator::HistoryTab));
     steps.push_back({"the sample history", always, [history] {

@@ -6,8 +6,10 @@
 #include "compose/FNWCreatePresetWindow.h"
 #include "compose/FNWCreatePresetWindowController.h"
 #include "compose/FNWPresetAgentQueueView.h"
+#include "compose/FNWQueueTable.h"
 #include "compose/PresetsListView.h"
 #include "compose/QueueListView.h"
+#include "compose/SaveTestProfileWindow.h"
 #include "model/FNWAgentBean.h"
 #include "model/FNWPresetBean.h"
 #include "targets/AgentsListView.h"
@@ -17,6 +19,7 @@
 #include "targets/FNWEditAgentWindowController.h"
 #include "ui/FNWArtwork.h"
 #include "ui/FNWDropAreas.h"
+#include "ui/FNWListControls.h"
 #include "ui/FNWPresetsTableView.h"
 
 #include <QFrame>
@@ -29,44 +32,7 @@
 
 #include <algorithm>
 
-namespace {
-
-QToolButton* toolButton(const QString& artwork, const QString& text, const QString& tip, QWidget* parent)
-{
-    auto* button = new QToolButton(parent);
-    button->setIcon(FNWArtwork::icon(artwork));
-    button->setText(text);
-    button->setToolTip(tip);
-    button->setAccessibleName(tip);
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setAutoRaise(true);
-    button->setIconSize(QSize(16, 16));
-    return button;
-}
-
-QToolButton* editToggle(QWidget* parent, const QString& tip)
-{
-    QToolButton* button = toolButton(QStringLiteral("edit"), QObject::tr("Edit"), tip, parent);
-    button->setCheckable(true);
-    return button;
-}
-
-void reflectEditMode(QToolButton* button, FNWPresetsTableView* table, bool editing, bool multipleOutsideEditing)
-{
-    const QSignalBlocker blocker(button);
-    button->setChecked(editing);
-    button->setText(editing ? QObject::tr("Done") : QObject::tr("Edit"));
-    table->setSelectionMode(editing || multipleOutsideEditing ? QAbstractItemView::ExtendedSelection
-                                                              : QAbstractItemView::SingleSelection);
-    QTimer::singleShot(100, table, &FNWPresetsTableView::repaintTableCells);
-}
-
-qint64 recordIDAt(const QAbstractItemModel* model, int row)
-{
-    return model->index(row, 0).data(FNWListRoles::RecordID).toLongLong();
-}
-
-} // namespace
+using namespace fnw::ui;
 
 FNWHomeView::FNWHomeView(QWidget* parent)
     : QWidget(parent)
@@ -79,6 +45,7 @@ FNWHomeView::FNWHomeView(QWidget* parent)
     , m_queueTable(new FNWPresetsTableView(this))
 {
     setObjectName(QStringLiteral("FNWHomeView"));
+    m_saveQueueList = new QueueListView(this);
 
     auto* presetsBar = new QWidget(this);
     auto* presetsBarLayout = new QHBoxLayout(presetsBar);
@@ -111,13 +78,8 @@ FNWHomeView::FNWHomeView(QWidget* parent)
     m_clearQueue = toolButton(QStringLiteral("trashcan"), tr("Clear"), tr("Remove all tests from the queue"), queueBar);
     m_queueTrash = new DraggEnabledViewWithTrashButton(QString::fromLatin1(QueueListView::kRowsMimeType),
                                                        QStringLiteral("QueueListViewTrashButton"), queueBar);
-    // Saving the queue as a named test profile comes with the My Tests tab.
-    m_saveQueue = new QToolButton(queueBar);
+    m_saveQueue = toolButton(QStringLiteral("add"), tr("Save"), tr("Save the queue as a test profile"), queueBar);
     m_saveQueue->setObjectName(QStringLiteral("queueSaveButton"));
-    m_saveQueue->setText(tr("Save"));
-    m_saveQueue->setToolTip(tr("Save the queue as a test profile"));
-    m_saveQueue->setAutoRaise(true);
-    m_saveQueue->setEnabled(false);
     queueBarLayout->addWidget(m_queueEdit);
     queueBarLayout->addWidget(m_clearQueue);
     queueBarLayout->addWidget(m_saveQueue);
@@ -162,8 +124,9 @@ FNWHomeView::FNWHomeView(QWidget* parent)
 
 FNWHomeView::~FNWHomeView()
 {
-    // The queue's editor window goes before the queue that keeps its controller.
+    // The queues' windows go before the queues that keep their controllers.
     delete m_queuePresetEditor;
+    delete m_saveWindow;
     // The coordinator lets go of the lists before they go.
     m_coordinator.reset();
 }
@@ -308,39 +271,7 @@ void FNWHomeView::wireQueue()
 {
     FNWPresetsTableView* table = m_queueTable;
     QueueListView* queue = m_queue;
-    table->didClickedRow = [queue](int row) { queue->tableViewDidClickedRow(row); };
-    table->didClickedRowControl = [queue](int row, FNWPresetsTableView::RowControl control) {
-        switch (control) {
-        case FNWPresetsTableView::RowControl::Delete:
-            queue->deleteIndividualTestButtonDidClicked(row);
-            break;
-        case FNWPresetsTableView::RowControl::LinkNext:
-            queue->upperHalfCircleDidClicked(row);
-            break;
-        case FNWPresetsTableView::RowControl::LinkPrevious:
-            queue->lowerHalfCircleDidClicked(row);
-            break;
-        case FNWPresetsTableView::RowControl::Status:
-            queue->showFailuerResonOnProgressButtonClick(row);
-            break;
-        case FNWPresetsTableView::RowControl::None:
-            break;
-        }
-    };
-    table->deletePressed = [queue, table] {
-        if (!queue->isEditing())
-            return;
-        QList<int> rows = table->selectedRowNumbers();
-        std::sort(rows.begin(), rows.end(), std::greater<>());
-        for (int row : rows)
-            queue->deleteIndividualTestButtonDidClicked(row);
-    };
-    table->enterPressed = [queue](int row) {
-        if (queue->isEditing())
-            queue->showPresetSettingWindowForRow(row);
-        else
-            queue->showFailuerResonOnProgressButtonClick(row);
-    };
+    fnw::compose::wireQueueTable(table, queue);
     connect(queue, &QueueListView::editModeChanged, this,
             [this](bool editing) { reflectEditMode(m_queueEdit, m_queueTable, editing, false); });
     connect(m_queueEdit, &QToolButton::toggled, queue, &QueueListView::enableEditModeOnQueueButtonDidClicked);
@@ -365,6 +296,12 @@ void FNWHomeView::wireQueue()
     });
     connect(queue, &QueueListView::saveButtonVisibilityChanged, m_saveQueue, &QToolButton::setVisible);
     m_saveQueue->setVisible(queue->isSaveButtonVisible());
+    queue->setSaveWindowQueue(m_saveQueueList);
+    connect(m_saveQueue, &QToolButton::clicked, this, [this] {
+        if (!m_saveWindow)
+            m_saveWindow = new SaveTestProfileWindow(m_saveQueueList, this);
+        m_queue->queueSaveButtonDidClicked();
+    });
 }
 
 void FNWHomeView::updateQueueHint()

@@ -17,6 +17,7 @@ class PresetsListView;
 class QLabel;
 class QToolButton;
 class QueueListView;
+class SaveTestProfileWindow;
 
 // The home tab: presets, agents and the test queue side by side. Each list is a table over the
 // list's rules (which are its model); this widget only lays them out, passes clicks and keys on,
@@ -66,6 +67,7 @@ public:
     FNWCreatePresetWindow* queuePresetEditor() const { return m_queuePresetEditor; }
     FNWCreateAgentWindow* createAgentWindow() const { return m_createAgentWindow; }
     FNWEditAgentWindow* editAgentWindow() const { return m_editAgentWindow; }
+    SaveTestProfileWindow* saveTestProfileWindow() const { return m_saveWindow; }
 
 private:
     QWidget* buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar,
@@ -100,5 +102,8 @@ private:
     FNWCreatePresetWindow* m_queuePresetEditor = nullptr;
     FNWCreateAgentWindow* m_createAgentWindow = nullptr;
     FNWEditAgentWindow* m_editAgentWindow = nullptr;
+    // The save window's own queue, filled with copies when the queue is saved as a profile.
+    QueueListView* m_saveQueueList = nullptr;
+    SaveTestProfileWindow* m_saveWindow = nullptr;
     bool m_isSetUp = false;
 };

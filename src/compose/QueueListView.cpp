@@ -271,6 +271,16 @@ void QueueListView::loadAllTestForTestProfile(const std::shared_ptr<TestQueueBea
     setStartStopButtonVisibility(profile != nullptr);
 }
 
+void QueueListView::setTestList(std::vector<std::shared_ptr<TestBean>> tests)
+{
+    setEditing(false);
+    beginResetModel();
+    m_testQueue = nullptr;
+    m_testList = std::move(tests);
+    endResetModel();
+    reloadData();
+}
+
 void QueueListView::willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution)
 {
     if (!execution)
@@ -318,9 +328,9 @@ void QueueListView::didEditedPresetFromQueueView(const std::shared_ptr<FNWPreset
     if (m_testInEdit && preset) {
         preset->isEdited = true;
         m_testInEdit->setPreset(preset);
+        // Kept in memory: a stored test's preset belongs to its runs, so the edit is written when
+        // the profile is updated (as new rows) or the queue runs.
         m_testInEdit->testName = agentAddress(m_testInEdit) + FNWStringWithFormat(" %@", preset->name);
-        if (m_testInEdit->ID != -1 && !preset->update())
-            DDLogError("QueueListView: unable to store the edited preset %@", preset->name);
     }
     reloadData();
 }
@@ -421,6 +431,7 @@ void QueueListView::upperHalfCircleDidClicked(int row)
         joinRows(row, row + 1);
     }
     reloadData();
+    storeOrdersOfProfile();
 }
 
 void QueueListView::lowerHalfCircleDidClicked(int row)
@@ -441,6 +452,17 @@ void QueueListView::lowerHalfCircleDidClicked(int row)
             m_testList[static_cast<size_t>(earlier)]->testOrder -= 1;
     }
     reloadData();
+    storeOrdersOfProfile();
+}
+
+void QueueListView::storeOrdersOfProfile()
+{
+    if (!m_testQueue || !isFromMyTestView)
+        return;
+    for (const std::shared_ptr<TestBean>& test : m_testList) {
+        if (test->ID > 0 && !test->updateOrder())
+            DDLogError("QueueListView: unable to store the order of test %@", test->testName);
+    }
 }
 
 void QueueListView::joinRows(int first, int second)
@@ -494,6 +516,89 @@ FNWCreatePresetWindowController* QueueListView::presetEditor()
         emit presetEditorCreated(m_presetEditor);
     }
     return m_presetEditor;
+}
+
+void QueueListView::queueSaveButtonDidClicked()
+{
+    if (m_testList.empty() || !m_saveWindowQueue)
+        return;
+    QueueListView* target = m_saveWindowQueue;
+    target->setEditing(false);
+    target->beginResetModel();
+    target->m_testList.clear();
+    target->m_testQueue = nullptr;
+    for (const std::shared_ptr<TestBean>& test : m_testList)
+        target->m_testList.push_back(test->copyWithOwnSettings());
+    target->endResetModel();
+    target->reloadData();
+    emit target->saveWindowRequested();
+}
+
+bool QueueListView::saveTestQueueButtonDidClicked(const std::optional<QString>& name)
+{
+    const QString profileName = (name ? *name : m_newProfileName).trimmed();
+    auto profile = std::make_shared<TestQueueBean>();
+    if (isCreateNewMyTestProfile)
+        profile->testProfileName = profileName;
+    if (profileName.isEmpty()) {
+        showErrorMessage(QStringLiteral("Test Profile Name is Required."));
+        return false;
+    }
+    if (TestQueueBean::findTestName(profileName)) {
+        showErrorMessage(QStringLiteral("Test name already used, please use different name."));
+        return false;
+    }
+    if (m_testList.empty()) {
+        showErrorMessage(QStringLiteral("Queue List is empty."));
+        return false;
+    }
+    profile->testProfileName = profileName;
+    // The profile's rows are its own: the queue's tests, presets and agents stay unsaved.
+    for (const std::shared_ptr<TestBean>& test : m_testList) {
+        std::shared_ptr<TestBean> stored = test->copyWithOwnSettings();
+        stored->ID = 0;
+        profile->testList.push_back(std::move(stored));
+    }
+    profile->viewPosition = TestQueueBean::getMaxViewPosition() + 1;
+    QString error;
+    const QString warning = QString::fromLatin1(ShowWarningOnMainWindowNotification);
+    if (!profile->save(&error)) {
+        DDLogError("QueueListView: unable to save test profile %@...%@", profileName, error);
+        if (error.isEmpty())
+            error = QStringLiteral("The test profile could not be saved.");
+        FNWNotificationCenter::defaultCenter().postNotificationName(warning, nullptr,
+                                                                    {{QString::fromLatin1(kErrorKey), error}});
+        return false;
+    }
+    DDLogInfo("QueueListView: saved test profile %@ with %ld tests", profileName,
+              static_cast<long>(profile->testList.size()));
+    FNWNotificationCenter::defaultCenter().postNotificationName(
+        warning, nullptr,
+        {{QString::fromLatin1(kErrorKey), QStringLiteral("Test Information Saved.")},
+         {QString::fromLatin1(kTextColorKey), QStringLiteral("green")}});
+    if (m_isSaveWindowVisible) {
+        emit saveWindowCloseRequested();
+        setUpView();
+    }
+    return true;
+}
+
+bool QueueListView::userClickedToAddNewTestProfileWithName(const QString& name)
+{
+    if (TestQueueBean::findTestName(name.trimmed())) {
+        showErrorMessage(QStringLiteral("Test name already used, please use different name."));
+        return false;
+    }
+    if (m_testList.empty())
+        return false;
+    m_newProfileName = name;
+    // A failed save keeps the window open with its report, so the user can try again.
+    if (!saveTestQueueButtonDidClicked(std::nullopt))
+        return false;
+    FNWNotificationCenter::defaultCenter().postNotificationName(
+        QString::fromLatin1(DidCreatedNewTestProfileFromNewWindow), nullptr);
+    setIsCreateNewMyTestProfile(false);
+    return true;
 }
 
 void QueueListView::showErrorMessage(const QString& message)
@@ -647,6 +752,8 @@ void QueueListView::relayout()
 
 void QueueListView::setStartStopButtonVisibility(bool visible) const
 {
+    if (!drivesStartStopButton)
+        return;
     // While a run goes the control is its stop button: nothing in the queue may hide it.
     if (!visible && !testManager()->isFreeToUse())
         return;

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class FNWAgentBean;
@@ -68,6 +69,8 @@ public:
     // Starts an ad-hoc run: one unnamed profile per order, in order of first appearance.
     bool startStopButtonDidClicked();
     void loadAllTestForTestProfile(const std::shared_ptr<TestQueueBean>& profile);
+    // Shows these tests, edit mode off, with no stored profile behind them.
+    void setTestList(std::vector<std::shared_ptr<TestBean>> tests);
 
     // Progress of a run, from the test manager.
     void willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution);
@@ -91,6 +94,20 @@ public:
     // The queue's own preset editor (queue mode), made on first use.
     FNWCreatePresetWindowController* presetEditor();
 
+    // Saving as a test profile. The home queue's save button fills the save window's queue with
+    // copies of its tests; that queue's save stores them under the window's name.
+    void setSaveWindowQueue(QueueListView* queue) { m_saveWindowQueue = queue; }
+    QueueListView* saveWindowQueue() const { return m_saveWindowQueue; }
+    void queueSaveButtonDidClicked();
+    // With a name (the save window's field), or none for the name given by
+    // userClickedToAddNewTestProfileWithName. True when the profile was stored.
+    bool saveTestQueueButtonDidClicked(const std::optional<QString>& name);
+    // The new-test window's save: the queue composing a new My Tests profile stores itself.
+    bool userClickedToAddNewTestProfileWithName(const QString& name);
+    // Whether this queue's save window is on screen (the window reports it).
+    void setSaveWindowVisible(bool visible) { m_isSaveWindowVisible = visible; }
+    bool isSaveWindowVisible() const { return m_isSaveWindowVisible; }
+
     // The queue's error line: a message stays 5 s after the last one.
     void showErrorMessage(const QString& message);
     QString errorText() const;
@@ -108,6 +125,9 @@ public:
     std::shared_ptr<TestQueueBean> testQueue() const { return m_testQueue; }
     std::shared_ptr<TestBean> testInEdit() const { return m_testInEdit; }
     bool isFromMyTestView = false;
+    // Whether this queue decides if the main window's start control shows (the save and update
+    // windows' queues do not).
+    bool drivesStartStopButton = true;
     bool isCreateNewMyTestProfile = false;
 
     QVariant data(const QModelIndex& index, int role) const override;
@@ -120,6 +140,9 @@ signals:
     void presetEditorCreated(FNWCreatePresetWindowController* editor);
     void errorTextChanged(const QString& text);
     void saveButtonVisibilityChanged(bool visible);
+    // The save window is to show over this queue (its name field emptied) / to close.
+    void saveWindowRequested();
+    void saveWindowCloseRequested();
 
 private:
     class ManagerRelay;
@@ -131,6 +154,8 @@ private:
     void setStartStopButtonVisibility(bool visible) const;
     void removeTestAt(int row);
     void joinRows(int first, int second);
+    // The details queue of a stored profile writes its groups at once.
+    void storeOrdersOfProfile();
     std::shared_ptr<TestBean> testWithID(qint64 testID) const;
     void statusDidChange(const std::shared_ptr<TestBean>& test);
 
@@ -143,4 +168,7 @@ private:
     std::shared_ptr<TestBean> m_testInEdit;
     FNWCreatePresetWindowController* m_presetEditor = nullptr;
     FNWErrorLine* m_errorLine;
+    QueueListView* m_saveWindowQueue = nullptr;
+    bool m_isSaveWindowVisible = false;
+    QString m_newProfileName;
 };

@@ -35,6 +35,19 @@ bool TestBeanDAO::remove(const TestBean& test)
     return removeRecordWithID(test.ID);
 }
 
+bool TestBeanDAO::detachFromProfile(const TestBean& test)
+{
+    const QString unused = QStringLiteral("delete from ") +
+                           FNWStringWithFormat("%@ where id=%ld and not exists (select 1 from test_execution_details "
+                                               "where testBean_id=%ld)",
+                                               tableName(), test.ID, test.ID);
+    if (!executeUpdate(unused, {}, "%d result of TestBean removal from its profile is %@"))
+        return false;
+    const QString detach =
+        QStringLiteral("update ") + FNWStringWithFormat("%@ set testQueueID=-1 where id=%ld", tableName(), test.ID);
+    return executeUpdate(detach, {}, "%d result of TestBean detach is %@");
+}
+
 std::shared_ptr<TestBean> TestBeanDAO::loadTestBeanWithID(qint64 testID)
 {
     const std::optional<QVariantMap> row = getRecordWithID(testID);

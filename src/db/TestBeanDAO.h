@@ -21,5 +21,8 @@ public:
     // Writes testOrder only.
     bool updateOrder(const TestBean& test);
     bool remove(const TestBean& test);
+    // Takes the test out of its profile: the row goes when no run refers to it, and otherwise
+    // stays, detached (testQueueID -1), so that the runs keep their test, preset and agent.
+    bool detachFromProfile(const TestBean& test);
     std::shared_ptr<TestBean> loadTestBeanWithID(qint64 testID);
 };

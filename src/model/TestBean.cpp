@@ -131,6 +131,24 @@ std::shared_ptr<TestBean> TestBean::copy() const
     return test;
 }
 
+std::shared_ptr<TestBean> TestBean::copyWithOwnSettings() const
+{
+    std::shared_ptr<TestBean> test = copy();
+    if (const std::shared_ptr<FNWPresetBean> held = preset()) {
+        std::shared_ptr<FNWPresetBean> own = held->copy();
+        own->originalID = held->originalID;
+        own->isEdited = held->isEdited;
+        own->preset_type = held->preset_type;
+        test->setPreset(std::move(own));
+    }
+    if (const std::shared_ptr<FNWAgentBean> held = agent()) {
+        std::shared_ptr<FNWAgentBean> own = held->copy();
+        own->originalID = held->originalID;
+        test->setAgent(std::move(own));
+    }
+    return test;
+}
+
 bool TestBean::save(QString* error)
 {
     // Every save stores fresh copies of the preset and the agent for this test alone.

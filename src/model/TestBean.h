@@ -55,6 +55,9 @@ public:
     // A new test with ID 0 carrying name, profile, ids, order, created_date and the same
     // preset and agent objects; flags, status, message and sourceIPAddress start afresh.
     std::shared_ptr<TestBean> copy() const;
+    // A copy holding copies of the preset and the agent (same originals, same edited flag), so
+    // that saving it writes rows of its own and later edits of either test leave the other alone.
+    std::shared_ptr<TestBean> copyWithOwnSettings() const;
 
     // Stamps created_date, saves the preset and the agent as new rows (taking their ids), then
     // inserts the test row, all in one transaction. Stops at the first failure, handing its

@@ -1,7 +1,9 @@
 #include "model/TestQueueBean.h"
 
 #include "db/FNWBaseModel.h"
+#include "db/TestBeanDAO.h"
 #include "db/TestQueueBeanDAO.h"
+#include "model/FNWPresetBean.h"
 #include "model/FNWBeanFields.h"
 #include "model/TestBean.h"
 #include "support/DDLog.h"
@@ -86,6 +88,58 @@ bool TestQueueBean::update()
         }
     }
     return result;
+}
+
+bool TestQueueBean::updateWithTests(const std::vector<std::shared_ptr<TestBean>>& tests,
+                                    const std::vector<std::shared_ptr<TestBean>>& removedTests, QString* error)
+{
+    std::vector<TestBean::FNWSavedIDs> savedTests;
+    savedTests.reserve(tests.size());
+    for (const std::shared_ptr<TestBean>& test : tests)
+        savedTests.push_back(test->savedIDs());
+    const auto fail = [error](const QString& reason) {
+        DDLogError("TestQueueBean: Can't update the test profile.. %@", reason);
+        if (error)
+            *error = reason;
+        return false;
+    };
+
+    const bool updated = FNWBaseModel::inTransaction([&] {
+        const QString notStored = QStringLiteral("The test profile could not be stored.");
+        if (!TestQueueBeanDAO().update(*this))
+            return fail(notStored);
+        TestBeanDAO rows;
+        for (const std::shared_ptr<TestBean>& test : removedTests) {
+            if (test->ID > 0 && !rows.detachFromProfile(*test))
+                return fail(notStored);
+        }
+        for (const std::shared_ptr<TestBean>& test : tests) {
+            const std::shared_ptr<FNWPresetBean> preset = test->preset();
+            const bool stored = test->ID > 0;
+            if (stored && !(preset && preset->isEdited)) {
+                test->testQueueID = ID;
+                if (!rows.update(*test))
+                    return fail(notStored);
+                continue;
+            }
+            // New settings: earlier runs keep the row they ran with.
+            if (stored && !rows.detachFromProfile(*test))
+                return fail(notStored);
+            test->ID = 0;
+            test->testQueueID = ID;
+            QString testError;
+            if (!test->save(&testError))
+                return fail(testError);
+        }
+        return true;
+    });
+    if (updated) {
+        testList = tests;
+    } else {
+        for (size_t i = 0; i < tests.size(); ++i)
+            tests[i]->restoreIDs(savedTests[i]);
+    }
+    return updated;
 }
 
 bool TestQueueBean::remove()

@@ -37,6 +37,13 @@ public:
     bool save(QString* error = nullptr);
     // Updates the profile row and every test; false when any of them failed.
     bool update();
+    // Writes what the update window changed, in one transaction: the name, and tests as the
+    // profile's whole list in the order shown (each test's testOrder as it stands). A test whose
+    // preset was edited is stored afresh (new preset, agent and test rows) and a removed test is
+    // taken out, so that earlier runs keep the test and settings they ran with. On failure
+    // nothing is stored, the records are as they were and error holds the reason.
+    bool updateWithTests(const std::vector<std::shared_ptr<TestBean>>& tests,
+                         const std::vector<std::shared_ptr<TestBean>>& removedTests, QString* error = nullptr);
     // Soft delete: flags the row; the record's isDeleted is left as it is.
     bool remove();
     bool updateViewPostion();

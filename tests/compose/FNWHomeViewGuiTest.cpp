@@ -252,7 +252,8 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
     QCOMPARE(executions[1]->executionStatus(), qint64(FNWExecutionStatusFailed));
     QCOMPARE(executions[1]->message(), home->queueListView()->testList()[1]->message());
 
-    // The queue's editor opened on one test and turned to another changes only that one.
+    // The queue's editor opened on one test and turned to another changes only that one, and only
+    // in the queue: the run's stored settings stay as they ran.
     const auto first = home->queueListView()->testList()[0]->preset();
     const auto second = home->queueListView()->testList()[1]->preset();
     QVERIFY(first->ID > 0 && second->ID > 0);
@@ -266,7 +267,7 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
     QTest::keyClicks(duration, QStringLiteral("30"));
     QTest::mouseClick(home->queuePresetEditor()->findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
     QTRY_VERIFY(!home->queuePresetEditor()->isVisible());
-    QCOMPARE(FNWPresetDAO().loadPresetWithID(second->ID)->duration, 30);
+    QCOMPARE(FNWPresetDAO().loadPresetWithID(second->ID)->duration, 2);
     QCOMPARE(FNWPresetDAO().loadPresetWithID(first->ID)->duration, 2);
     QCOMPARE(home->queueListView()->testList()[0]->preset()->duration, 2);
     QCOMPARE(home->queueListView()->testList()[1]->preset()->duration, 30);
