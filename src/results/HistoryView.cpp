@@ -123,6 +123,9 @@ bool HistoryView::startProfileExecutionForProifleID(std::int64_t profileID)
     if (TestQueueBeanDAO().getRecordWithID(profileID)) {
         profile = std::make_shared<TestQueueBean>(profileID);
         profile->loadAllTestBeans();
+        // A deleted profile's row stays for its runs' sake, but it is not to be run again.
+        if (profile->isDeleted)
+            profile = nullptr;
     }
     if (!profile || profile->testList.empty()) {
         DDLogError("HistoryView.startProfileExecutionForProifleID: testQueueBean Object Not Found");
