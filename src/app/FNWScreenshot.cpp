@@ -1,5 +1,6 @@
 #include "app/FNWScreenshot.h"
 
+#include "compose/FNWCreateTestWindow.h"
 #include "compose/FNWHomeView.h"
 #include "compose/FNWMyTestsTab.h"
 #include "compose/MyTestView.h"
@@ -359,6 +360,18 @@ bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
                              myTests->updateWindow()->reject();
                              myTests->myTestView()->testProfileListView()->enableEditModeButtonDidClicked(false);
                              return true;
+                         }});
+        steps.push_back({"the new-test window", always, [myTests] {
+                             myTests->myTestView()->testProfileListView()->addNewTestProfileButtonDidClicked();
+                             return true;
+                         }});
+        steps.push_back({"the new-test window on screen",
+                         [main] { return main && isExposed(main->findChild<FNWCreateTestWindow*>()); },
+                         [main, path] {
+                             auto* create = main->findChild<FNWCreateTestWindow*>();
+                             const bool saved = save(create, path("-mytests-new"));
+                             create->reject();
+                             return saved;
                          }});
     }
     QPointer<FNWHistoryTab> history =

@@ -1,0 +1,234 @@
+#include "app/FNWMainWindow.h"
+#include "app/FNWMainWindowCoordinator.h"
+#include "base/FNWEnums.h"
+#include "base/FNWListRoles.h"
+#include "compose/FNWCreateTestWindow.h"
+#include "compose/FNWHomeView.h"
+#include "compose/FNWMyTestsTab.h"
+#include "compose/MyTestView.h"
+#include "compose/QueueListView.h"
+#include "compose/SaveTestProfileWindow.h"
+#include "compose/TestProfilesListView.h"
+#include "db/TestQueueBeanDAO.h"
+#include "engine/TestManager.h"
+#include "model/FNWAgentBean.h"
+#include "model/FNWPresetBean.h"
+#include "model/TestBean.h"
+#include "model/TestQueueBean.h"
+#include "results/FNWHistoryTab.h"
+#include "results/HistoryView.h"
+#include "results/IndividualTestHistoryView.h"
+#include "ui/FNWAlert.h"
+#include "ui/FNWListRowDelegate.h"
+#include "ui/FNWPresetsTableView.h"
+#include "ui/FNWStartStopButton.h"
+
+#include "FNWEngineTestSupport.h"
+#include "FNWLocalServers.h"
+#include "FNWTestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace fnw::test;
+
+namespace {
+
+void storeAgent(const QString& address, int port)
+{
+    auto agent = std::make_shared<FNWAgentBean>();
+    agent->ip_address = address;
+    agent->port_number = port;
+    agent->agent_name = address;
+    agent->addedManually = true;
+    agent->viewPosition = FNWAgentBean::getMaxViewPosition() + 1;
+    QVERIFY(agent->save());
+}
+
+void clickRow(FNWPresetsTableView* table, int row)
+{
+    const QRect rect = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(rect.width() / 4, 0));
+}
+
+void clickControl(FNWPresetsTableView* table, int row, QRect (*where)(const QRect&))
+{
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      where(table->visualRect(table->model()->index(row, 0))).center());
+}
+
+} // namespace
+
+// The My Tests tab as a user meets it in the main window, against a real iperf3 server on
+// loopback.
+class FNWMyTestsGuiTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(useFreshDatabase());
+        m_alerts.clear();
+        FNWAlert::setTestResponder([this](const FNWAlertRequest& request) {
+            m_alerts.append(request);
+            // "Yes" where there is one.
+            return int(request.buttons.size()) - 1;
+        });
+        auto preset = timedPreset(2);
+        preset->name = QStringLiteral("Short");
+        preset->viewPosition = 1;
+        QVERIFY(preset->save());
+        m_window = std::make_unique<FNWMainWindow>();
+        m_home = new FNWHomeView;
+        m_myTests = new FNWMyTestsTab;
+        m_history = new FNWHistoryTab;
+        m_window->setHomePage(m_home, m_home);
+        m_window->setMyTestsPage(m_myTests, m_myTests);
+        m_window->setHistoryPage(m_history, m_history);
+        m_window->setTestRunControl(TestManager::sharedTestManager().get());
+        TestManager::sharedTestManager()->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+        m_window->prepareMainWindow();
+        m_window->resize(1100, 700);
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        FNWAlert::setTestResponder({});
+    }
+
+    void aQueueSavedOnTheHomeTabIsUpdatedAndRunFromMyTests();
+    void theNewTestWindowComposesAProfileWithTheHomeTabsLists();
+
+private:
+    void showWindow()
+    {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_VERIFY(m_home->isSetUp());
+    }
+    void showTab(int tab) { m_window->coordinator()->topNativationViewButtonDidClicked(tab); }
+
+    std::unique_ptr<FNWMainWindow> m_window;
+    FNWHomeView* m_home = nullptr;
+    FNWMyTestsTab* m_myTests = nullptr;
+    FNWHistoryTab* m_history = nullptr;
+    QList<FNWAlertRequest> m_alerts;
+};
+
+void FNWMyTestsGuiTest::aQueueSavedOnTheHomeTabIsUpdatedAndRunFromMyTests()
+{
+    QVERIFY(installWrappers());
+    const int port = freePort();
+    ServerProcess server(QStringLiteral("iperf3"),
+                         {QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                          QString::number(port)});
+    QVERIFY(waitUntilListening(port, Transport::Tcp));
+    storeAgent(QStringLiteral("127.0.0.1"), port);
+    storeAgent(QStringLiteral("127.0.0.2"), freePort());
+    showWindow();
+
+    // Compose two tests and save them as "Survey": Enter saves, the home queue stays.
+    clickRow(m_home->presetsTable(), 0);
+    clickRow(m_home->agentsTable(), 0);
+    clickRow(m_home->agentsTable(), 1);
+    QTest::mouseClick(m_home->saveQueueButton(), Qt::LeftButton);
+    SaveTestProfileWindow* save = m_home->saveTestProfileWindow();
+    QVERIFY(save && save->isVisible());
+    QCOMPARE(save->queueListView()->rowCount(), 2);
+    QTest::keyClick(save->nameField(), Qt::Key_Return);
+    QCOMPARE(save->errorLabel()->text(), QStringLiteral("Test Profile Name is Required."));
+    QTest::keyClicks(save->nameField(), QStringLiteral("Survey"));
+    QTest::keyClick(save->nameField(), Qt::Key_Return);
+    QTRY_VERIFY(!save->isVisible());
+    QCOMPARE(m_window->warningLabel()->text(), QStringLiteral("Test Information Saved."));
+    QCOMPARE(m_home->queueListView()->rowCount(), 2);
+
+    // My Tests lists it; a click shows its tests.
+    showTab(FNWMainWindowCoordinator::MyTestsTab);
+    QTRY_COMPARE(m_myTests->profilesTable()->model()->rowCount(), 1);
+    QCOMPARE(m_myTests->profilesTable()->model()->index(0, 0).data().toString(), QStringLiteral("Survey"));
+    clickRow(m_myTests->profilesTable(), 0);
+    QCOMPARE(m_myTests->detailsTable()->model()->rowCount(), 2);
+
+    // In edit mode a click opens the update window; Escape leaves everything as it was.
+    QTest::mouseClick(m_myTests->editButton(), Qt::LeftButton);
+    clickRow(m_myTests->profilesTable(), 0);
+    SaveTestProfileWindow* update = m_myTests->updateWindow();
+    QVERIFY(update && update->isVisible());
+    QCOMPARE(update->nameField()->text(), QStringLiteral("Survey"));
+    QTest::mouseClick(update->editButton(), Qt::LeftButton);
+    clickControl(update->queueTable(), 1, &FNWListRowDelegate::deleteRect);
+    QCOMPARE(update->queueListView()->rowCount(), 1);
+    QTest::keyClick(update, Qt::Key_Escape);
+    QVERIFY(!update->isVisible());
+    QVERIFY(m_alerts.isEmpty());
+    QCOMPARE(m_myTests->detailsTable()->model()->rowCount(), 2);
+
+    // Again, removing the test towards the unreachable server and confirming.
+    clickRow(m_myTests->profilesTable(), 0);
+    QVERIFY(update->isVisible());
+    QCOMPARE(update->queueListView()->rowCount(), 2);
+    QTest::mouseClick(update->editButton(), Qt::LeftButton);
+    clickControl(update->queueTable(), 1, &FNWListRowDelegate::deleteRect);
+    QTest::mouseClick(update->saveButton(), Qt::LeftButton);
+    QCOMPARE(m_alerts.size(), 1);
+    QCOMPARE(m_alerts[0].message, QStringLiteral("Are you sure to update test profile."));
+    QVERIFY(!update->isVisible());
+    QCOMPARE(m_window->warningLabel()->text(), QStringLiteral("Test Information Updated."));
+    QCOMPARE(m_myTests->detailsTable()->model()->rowCount(), 1);
+
+    // Run it: the details queue shows the outcome and History has the run first.
+    QTest::mouseClick(m_myTests->editButton(), Qt::LeftButton);
+    clickRow(m_myTests->profilesTable(), 0);
+    QTRY_VERIFY(m_window->startStopButton()->isVisible());
+    QTest::mouseClick(m_window->startStopButton(), Qt::LeftButton);
+    const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
+    QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
+    QTRY_COMPARE(m_myTests->detailsTable()->model()->index(0, 0).data(FNWListRoles::ExecutionStatus).toInt(),
+                 int(FNWExecutionStatusFinished));
+    QTRY_COMPARE(m_window->coordinator()->visibleView(), int(FNWMainWindowCoordinator::HistoryTab));
+    IndividualTestHistoryView* runs = m_history->historyView()->individualResultsView();
+    QTRY_COMPARE(runs->rowCount(), 1);
+    QCOMPARE(runs->index(0, IndividualTestHistoryView::Name).data().toString(), QStringLiteral("127.0.0.1 - Short"));
+    QCOMPARE(m_alerts.size(), 1);
+}
+
+void FNWMyTestsGuiTest::theNewTestWindowComposesAProfileWithTheHomeTabsLists()
+{
+    storeAgent(QStringLiteral("127.0.0.1"), 5201);
+    showWindow();
+    showTab(FNWMainWindowCoordinator::MyTestsTab);
+    QTest::mouseClick(m_myTests->addButton(), Qt::LeftButton);
+    FNWCreateTestWindow* create = nullptr;
+    QTRY_VERIFY((create = m_window->findChild<FNWCreateTestWindow*>()) && create->isVisible());
+    QCOMPARE(create->content(), static_cast<QWidget*>(m_home));
+    QVERIFY(!m_home->saveQueueButton()->isVisible());
+
+    // No name: a small error window that goes by itself.
+    QTest::mouseClick(create->saveButton(), Qt::LeftButton);
+    QVERIFY(create->transientError());
+    QCOMPARE(create->transientError()->findChild<QLabel*>(QStringLiteral("transientErrorText"))->text(),
+             QStringLiteral("Please provide your test name."));
+    QTRY_VERIFY_WITH_TIMEOUT(!create->transientError(), 8000);
+
+    clickRow(m_home->presetsTable(), 0);
+    clickRow(m_home->agentsTable(), 0);
+    QTest::keyClicks(create->nameField(), QStringLiteral("From scratch"));
+    QTest::keyClick(create->nameField(), Qt::Key_Return);
+    QTRY_VERIFY(!create->isVisible());
+    QTRY_COMPARE(m_myTests->profilesTable()->model()->rowCount(), 1);
+    QCOMPARE(m_myTests->profilesTable()->model()->index(0, 0).data().toString(), QStringLiteral("From scratch"));
+
+    // The composition is back on the Home tab, with its save button.
+    QCOMPARE(m_window->pageWidget(FNWMainWindowCoordinator::HomeTab), static_cast<QWidget*>(m_home));
+    showTab(FNWMainWindowCoordinator::HomeTab);
+    QTRY_VERIFY(m_home->saveQueueButton()->isVisible());
+    QVERIFY(m_alerts.isEmpty());
+}
+
+QTEST_MAIN(FNWMyTestsGuiTest)
+#include "FNWMyTestsGuiTest.moc"
