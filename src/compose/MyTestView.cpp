@@ -57,6 +57,7 @@ bool MyTestView::startProfileExecutionButtonDidPressed()
     manager->setDelegate(m_details->testManagerDelegate());
     m_selectedTestProfile->testList = m_details->testList();
     DDLogInfo("MyTestView: starting test profile %@", m_selectedTestProfile->testProfileName);
+    m_runningProfileID = m_selectedTestProfile->ID;
     manager->startProfileExecutionWithTestProfile(m_selectedTestProfile);
     return true;
 }
@@ -68,6 +69,11 @@ void MyTestView::testProfileSelectionDidChanged(const std::shared_ptr<TestQueueB
         return;
     m_selectedTestProfile = profile;
     m_details->loadAllTestForTestProfile(profile);
+}
+
+bool MyTestView::isProfileRunning(qint64 profileID)
+{
+    return profileID == m_runningProfileID && m_details->isTestManagerRunningThisQueue();
 }
 
 bool MyTestView::isRunningTestFromHomeScreen()

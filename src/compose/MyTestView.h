@@ -31,6 +31,7 @@ public:
     void prepareView() override;
     bool startProfileExecutionButtonDidPressed() override;
     void testProfileSelectionDidChanged(const std::shared_ptr<TestQueueBean>& profile) override;
+    bool isProfileRunning(qint64 profileID) override;
     // The details queue holds still while its profile runs.
     bool isRunningTestFromHomeScreen() override;
 
@@ -42,4 +43,6 @@ private:
     TestProfilesListView* m_list;
     QueueListView* m_details;
     std::shared_ptr<TestQueueBean> m_selectedTestProfile;
+    // The profile this tab started, while its run goes.
+    qint64 m_runningProfileID = 0;
 };

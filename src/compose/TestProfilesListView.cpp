@@ -82,11 +82,10 @@ void TestProfilesListView::didClickonTableRow(int row)
     }
     const bool endedDrag = m_isDragging;
     m_isDragging = false;
-    if (!profile)
+    if (!profile || endedDrag || !mayChange({profile}))
         return;
     profile->loadAllTestBeans();
-    if (!endedDrag)
-        openEditTestProfileWindow(profile);
+    openEditTestProfileWindow(profile);
 }
 
 void TestProfilesListView::doubleClickDidReceivedOnProfileTableRow(int row)
@@ -128,6 +127,8 @@ void TestProfilesListView::deleteIndividualTestButtonDidClicked(qint64 profileID
     if (row < 0)
         return;
     const std::shared_ptr<TestQueueBean> profile = m_testProfiles[static_cast<size_t>(row)];
+    if (!mayChange({profile}))
+        return;
     if (!profile->remove()) {
         DDLogError("TestProfilesListView: unable to delete test profile %@", profile->testProfileName);
         return;
@@ -150,7 +151,7 @@ void TestProfilesListView::didReceivedDraggedItems(const QStringList& items)
 void TestProfilesListView::removeProfilesAtRows(const QList<int>& rows)
 {
     const std::vector<std::shared_ptr<TestQueueBean>> profiles = membersAtRows(m_testProfiles, rows);
-    if (profiles.empty())
+    if (profiles.empty() || !mayChange(profiles))
         return;
     if (!FNWAlerts::showConfirmationAlertWithMessage(
             QStringLiteral("Profile Delete Confirmation"),
@@ -173,7 +174,7 @@ void TestProfilesListView::removeProfilesAtRows(const QList<int>& rows)
 
 void TestProfilesListView::trashButtonDidClicked()
 {
-    if (m_testProfiles.empty())
+    if (m_testProfiles.empty() || !mayChange(m_testProfiles))
         return;
     if (!FNWAlerts::showConfirmationAlertWithMessage(
             QStringLiteral("Delete All Confirmation"),
@@ -190,7 +191,7 @@ void TestProfilesListView::trashButtonDidClicked()
 
 void TestProfilesListView::openEditTestProfileWindow(const std::shared_ptr<TestQueueBean>& profile)
 {
-    if (!profile)
+    if (!profile || !mayChange({profile}))
         return;
     FNWSaveTestProfileController* controller = updateController();
     controller->setTestQueueBean(profile);
@@ -273,6 +274,22 @@ void TestProfilesListView::applySelection()
 {
     const int row = selectedRow();
     emit selectionChanged(row >= 0 ? QList<int>{row} : QList<int>{});
+}
+
+bool TestProfilesListView::mayChange(const std::vector<std::shared_ptr<TestQueueBean>>& profiles) const
+{
+    if (!m_delegate)
+        return true;
+    for (const std::shared_ptr<TestQueueBean>& profile : profiles) {
+        if (m_delegate->isProfileRunning(profile->ID)) {
+            FNWAlerts::showCriticalAlertWithMessage(
+                QStringLiteral("Please wait..."),
+                QStringLiteral("Tests currently in progress. Please allow all tests in the Queue to finish before "
+                               "proceeding or stop the tests."));
+            return false;
+        }
+    }
+    return true;
 }
 
 int TestProfilesListView::rowOfProfileWithID(qint64 profileID) const

@@ -18,6 +18,12 @@ class TestProfileListViewDelegate
 public:
     virtual ~TestProfileListViewDelegate() = default;
     virtual void testProfileSelectionDidChanged(const std::shared_ptr<TestQueueBean>& profile) = 0;
+    // Whether a run of the profile goes on now: it is then neither updated nor deleted.
+    virtual bool isProfileRunning(qint64 profileID)
+    {
+        (void)profileID;
+        return false;
+    }
 };
 
 // The saved test profiles of the My Tests tab, without their table: the named profiles in list
@@ -79,6 +85,8 @@ private:
     void endEditMode();
     void applySelection();
     int rowOfProfileWithID(qint64 profileID) const;
+    // False, after telling the user, when one of them is running.
+    bool mayChange(const std::vector<std::shared_ptr<TestQueueBean>>& profiles) const;
 
     TestProfileListViewDelegate* m_delegate = nullptr;
     std::vector<std::shared_ptr<TestQueueBean>> m_testProfiles;

@@ -186,6 +186,17 @@ void FNWMyTestsGuiTest::aQueueSavedOnTheHomeTabIsUpdatedAndRunFromMyTests()
     clickRow(m_myTests->profilesTable(), 0);
     QTRY_VERIFY(m_window->startStopButton()->isVisible());
     QTest::mouseClick(m_window->startStopButton(), Qt::LeftButton);
+    QTRY_COMPARE(m_myTests->detailsTable()->model()->index(0, 0).data(FNWListRoles::ExecutionStatus).toInt(),
+                 int(FNWExecutionStatusRunning));
+    // While it runs the profile is neither updated nor deleted.
+    QTest::mouseClick(m_myTests->editButton(), Qt::LeftButton);
+    clickRow(m_myTests->profilesTable(), 0);
+    clickControl(m_myTests->profilesTable(), 0, &FNWListRowDelegate::deleteRect);
+    QCOMPARE(m_alerts.size(), 3);
+    QCOMPARE(m_alerts[2].message, QStringLiteral("Please wait..."));
+    QVERIFY(!update->isVisible());
+    QCOMPARE(m_myTests->profilesTable()->model()->rowCount(), 1);
+    QTest::mouseClick(m_myTests->editButton(), Qt::LeftButton);
     const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
     QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
     QTRY_COMPARE(m_myTests->detailsTable()->model()->index(0, 0).data(FNWListRoles::ExecutionStatus).toInt(),
@@ -194,7 +205,7 @@ void FNWMyTestsGuiTest::aQueueSavedOnTheHomeTabIsUpdatedAndRunFromMyTests()
     IndividualTestHistoryView* runs = m_history->historyView()->individualResultsView();
     QTRY_COMPARE(runs->rowCount(), 1);
     QCOMPARE(runs->index(0, IndividualTestHistoryView::Name).data().toString(), QStringLiteral("127.0.0.1 - Short"));
-    QCOMPARE(m_alerts.size(), 1);
+    QCOMPARE(m_alerts.size(), 3);
 }
 
 void FNWMyTestsGuiTest::theNewTestWindowComposesAProfileWithTheHomeTabsLists()
