@@ -40,8 +40,8 @@ FNWMyTestsTab::FNWMyTestsTab(QWidget* parent)
     profilesBarLayout->addWidget(m_trash);
 
     m_profilesHint = new QLabel(tr("Save a queue from the Home tab, or click New, to make a test profile."), this);
-    m_detailsHint = new QLabel(tr("Select a test profile to see its tests. Click Edit, then a profile, to update it."),
-                               this);
+    m_detailsHint =
+        new QLabel(tr("Select a test profile to see its tests. Click Edit, then a profile, to update it."), this);
     for (QLabel* hint : {m_profilesHint, m_detailsHint}) {
         hint->setWordWrap(true);
         hint->setAlignment(Qt::AlignCenter);

@@ -67,8 +67,9 @@ std::vector<std::shared_ptr<TestQueueBean>> TestQueueBeanDAO::getAllNamedProfile
 
 std::vector<std::shared_ptr<TestBean>> TestQueueBeanDAO::getAllAssociatedTestBeans(qint64 profileID)
 {
-    const QList<QVariantMap> rows = getRecordsWithSQLQuery(QStringLiteral("select * from test where ") +
-                                                           FNWStringWithFormat("testQueueID=%ld order by testOrder, id", profileID));
+    const QList<QVariantMap> rows =
+        getRecordsWithSQLQuery(QStringLiteral("select * from test where ") +
+                               FNWStringWithFormat("testQueueID=%ld order by testOrder, id", profileID));
     std::vector<std::shared_ptr<TestBean>> tests;
     tests.reserve(rows.size());
     for (const QVariantMap& row : rows) {

@@ -57,14 +57,9 @@ TestBean::~TestBean() = default;
 
 QStringList TestBean::storedFieldNames()
 {
-    return {QStringLiteral("id"),
-            QStringLiteral("testName"),
-            QStringLiteral("preset_id"),
-            QStringLiteral("agent_id"),
-            QStringLiteral("testOrder"),
-            QStringLiteral("testQueueID"),
-            QStringLiteral("created_date"),
-            QStringLiteral("sourceIPAddress")};
+    return {QStringLiteral("id"),           QStringLiteral("testName"),       QStringLiteral("preset_id"),
+            QStringLiteral("agent_id"),     QStringLiteral("testOrder"),      QStringLiteral("testQueueID"),
+            QStringLiteral("created_date"), QStringLiteral("sourceIPAddress")};
 }
 
 std::shared_ptr<FNWPresetBean> TestBean::preset() const
@@ -180,7 +175,12 @@ TestBean::FNWSavedIDs TestBean::savedIDs() const
 {
     const std::shared_ptr<FNWPresetBean> testPreset = preset();
     const std::shared_ptr<FNWAgentBean> testAgent = agent();
-    return {ID,        testQueueID, preset_id, agent_id, created_date, testPreset ? testPreset->ID : 0,
+    return {ID,
+            testQueueID,
+            preset_id,
+            agent_id,
+            created_date,
+            testPreset ? testPreset->ID : 0,
             testAgent ? testAgent->ID : 0};
 }
 

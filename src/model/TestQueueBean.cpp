@@ -3,8 +3,8 @@
 #include "db/FNWBaseModel.h"
 #include "db/TestBeanDAO.h"
 #include "db/TestQueueBeanDAO.h"
-#include "model/FNWPresetBean.h"
 #include "model/FNWBeanFields.h"
+#include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
 #include "support/DDLog.h"
 
