@@ -22,7 +22,6 @@
 #include "ui/FNWListControls.h"
 #include "ui/FNWPresetsTableView.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -101,9 +100,9 @@ FNWHomeView::FNWHomeView(QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(12);
-    layout->addWidget(buildPanel(tr("Presets"), m_presetsTable, presetsBar), 1);
-    layout->addWidget(buildPanel(tr("Target Servers"), m_agentsTable, agentsBar), 1);
-    layout->addWidget(buildPanel(tr("Test Queue"), m_queueTable, queueBar, {m_queueHint, m_queueError}), 1);
+    layout->addWidget(listPanel(this, tr("Presets"), m_presetsTable, presetsBar), 1);
+    layout->addWidget(listPanel(this, tr("Target Servers"), m_agentsTable, agentsBar), 1);
+    layout->addWidget(listPanel(this, tr("Test Queue"), m_queueTable, queueBar, {m_queueHint, m_queueError}), 1);
 
     m_presetsTable->setObjectName(QStringLiteral("presetsTable"));
     m_agentsTable->setObjectName(QStringLiteral("agentsTable"));
@@ -129,41 +128,6 @@ FNWHomeView::~FNWHomeView()
     delete m_saveWindow;
     // The coordinator lets go of the lists before they go.
     m_coordinator.reset();
-}
-
-QWidget* FNWHomeView::buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar,
-                                 const QList<QLabel*>& notes)
-{
-    auto* panel = new QFrame(this);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setBackgroundRole(QPalette::Base);
-    panel->setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    auto* heading = new QLabel(title, panel);
-    QFont font = heading->font();
-    font.setBold(true);
-    heading->setFont(font);
-    heading->setContentsMargins(10, 8, 10, 6);
-    layout->addWidget(heading);
-    auto* line = new QFrame(panel);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(line);
-    layout->addWidget(table, 1);
-    for (QLabel* note : notes) {
-        note->setParent(panel);
-        note->setContentsMargins(16, 8, 16, 8);
-        layout->addWidget(note);
-    }
-    auto* bottomLine = new QFrame(panel);
-    bottomLine->setFrameShape(QFrame::HLine);
-    bottomLine->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(bottomLine);
-    bar->setParent(panel);
-    layout->addWidget(bar);
-    return panel;
 }
 
 void FNWHomeView::setUpViews()

@@ -70,8 +70,6 @@ public:
     SaveTestProfileWindow* saveTestProfileWindow() const { return m_saveWindow; }
 
 private:
-    QWidget* buildPanel(const QString& title, FNWPresetsTableView* table, QWidget* bar,
-                        const QList<QLabel*>& notes = {});
     void wirePresets();
     void wireAgents();
     void wireQueue();

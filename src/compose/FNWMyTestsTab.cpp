@@ -9,7 +9,6 @@
 #include "ui/FNWListControls.h"
 #include "ui/FNWPresetsTableView.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
@@ -46,19 +45,7 @@ FNWMyTestsTab::FNWMyTestsTab(QWidget* parent)
         hint->setWordWrap(true);
         hint->setAlignment(Qt::AlignCenter);
         hint->setForegroundRole(QPalette::PlaceholderText);
-        hint->setContentsMargins(16, 8, 16, 8);
     }
-
-    auto* profilesContent = new QWidget(this);
-    auto* profilesLayout = new QVBoxLayout(profilesContent);
-    profilesLayout->setContentsMargins(0, 0, 0, 0);
-    profilesLayout->addWidget(m_profilesTable, 1);
-    profilesLayout->addWidget(m_profilesHint);
-    auto* detailsContent = new QWidget(this);
-    auto* detailsLayout = new QVBoxLayout(detailsContent);
-    detailsLayout->setContentsMargins(0, 0, 0, 0);
-    detailsLayout->addWidget(m_detailsTable, 1);
-    detailsLayout->addWidget(m_detailsHint);
     // The details hold no buttons of their own; the bar keeps both panels the same height.
     auto* detailsBar = new QWidget(this);
     auto* detailsBarLayout = new QHBoxLayout(detailsBar);
@@ -72,8 +59,8 @@ FNWMyTestsTab::FNWMyTestsTab(QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(12);
-    layout->addWidget(buildPanel(tr("Test Profiles"), profilesContent, profilesBar), 1);
-    layout->addWidget(buildPanel(tr("Tests"), detailsContent, detailsBar), 2);
+    layout->addWidget(listPanel(this, tr("Test Profiles"), m_profilesTable, profilesBar, {m_profilesHint}), 1);
+    layout->addWidget(listPanel(this, tr("Tests"), m_detailsTable, detailsBar, {m_detailsHint}), 2);
 
     m_profilesTable->setObjectName(QStringLiteral("testProfilesTable"));
     m_detailsTable->setObjectName(QStringLiteral("profileDetailsTable"));
@@ -91,36 +78,6 @@ FNWMyTestsTab::FNWMyTestsTab(QWidget* parent)
 FNWMyTestsTab::~FNWMyTestsTab()
 {
     delete m_updateWindow;
-}
-
-QWidget* FNWMyTestsTab::buildPanel(const QString& title, QWidget* content, QWidget* bar)
-{
-    auto* panel = new QFrame(this);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setBackgroundRole(QPalette::Base);
-    panel->setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    auto* heading = new QLabel(title, panel);
-    QFont font = heading->font();
-    font.setBold(true);
-    heading->setFont(font);
-    heading->setContentsMargins(10, 8, 10, 6);
-    layout->addWidget(heading);
-    auto* line = new QFrame(panel);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(line);
-    content->setParent(panel);
-    layout->addWidget(content, 1);
-    auto* bottomLine = new QFrame(panel);
-    bottomLine->setFrameShape(QFrame::HLine);
-    bottomLine->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(bottomLine);
-    bar->setParent(panel);
-    layout->addWidget(bar);
-    return panel;
 }
 
 void FNWMyTestsTab::setUpViews()

@@ -43,7 +43,6 @@ public:
     SaveTestProfileWindow* updateWindow() const { return m_updateWindow; }
 
 private:
-    QWidget* buildPanel(const QString& title, QWidget* content, QWidget* bar);
     void wireProfiles();
     void wireDetails();
     void updateHints();

@@ -22,6 +22,7 @@
 #include "ui/FNWStartStopButton.h"
 
 #include "FNWEngineTestSupport.h"
+#include "FNWListClicks.h"
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
@@ -51,18 +52,6 @@ std::shared_ptr<FNWAgentBean> storeAgent(const QString& name, int port,
     agent->viewPosition = FNWAgentBean::getMaxViewPosition() + 1;
     agent->save();
     return agent;
-}
-
-void clickRow(FNWPresetsTableView* table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(rect.width() / 4, 0));
-}
-
-void clickControl(FNWPresetsTableView* table, int row, QRect (*where)(const QRect&))
-{
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                      where(table->visualRect(table->model()->index(row, 0))).center());
 }
 
 int status(const FNWHomeView& home, int row)

@@ -24,6 +24,7 @@
 #include "ui/FNWStartStopButton.h"
 
 #include "FNWEngineTestSupport.h"
+#include "FNWListClicks.h"
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
@@ -46,18 +47,6 @@ void storeAgent(const QString& address, int port)
     agent->addedManually = true;
     agent->viewPosition = FNWAgentBean::getMaxViewPosition() + 1;
     QVERIFY(agent->save());
-}
-
-void clickRow(FNWPresetsTableView* table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(rect.width() / 4, 0));
-}
-
-void clickControl(FNWPresetsTableView* table, int row, QRect (*where)(const QRect&))
-{
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                      where(table->visualRect(table->model()->index(row, 0))).center());
 }
 
 } // namespace

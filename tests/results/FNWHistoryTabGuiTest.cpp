@@ -20,6 +20,7 @@
 #include "ui/FNWStartStopButton.h"
 
 #include "FNWEngineTestSupport.h"
+#include "FNWListClicks.h"
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
@@ -36,12 +37,6 @@
 using namespace fnw::test;
 
 namespace {
-
-void clickRow(FNWPresetsTableView* table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(rect.width() / 4, 0));
-}
 
 // The megabits per second a speed text such as "941.27 Mbps" shows.
 double megabits(const QString& text)
