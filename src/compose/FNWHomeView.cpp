@@ -164,10 +164,7 @@ void FNWHomeView::wirePresets()
         if (control == FNWPresetsTableView::RowControl::Delete)
             list->deleteIndividualPresetButtonDidClicked(recordIDAt(list, row));
     };
-    table->deletePressed = [list, table] {
-        if (list->isEditing())
-            list->removePresetAtIndexes(table->selectedRowNumbers());
-    };
+    table->deletePressed = [list, table] { list->deleteKeyPressedForRows(table->selectedRowNumbers()); };
     table->enterPressed = [list](int row) { list->editButtonOfRowDidClicked(row); };
     table->dragDidEnd = [list] { list->setDragging(false); };
     connect(list, &PresetsListView::selectionChanged, table, &FNWPresetsTableView::applySelection);
@@ -200,10 +197,7 @@ void FNWHomeView::wireAgents()
         if (control == FNWPresetsTableView::RowControl::Delete)
             list->deleteIndividualAgentButtonDidClicked(recordIDAt(list, row));
     };
-    table->deletePressed = [list, table] {
-        if (list->isEditing())
-            list->removeAgentsAtIndexes(table->selectedRowNumbers());
-    };
+    table->deletePressed = [list, table] { list->deleteKeyPressedForRows(table->selectedRowNumbers()); };
     table->enterPressed = [list](int row) { list->tableViewDidClickedRow(row); };
     table->dragDidEnd = [list] { list->setDragging(false); };
     connect(list, &AgentsListView::selectionChanged, table, &FNWPresetsTableView::applySelection);

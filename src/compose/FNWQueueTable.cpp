@@ -3,9 +3,6 @@
 #include "compose/QueueListView.h"
 #include "ui/FNWPresetsTableView.h"
 
-#include <algorithm>
-#include <functional>
-
 namespace fnw::compose {
 
 void wireQueueTable(FNWPresetsTableView* table, QueueListView* queue)
@@ -29,14 +26,7 @@ void wireQueueTable(FNWPresetsTableView* table, QueueListView* queue)
             break;
         }
     };
-    table->deletePressed = [queue, table] {
-        if (!queue->isEditing())
-            return;
-        QList<int> rows = table->selectedRowNumbers();
-        std::sort(rows.begin(), rows.end(), std::greater<>());
-        for (int row : rows)
-            queue->deleteIndividualTestButtonDidClicked(row);
-    };
+    table->deletePressed = [queue, table] { queue->deleteKeyPressedForRows(table->selectedRowNumbers()); };
     table->enterPressed = [queue](int row) {
         if (queue->isEditing())
             queue->showPresetSettingWindowForRow(row);

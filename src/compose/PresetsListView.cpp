@@ -65,6 +65,16 @@ void PresetsListView::deleteIndividualPresetButtonDidClicked(qint64 presetID)
         removePresetAtIndexes({row});
 }
 
+void PresetsListView::deleteKeyPressedForRows(const QList<int>& rows)
+{
+    if (!m_isEditing || membersAtRows(m_presetsArray, rows).empty())
+        return;
+    if (FNWAlerts::showConfirmationAlertWithMessage(
+            QString(), rows.size() == 1 ? QStringLiteral("Are you sure you want to delete the selected preset?")
+                                        : QStringLiteral("Are you sure you want to delete the selected presets?")))
+        removePresetAtIndexes(rows);
+}
+
 void PresetsListView::removePresetAtIndexes(const QList<int>& rows)
 {
     // Every row is resolved to its preset first; the list is read afresh only once all are gone,

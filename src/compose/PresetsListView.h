@@ -56,6 +56,8 @@ public:
 
     void deleteIndividualPresetButtonDidClicked(qint64 presetID);
     void removePresetAtIndexes(const QList<int>& rows);
+    // Delete pressed in edit mode: the selected rows go after asking.
+    void deleteKeyPressedForRows(const QList<int>& rows);
     // Rows dragged onto the trash: the first text holds the row numbers.
     void didReceivedDraggedItems(const QStringList& items);
     void trashButtonDidClicked();

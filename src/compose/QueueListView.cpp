@@ -351,6 +351,28 @@ void QueueListView::deleteIndividualTestButtonDidClicked(int row)
     didReceivedDraggedItems({QString::number(row)});
 }
 
+void QueueListView::deleteKeyPressedForRows(const QList<int>& rows)
+{
+    if (!m_isEditing)
+        return;
+    if (isRunningTestFromHomeScreen()) {
+        showPleaseWait();
+        return;
+    }
+    const std::vector<std::shared_ptr<TestBean>> tests = membersAtRows(m_testList, rows);
+    if (tests.empty() ||
+        !FNWAlerts::showConfirmationAlertWithMessage(
+            QStringLiteral("Please Confirm"),
+            tests.size() == 1 ? QStringLiteral("Are you sure you want to remove the selected test from the Queue?")
+                              : QStringLiteral("Are you sure you want to remove the selected tests from the Queue?")))
+        return;
+    for (const std::shared_ptr<TestBean>& test : tests) {
+        const auto at = std::find(m_testList.begin(), m_testList.end(), test);
+        if (at != m_testList.end())
+            removeTestAt(static_cast<int>(at - m_testList.begin()));
+    }
+}
+
 void QueueListView::clearAllTestFromQueueButtonDidClicked()
 {
     if (isRunningTestFromHomeScreen()) {

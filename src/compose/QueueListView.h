@@ -82,6 +82,8 @@ public:
 
     void enableEditModeOnQueueButtonDidClicked(bool checked);
     void deleteIndividualTestButtonDidClicked(int row);
+    // Delete pressed in edit mode: the selected tests go after asking.
+    void deleteKeyPressedForRows(const QList<int>& rows);
     void clearAllTestFromQueueButtonDidClicked();
     void trashButtonDidClicked();
     void didReceivedDraggedItems(const QStringList& items);

@@ -152,6 +152,16 @@ void AgentsListView::deleteIndividualAgentButtonDidClicked(qint64 agentID)
     }
 }
 
+void AgentsListView::deleteKeyPressedForRows(const QList<int>& rows)
+{
+    if (!m_isEditing || membersAtRows(m_agentsBeans, rows).empty())
+        return;
+    if (FNWAlerts::showConfirmationAlertWithMessage(
+            QString(), rows.size() == 1 ? QStringLiteral("Are you sure you want to delete the selected agent?")
+                                        : QStringLiteral("Are you sure you want to delete the selected agents?")))
+        removeAgentsAtIndexes(rows);
+}
+
 void AgentsListView::removeAgentsAtIndexes(const QList<int>& rows)
 {
     const std::vector<std::shared_ptr<FNWAgentBean>> removing = membersAtRows(m_agentsBeans, rows);

@@ -72,6 +72,8 @@ public:
     // Deleting and edit mode.
     void deleteIndividualAgentButtonDidClicked(qint64 agentID);
     void removeAgentsAtIndexes(const QList<int>& rows);
+    // Delete pressed in edit mode: the selected rows go after asking.
+    void deleteKeyPressedForRows(const QList<int>& rows);
     void didReceivedDraggedItems(const QStringList& items);
     void trashButtonDidClicked();
     void enableAgentEditModeButtonDidClicked(bool checked);

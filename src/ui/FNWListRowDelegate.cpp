@@ -168,15 +168,16 @@ void FNWListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
 
     QColor textColor = palette.color(QPalette::Text);
-    if (selected && !editing) {
+    if (selected) {
         QColor band = palette.color(QPalette::Highlight);
         band.setAlphaF(isDark(palette) ? 0.30f : 0.16f);
         painter->setPen(Qt::NoPen);
         painter->setBrush(band);
         painter->drawRoundedRect(QRectF(row).adjusted(links ? kLinkColumn - 2 : 3, 2, -3, -2), 5, 5);
         textColor = selectedTextColor(palette);
-    } else if (selected && editing && option.state & QStyle::State_HasFocus) {
-        // In edit mode the selection is only outlined, for the keyboard.
+    }
+    if (editing && option.state & QStyle::State_HasFocus) {
+        // In edit mode the keyboard's row is outlined, selected or not.
         painter->setPen(QPen(palette.color(QPalette::Highlight), 1));
         painter->setBrush(Qt::NoBrush);
         painter->drawRoundedRect(QRectF(row).adjusted(3.5, 2.5, -3.5, -2.5), 5, 5);

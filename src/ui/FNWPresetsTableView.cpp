@@ -126,6 +126,11 @@ void FNWPresetsTableView::setListModel(QAbstractItemModel* listModel)
     connect(listModel, &QAbstractItemModel::rowsRemoved, this, watchSpinner);
 }
 
+bool FNWPresetsTableView::isEditing() const
+{
+    return model() && model()->rowCount() > 0 && model()->index(0, 0).data(FNWListRoles::IsEditing).toBool();
+}
+
 void FNWPresetsTableView::applySelection(const QList<int>& rows)
 {
     if (!model() || !selectionModel())
@@ -137,6 +142,9 @@ void FNWPresetsTableView::applySelection(const QList<int>& rows)
             selection.select(model()->index(row, 0), model()->index(row, model()->columnCount() - 1));
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The focus ring stands on the selection, so the keyboard acts on the rows drawn selected.
+    if (!selection.isEmpty() && !selectionModel()->isSelected(currentIndex()))
+        selectionModel()->setCurrentIndex(selection.indexes().constFirst(), QItemSelectionModel::NoUpdate);
     m_applyingSelection = false;
     viewport()->update();
 }
@@ -193,7 +201,8 @@ void FNWPresetsTableView::mousePressEvent(QMouseEvent* event)
     m_pressedRow = -1;
     m_pressedControl = RowControl::None;
     m_pressIgnored = false;
-    if (event->modifiers() & Qt::ShiftModifier) {
+    // Shift extends the selection in edit mode only; elsewhere a click means one row.
+    if (event->modifiers() & Qt::ShiftModifier && !isEditing()) {
         event->ignore();
         return;
     }
@@ -231,7 +240,10 @@ void FNWPresetsTableView::mouseReleaseEvent(QMouseEvent* event)
     const int pressed = m_pressedRow;
     m_pressedRow = -1;
     m_pressIgnored = false;
-    if (!m_dragged && pressed >= 0 && row == pressed && event->button() == Qt::LeftButton && didClickedRow)
+    // Ctrl and Shift only change the selection.
+    const bool selecting = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
+    if (!m_dragged && !selecting && pressed >= 0 && row == pressed && event->button() == Qt::LeftButton &&
+        didClickedRow)
         didClickedRow(pressed);
 }
 

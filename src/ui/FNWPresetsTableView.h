@@ -47,6 +47,8 @@ public:
     // The control under a point of the viewport.
     RowControl controlAt(const QPoint& viewportPoint, int* row = nullptr) const;
     void repaintTableCells();
+    // Whether the list is in edit mode (its rows say so).
+    bool isEditing() const;
 
     // The drop action of the trash: the drag shows the delete cursor while it would take the rows.
     static constexpr Qt::DropAction kDeleteAction = Qt::LinkAction;

@@ -28,6 +28,7 @@
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -230,5 +231,13 @@ void FNWMyTestsGuiTest::theNewTestWindowComposesAProfileWithTheHomeTabsLists()
     QVERIFY(m_alerts.isEmpty());
 }
 
-QTEST_MAIN(FNWMyTestsGuiTest)
+int main(int argc, char** argv)
+{
+    const auto home = usePrivateHome();
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    FNWMyTestsGuiTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "FNWMyTestsGuiTest.moc"
