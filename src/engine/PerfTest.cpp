@@ -106,6 +106,12 @@ int openPidFd(pid_t pid)
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void execShell(pid_t parent, int input, int output, int error, char* const argv[])
 {
+    // Every signal is blocked until here: a stop that comes before the exec must find the default
+    // actions, not the application's handlers (which would run in this copy of it).
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber)
+        ::sigaction(signalNumber, &byDefault, nullptr);
     ::setpgid(0, 0);
     // The shell goes when the thread that waits for it goes, e.g. when the application dies.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -117,9 +123,7 @@ int openPidFd(pid_t pid)
 #ifdef SYS_close_range
     ::syscall(SYS_close_range, 3U, ~0U, 0U);
 #endif
-    // Dispositions the application set (an ignored SIGPIPE) and its blocked signals would be
-    // inherited by iperf.
-    ::signal(SIGPIPE, SIG_DFL);
+    // The application's blocked signals would be inherited by iperf.
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -341,9 +345,18 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
 
     const pid_t parent = ::getpid();
     pid_t pid = -1;
-    if (::pipe2(input.data(), O_CLOEXEC) != 0 || ::pipe2(output.data(), O_CLOEXEC) != 0 ||
-        ::pipe2(error.data(), O_CLOEXEC) != 0 || (pid = ::fork()) < 0) {
-        const QString reason = systemError(errno);
+    sigset_t everything;
+    sigset_t before;
+    ::sigfillset(&everything);
+    ::pthread_sigmask(SIG_SETMASK, &everything, &before);
+    const bool launched = ::pipe2(input.data(), O_CLOEXEC) == 0 && ::pipe2(output.data(), O_CLOEXEC) == 0 &&
+                          ::pipe2(error.data(), O_CLOEXEC) == 0 && (pid = ::fork()) >= 0;
+    if (pid == 0)
+        execShell(parent, input[0], output[1], error[1], argv);
+    const int launchError = errno;
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (!launched) {
+        const QString reason = systemError(launchError);
         closeAll();
         DDLogError("PerfTest: unable to launch iperf client...%@", reason);
         if (const std::shared_ptr<TestExecutionBean> execution = executionBean())
@@ -351,8 +364,6 @@ void PerfTest::executeiPerfOnShell(const QString& executable, const QStringList&
         reportFailed(kLaunchFailedMessage);
         return;
     }
-    if (pid == 0)
-        execShell(parent, input[0], output[1], error[1], argv);
 
     {
         std::lock_guard lock(m_mutex);

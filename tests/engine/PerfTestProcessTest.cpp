@@ -13,6 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <vector>
+
 using namespace fnw::test;
 
 namespace {
@@ -114,6 +120,48 @@ TEST_F(PerfTestProcess, AStoppedRunEndsItsProcessesAndReportsNothing)
     // Stopping an ended run only marks it.
     run->stopPerfTest();
     EXPECT_TRUE(run->hasCancelled());
+}
+
+namespace {
+
+int g_handlerPipe = -1;
+
+// Tells which process ran the application's handler.
+void noteTerm(int)
+{
+    const pid_t self = ::getpid();
+    [[maybe_unused]] const auto written = ::write(g_handlerPipe, &self, sizeof self);
+}
+
+} // namespace
+
+// A stop that comes while the process is being made reaches a copy of the application between
+// fork and exec: it must end there, not run the application's own handler.
+TEST_F(PerfTestProcess, AStopDuringTheLaunchEndsTheChildWithoutTheApplicationsHandlers)
+{
+    int handlerPipe[2];
+    ASSERT_EQ(::pipe2(handlerPipe, O_CLOEXEC | O_NONBLOCK), 0);
+    g_handlerPipe = handlerPipe[1];
+    struct sigaction handler = {};
+    struct sigaction previous = {};
+    handler.sa_handler = noteTerm;
+    ASSERT_EQ(::sigaction(SIGTERM, &handler, &previous), 0);
+    for (int round = 0; round < 40; ++round) {
+        auto run = start("sleep 97.75\n");
+        run->stopPerfTest();
+        ASSERT_TRUE(PerfTest::waitForAllRunsToEnd(10000));
+    }
+    ::sigaction(SIGTERM, &previous, nullptr);
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("sleep"), QStringLiteral("97.75")}));
+    pid_t ran = 0;
+    std::vector<pid_t> others;
+    while (::read(handlerPipe[0], &ran, sizeof ran) == sizeof ran) {
+        if (ran != ::getpid())
+            others.push_back(ran);
+    }
+    ::close(handlerPipe[0]);
+    ::close(handlerPipe[1]);
+    EXPECT_TRUE(others.empty()) << others.size() << " launched copies ran the handler";
 }
 
 TEST_F(PerfTestProcess, AToolThatPrintsHalfALineAndFallsSilentIsStopped)
