@@ -185,6 +185,21 @@ void FNWMainWindow::buildMenus()
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
 
+    QMenu* test = menuBar()->addMenu(QStringLiteral("&Test"));
+    QAction* newPreset = test->addAction(QStringLiteral("New Preset…"), m_coordinator.get(),
+                                         &FNWMainWindowCoordinator::newPresetMenuItemDidClicked);
+    newPreset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    QAction* newAgent = test->addAction(QStringLiteral("New Agent…"), m_coordinator.get(),
+                                        &FNWMainWindowCoordinator::newAgentMenuItemDidClicked);
+    newAgent->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    test->addSeparator();
+    m_startAction = test->addAction(QStringLiteral("Start"), m_coordinator.get(),
+                                    &FNWMainWindowCoordinator::startMenuItemDidClicked);
+    m_startAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_stopAction =
+        test->addAction(QStringLiteral("Stop"), m_coordinator.get(), &FNWMainWindowCoordinator::stopMenuItemDidClicked);
+    m_stopAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
+
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     QAction* minimize = window->addAction(QStringLiteral("Minimize"), this, &FNWMainWindow::minimizeAction);
     minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
@@ -297,6 +312,11 @@ void FNWMainWindow::startStopDidChange()
 {
     m_startStop->setTag(m_coordinator->startStopTag());
     m_startStop->setVisible(m_coordinator->isStartStopVisible());
+    const bool offersStop = m_coordinator->startStopTag() == FNWMainWindowCoordinator::OffersStop;
+    if (m_startAction)
+        m_startAction->setEnabled(!offersStop && m_coordinator->isStartStopVisible());
+    if (m_stopAction)
+        m_stopAction->setEnabled(offersStop);
 }
 
 void FNWMainWindow::indicatorDidChange(bool running)

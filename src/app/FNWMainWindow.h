@@ -100,5 +100,7 @@ private:
     FNWSlideStackedWidget* m_pages = nullptr;
     QPointer<FNWPreferencesWindow> m_preferences;
     FNWCreateTestWindow* m_createTestWindow = nullptr;
+    QAction* m_startAction = nullptr;
+    QAction* m_stopAction = nullptr;
     bool m_animateTabChanges = true;
 };

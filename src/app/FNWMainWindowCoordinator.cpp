@@ -179,6 +179,30 @@ void FNWMainWindowCoordinator::topNativationViewButtonDidClicked(int tab)
     emit visibleViewChanged(m_visibleView, previous);
 }
 
+void FNWMainWindowCoordinator::startMenuItemDidClicked()
+{
+    if (m_startStopTag == OffersStart && m_startStopVisible)
+        startStopButtonDidClicked();
+}
+
+void FNWMainWindowCoordinator::stopMenuItemDidClicked()
+{
+    if (m_startStopTag == OffersStop)
+        startStopButtonDidClicked();
+}
+
+void FNWMainWindowCoordinator::newPresetMenuItemDidClicked()
+{
+    if (m_homePage)
+        m_homePage->createNewPreset();
+}
+
+void FNWMainWindowCoordinator::newAgentMenuItemDidClicked()
+{
+    if (m_homePage)
+        m_homePage->createNewAgent();
+}
+
 void FNWMainWindowCoordinator::startStopButtonDidClicked()
 {
     if (m_startStopTag == OffersStop) {

@@ -47,6 +47,11 @@ public:
 
     void topNativationViewButtonDidClicked(int tab);
     void startStopButtonDidClicked();
+    // The Test menu: Start only while the control offers it, Stop only while a run goes.
+    void startMenuItemDidClicked();
+    void stopMenuItemDidClicked();
+    void newPresetMenuItemDidClicked();
+    void newAgentMenuItemDidClicked();
     void testDidStarted();
     void testDidFinished();
     void showWarnings(const QVariantMap& userInfo);

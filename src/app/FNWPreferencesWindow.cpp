@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -94,6 +95,9 @@ FNWPreferencesWindow::FNWPreferencesWindow(QWidget* parent)
     addToolBar(m_toolbar);
     m_paneActions->setExclusive(true);
     setCentralWidget(m_panes);
+    // A preferences window closes as a dialog does.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
 
     addPane(m_general, key(FNWGeneralPreferencesPane::kIdentifier), QStringLiteral("General"),
             QStringLiteral("general"));

@@ -24,6 +24,9 @@ public:
     // Starts an ad-hoc run of the queue; false when there is nothing to run.
     virtual bool startStopButtonDidClicked() = 0;
     virtual void setIsCreateNewMyTestProfile(bool isCreateNew) { (void)isCreateNew; }
+    // The Test menu's New Preset and New Agent open their editors.
+    virtual void createNewPreset() {}
+    virtual void createNewAgent() {}
 };
 
 // The My Tests tab: saved test profiles.

@@ -116,6 +116,17 @@ FNWHomeView::FNWHomeView(QWidget* parent)
     wirePresets();
     wireAgents();
     wireQueue();
+    // Tab goes list by list, each list followed by its buttons.
+    QWidget* previous = nullptr;
+    for (QWidget* next : std::initializer_list<QWidget*>{
+             m_presetsTable, m_addPreset, m_presetsEdit, m_presetsTrash->trashButton(), m_agentsTable, m_addAgent,
+             m_agentsEdit, m_agentsTrash->trashButton(), m_queueTable, m_queueEdit, m_clearQueue, m_saveQueue,
+             m_queueTrash->trashButton()}) {
+        next->setFocusPolicy(next->focusPolicy() == Qt::NoFocus ? Qt::TabFocus : next->focusPolicy());
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    }
     updateQueueHint();
 
     QTimer::singleShot(kSetUpDelayMs, this, &FNWHomeView::setUpViews);
@@ -151,6 +162,16 @@ bool FNWHomeView::startStopButtonDidClicked()
 void FNWHomeView::setIsCreateNewMyTestProfile(bool isCreateNew)
 {
     m_coordinator->setIsCreateNewMyTestProfile(isCreateNew);
+}
+
+void FNWHomeView::createNewPreset()
+{
+    m_presets->createNewPresetButtonDidClicked();
+}
+
+void FNWHomeView::createNewAgent()
+{
+    m_agents->createNewAgentButtonDidClicked();
 }
 
 void FNWHomeView::wirePresets()
@@ -199,6 +220,7 @@ void FNWHomeView::wireAgents()
     };
     table->deletePressed = [list, table] { list->deleteKeyPressedForRows(table->selectedRowNumbers()); };
     table->enterPressed = [list](int row) { list->tableViewDidClickedRow(row); };
+    table->spacePressed = [list](int row) { list->tableViewDidClickedRow(row); };
     table->dragDidEnd = [list] { list->setDragging(false); };
     connect(list, &AgentsListView::selectionChanged, table, &FNWPresetsTableView::applySelection);
     connect(list, &AgentsListView::repaintRequested, table, &FNWPresetsTableView::repaintTableCells);

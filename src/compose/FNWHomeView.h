@@ -37,6 +37,8 @@ public:
     void prepareView() override;
     bool startStopButtonDidClicked() override;
     void setIsCreateNewMyTestProfile(bool isCreateNew) override;
+    void createNewPreset() override;
+    void createNewAgent() override;
 
     // The lists' set-up, run 0.5 s after the tab is made (at once when called).
     void setUpViews();

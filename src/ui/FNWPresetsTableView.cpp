@@ -90,6 +90,8 @@ FNWPresetsTableView::FNWPresetsTableView(QWidget* parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
+    // Tab leaves the list for the next control instead of walking its rows.
+    setTabKeyNavigation(false);
 
     // Turns the running indicators while any row runs.
     m_spinnerTimer->setInterval(90);
@@ -264,6 +266,13 @@ void FNWPresetsTableView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Backspace:
         if (deletePressed) {
             deletePressed();
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Space:
+        if (spacePressed && currentIndex().isValid()) {
+            spacePressed(currentIndex().row());
             event->accept();
             return;
         }

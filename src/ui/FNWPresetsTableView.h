@@ -37,6 +37,8 @@ public:
     std::function<void(int row, RowControl control)> didClickedRowControl;
     std::function<void()> deletePressed;
     std::function<void(int row)> enterPressed;
+    // Space on the current row; without a handler Space selects as usual.
+    std::function<void(int row)> spacePressed;
     std::function<void()> dragDidEnd;
 
     // Selects exactly these rows without reporting the change.

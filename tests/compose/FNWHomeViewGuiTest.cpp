@@ -1,5 +1,6 @@
 #include "app/FNWMainWindow.h"
 #include "app/FNWMainWindowCoordinator.h"
+#include "app/FNWPreferencesWindow.h"
 #include "base/FNWEnums.h"
 #include "base/FNWListRoles.h"
 #include "compose/FNWCreatePresetWindow.h"
@@ -15,6 +16,7 @@
 #include "model/TestBean.h"
 #include "model/TestExecutionBean.h"
 #include "targets/AgentsListView.h"
+#include "targets/FNWCreateAgentWindow.h"
 #include "ui/FNWAlert.h"
 #include "ui/FNWDropAreas.h"
 #include "ui/FNWListRowDelegate.h"
@@ -81,6 +83,7 @@ private slots:
     void aUserComposesTheQueueFromPresetsAndAgents();
     void anAdHocRunShowsEachTestsStateAndItsFailure();
     void whileAnotherProgramHoldsTheDatabaseNothingIsShownAsSaved();
+    void theKeyboardReachesEveryListAndTheTestMenu();
 
 private:
     QList<FNWAlertRequest> m_alerts;
@@ -328,6 +331,81 @@ void FNWHomeViewGuiTest::whileAnotherProgramHoldsTheDatabaseNothingIsShownAsSave
     QCOMPARE(home->presetListView()->rowCount(), 2);
     QCOMPARE(home->presetListView()->index(1).data().toString(), QStringLiteral("Survey"));
     QCOMPARE(m_alerts.size(), 2);
+}
+
+void FNWHomeViewGuiTest::theKeyboardReachesEveryListAndTheTestMenu()
+{
+    auto preset = timedPreset(2);
+    preset->name = QStringLiteral("Short");
+    preset->viewPosition = 1;
+    QVERIFY(preset->save());
+    storeAgent(QStringLiteral("Nobody"), freePort());
+    const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
+    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+    FNWMainWindow window;
+    auto* home = new FNWHomeView;
+    window.setHomePage(home, home);
+    window.setTestRunControl(manager.get());
+    window.prepareMainWindow();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(home->isSetUp());
+    // Keys go to the active window only.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    // Tab goes from a list to its buttons and on to the next list, not row by row.
+    clickRow(home->presetsTable(), 0);
+    home->presetsTable()->setFocus();
+    QTest::keyClick(home->presetsTable(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(home->addPresetButton()));
+    for (int press = 0; press < 3; ++press)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(home->agentsTable()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(home->presetsTrash()->trashButton()));
+
+    // Space on a server queues a test as a click does.
+    home->agentsTable()->setFocus();
+    home->agentsTable()->setCurrentIndex(home->agentsListView()->index(0));
+    QTest::keyClick(home->agentsTable(), Qt::Key_Space);
+    QCOMPARE(home->queueListView()->rowCount(), 1);
+
+    // The Test menu: its shortcuts, Start and Stop each only when they apply.
+    QAction* start = window.menuAction(QStringLiteral("Start"));
+    QAction* stop = window.menuAction(QStringLiteral("Stop"));
+    QCOMPARE(start->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+    QCOMPARE(stop->shortcut(), QKeySequence(QStringLiteral("Ctrl+.")));
+    QTRY_VERIFY(start->isEnabled());
+    QVERIFY(!stop->isEnabled());
+    start->trigger();
+    QVERIFY(!manager->isFreeToUse());
+    QVERIFY(stop->isEnabled() && !start->isEnabled());
+    stop->trigger();
+    QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 20000));
+    QTRY_VERIFY(start->isEnabled());
+
+    QAction* newPreset = window.menuAction(QStringLiteral("New Preset…"));
+    QCOMPARE(newPreset->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    newPreset->trigger();
+    QVERIFY(home->presetEditor() && home->presetEditor()->isVisible());
+    QTest::keyClick(home->presetEditor(), Qt::Key_Escape);
+    QTRY_VERIFY(!home->presetEditor()->isVisible());
+    QAction* newAgent = window.menuAction(QStringLiteral("New Agent…"));
+    QCOMPARE(newAgent->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+N")));
+    newAgent->trigger();
+    QVERIFY(home->createAgentWindow() && home->createAgentWindow()->isVisible());
+
+    // The preferences close on Escape and on Ctrl+W.
+    for (const QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::CTRL | Qt::Key_W)}) {
+        window.openPreferences();
+        QVERIFY(QTest::qWaitForWindowExposed(window.preferencesWindow()));
+        QTest::keyClick(window.preferencesWindow(), keys.key(), keys.keyboardModifiers());
+        QTRY_VERIFY(!window.preferencesWindow()->isVisible());
+    }
+    QVERIFY(m_alerts.isEmpty());
+    manager->setDelegate(nullptr);
 }
 
 int main(int argc, char** argv)
