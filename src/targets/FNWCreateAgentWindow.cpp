@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -94,6 +96,27 @@ private:
     QStringList m_columns;
 };
 
+namespace {
+
+// The port cell takes digits only.
+class PortCellDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            line->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,5}")), line));
+            line->setObjectName(QStringLiteral("portEditor"));
+        }
+        return editor;
+    }
+};
+
+} // namespace
+
 // The table, able to commit an open cell editor on demand (a button click does not end editing).
 class FNWCreateAgentWindow::AgentTableView final : public QTableView
 {
@@ -126,6 +149,7 @@ FNWCreateAgentWindow::FNWCreateAgentWindow(QWidget* parent)
     setSizeGripEnabled(false);
 
     m_table->setModel(m_model);
+    m_table->setItemDelegateForColumn(PortColumn, new PortCellDelegate(m_table));
     m_table->setEditTriggers(QAbstractItemView::AllEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -203,12 +227,16 @@ QToolButton* FNWCreateAgentWindow::removeButton(int row) const
 
 void FNWCreateAgentWindow::openWindow()
 {
-    if (!isVisible()) {
+    const bool opening = !isVisible();
+    if (opening) {
         m_controller->showWindow();
         show();
     }
     raise();
     activateWindow();
+    // The text cursor waits in the first row's address.
+    if (opening)
+        startEditingCell({0, FNWCreateAgentWindowController::columnIdentifiers().constFirst()});
 }
 
 void FNWCreateAgentWindow::reject()

@@ -55,6 +55,8 @@ QString FNWCreateAgentWindowController::trimSpacesAndTabs(const QString& text)
 
 void FNWCreateAgentWindowController::showWindow()
 {
+    // A window opened again starts afresh: no rows, no message from last time.
+    m_errorLine->show(QString());
     m_agentArray.clear();
     appendDefaultRow();
     emit agentArrayChanged();

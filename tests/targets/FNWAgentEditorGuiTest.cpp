@@ -128,6 +128,22 @@ void FNWAgentEditorGuiTest::createWindowKeepsARefusedSaveOpenWithTheFailingCellI
     QTest::keyClick(&window, Qt::Key_Escape);
     QVERIFY(!window.isVisible());
     QCOMPARE(FNWAgentDAO().getAllAttachedAgents(false).size(), size_t(1));
+
+    // Opened again: one empty row, no message, the cursor in its address; the port takes digits.
+    window.openWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(table->model()->rowCount(), 1);
+    QVERIFY(window.errorLabel()->text().isEmpty());
+    auto* address = qobject_cast<QLineEdit*>(table->indexWidget(table->model()->index(0, 0)));
+    QVERIFY(address);
+    QTRY_COMPARE(window.focusWidget(), static_cast<QWidget*>(address));
+    QVERIFY(address->text().isEmpty());
+    QTest::keyClick(address, Qt::Key_Tab);
+    auto* port = qobject_cast<QLineEdit*>(table->indexWidget(table->model()->index(0, 1)));
+    QVERIFY(port);
+    port->selectAll();
+    QTest::keyClicks(port, QStringLiteral("5x2-01"));
+    QCOMPARE(port->text(), QStringLiteral("5201"));
 }
 
 void FNWAgentEditorGuiTest::editWindowRefocusesARefusedPortAndUpdatesThroughTheDelegate()
