@@ -458,6 +458,10 @@ void FNWMainWindow::revealInFileManager(const QString& path)
 
 void FNWMainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!m_coordinator->windowShouldClose()) {
+        event->ignore();
+        return;
+    }
     // Quitting closes every window, so the application's last-window rule applies.
     if (m_preferences)
         m_preferences->close();

@@ -1,5 +1,6 @@
 #include "app/FNWMainWindowCoordinator.h"
 
+#include "base/FNWAlerts.h"
 #include "base/FNWNotifications.h"
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
@@ -177,6 +178,15 @@ void FNWMainWindowCoordinator::topNativationViewButtonDidClicked(int tab)
         return;
     }
     emit visibleViewChanged(m_visibleView, previous);
+}
+
+bool FNWMainWindowCoordinator::windowShouldClose()
+{
+    if (!m_runControl || m_runControl->isFreeToUse())
+        return true;
+    return FNWAlerts::showConfirmationAlertWithMessage(
+        QStringLiteral("Quit while tests are running?"),
+        QStringLiteral("Quitting stops the tests that are running now; their partial results are not kept."));
 }
 
 void FNWMainWindowCoordinator::startMenuItemDidClicked()

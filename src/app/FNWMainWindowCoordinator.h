@@ -47,6 +47,9 @@ public:
 
     void topNativationViewButtonDidClicked(int tab);
     void startStopButtonDidClicked();
+    // Closing the window while a run goes asks first; true when the window may close (the run is
+    // then stopped on the way out).
+    bool windowShouldClose();
     // The Test menu: Start only while the control offers it, Stop only while a run goes.
     void startMenuItemDidClicked();
     void stopMenuItemDidClicked();

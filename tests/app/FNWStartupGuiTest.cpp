@@ -101,10 +101,23 @@ void FNWStartupGuiTest::quittingMidRunStopsTheRunAndKeepsNothingRunning()
                !manager->perfTestThoseAreRunning().front()->intervalResults().empty();
     }));
 
-    // Closing the window mid-run quits; the run goes as a stop would take it.
+    // Closing the window mid-run asks first: "No" keeps both; "Yes" quits, and the run goes as a
+    // stop would take it.
+    QStringList asked;
+    int answer = 0;
+    FNWAlerts::setTestResponder([&](const FNWAlertRequest& request) {
+        asked.append(request.message);
+        return answer;
+    });
     FNWMainWindow* window = application.mainWindow();
+    QVERIFY(!window->close());
+    QVERIFY(window->isVisible());
+    QVERIFY(!manager->isFreeToUse());
+    answer = 1;
     QTimer::singleShot(0, window, [window] { window->close(); });
     QCOMPARE(application.exec(), 0);
+    FNWAlerts::setTestResponder({});
+    QCOMPARE(asked, QStringList(2, QStringLiteral("Quit while tests are running?")));
     QVERIFY(manager->isFreeToUse());
     QVERIFY(TestExecutionDAO().getAllRecords().empty());
     QVERIFY(TestProfileExecutionDAO().getAllExecutedTestProfileRecords().empty());
