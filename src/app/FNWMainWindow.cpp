@@ -3,6 +3,8 @@
 
 #include "app/FNWPlaceholderPage.h"
 #include "app/FNWPreferencesWindow.h"
+#include "base/FNWAlerts.h"
+#include "base/FNWUtils.h"
 #include "compose/FNWCreateTestWindow.h"
 #include "compose/FNWHomeView.h"
 #include "support/DDFileLogger.h"
@@ -13,12 +15,14 @@
 #include "ui/FNWStartStopButton.h"
 
 #include <QActionGroup>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -418,7 +422,14 @@ void FNWMainWindow::minimizeAction()
 
 void FNWMainWindow::helpAction()
 {
-    QDesktopServices::openUrl(QUrl(latin1(kUserGuideUrl)));
+    const QString path = FNWUtils::resourcesDirectory() + QLatin1Char('/') + latin1(kUserGuideFile);
+    if (!QFileInfo::exists(path)) {
+        DDLogError("FNWMainWindow: the user guide is missing at %@", path);
+        FNWAlerts::showCriticalAlertWithMessage(QStringLiteral("The user guide is missing."),
+                                                QStringLiteral("Fenwave expected it at %1.").arg(path));
+        return;
+    }
+    openLocally(QUrl::fromLocalFile(path), path, QStringLiteral("the user guide"));
 }
 
 void FNWMainWindow::showLogFileMenuItemDidClicked()
@@ -437,7 +448,7 @@ void FNWMainWindow::revealInFileManager(const QString& path)
     const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        QDesktopServices::openUrl(folder);
+        openLocally(folder, path, QStringLiteral("the log file"));
         return;
     }
     // The file manager selects the file in its folder; without one on the bus, the folder opens.
@@ -446,14 +457,29 @@ void FNWMainWindow::revealInFileManager(const QString& path)
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [folder](QDBusPendingCallWatcher* finished) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, folder, path](QDBusPendingCallWatcher* finished) {
         if (finished->isError()) {
             DDLogInfo("FNWMainWindow: no file manager to show the log file (%@); opening its folder.",
                       finished->error().message());
-            QDesktopServices::openUrl(folder);
+            openLocally(folder, path, QStringLiteral("the log file"));
         }
         finished->deleteLater();
     });
+}
+
+void FNWMainWindow::openLocally(const QUrl& url, const QString& path, const QString& what)
+{
+    if (QDesktopServices::openUrl(url))
+        return;
+    DDLogInfo("FNWMainWindow: nothing could open %@ (%@)", what, path);
+    const int chosen =
+        FNWAlerts::present({QStringLiteral("Fenwave could not open %1.").arg(what),
+                            QStringLiteral("No browser or file manager could be started. It is at:\n%1").arg(path),
+                            FNWAlertStyle::Informational,
+                            {QStringLiteral("OK"), QStringLiteral("Copy Path")},
+                            0});
+    if (chosen == 1)
+        QGuiApplication::clipboard()->setText(path);
 }
 
 void FNWMainWindow::closeEvent(QCloseEvent* event)

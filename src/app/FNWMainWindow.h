@@ -31,7 +31,8 @@ class FNWMainWindow final : public QMainWindow, public FNWMainWindowHost
     Q_DISABLE_COPY_MOVE(FNWMainWindow)
 
 public:
-    static constexpr char kUserGuideUrl[] = "https://fenwave.example/guide";
+    // The user guide in the resources folder.
+    static constexpr char kUserGuideFile[] = "user-guide.html";
 
     explicit FNWMainWindow(QWidget* parent = nullptr);
     ~FNWMainWindow() override;
@@ -86,6 +87,8 @@ private:
     // The home tab's composition comes back from the new-test window.
     void homeContentReleased(QWidget* home);
     void revealInFileManager(const QString& path);
+    // Opens a local file or folder; when nothing can, an alert gives the path to copy.
+    void openLocally(const QUrl& url, const QString& path, const QString& what);
 
     // Declared first: the coordinator keeps a reference to it.
     FNWWidgetInteraction m_interaction;

@@ -219,6 +219,8 @@ void FNWMainWindowCoordinator::startStopButtonDidClicked()
         if (m_runControl)
             m_runControl->stopProfileExecution();
         testDidFinished();
+        showWarnings({{name(kErrorKey), QStringLiteral("Tests stopped: the results of the tests that were running "
+                                                       "were not kept.")}});
         return;
     }
     if (m_runControl && !m_runControl->isFreeToUse()) {

@@ -173,6 +173,9 @@ TEST_F(FNWMainWindowCoordinatorTest, StartStopAlternatesAndAStartThatCannotRunAl
     EXPECT_EQ(coordinator.startStopTag(), FNWMainWindowCoordinator::OffersStart);
     EXPECT_FALSE(coordinator.isIndicatorRunning());
     EXPECT_TRUE(interaction.alerts.empty());
+    // The warning line says what the stop did.
+    EXPECT_EQ(coordinator.warningText(),
+              QStringLiteral("Tests stopped: the results of the tests that were running were not kept."));
 
     home.startSucceeds = false;
     fnw::test::LogCapture log;

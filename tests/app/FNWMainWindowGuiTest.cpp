@@ -15,7 +15,10 @@
 #include "FNWTestSupport.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -25,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QtTest>
 
 #include <cstdlib>
@@ -73,6 +77,18 @@ template <typename T> void answerNextDialog(std::function<void(T*)> answer)
 }
 
 } // namespace
+
+// Takes the URLs the desktop would open.
+class UrlRecorder final : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+
+public:
+    QList<QUrl> urls;
+};
 
 class FNWMainWindowGuiTest final : public QObject
 {
@@ -302,7 +318,17 @@ void FNWMainWindowGuiTest::menuCommandsReachTheWindows()
     QAction* debugLog = window.menuAction(QStringLiteral("Send Debug Log…"));
     QVERIFY(debugLog);
     QVERIFY(!debugLog->isEnabled());
-    QVERIFY(window.menuAction(QStringLiteral("Fenwave Help")));
+    // Help opens the guide that ships in the resources, a local page.
+    UrlRecorder opened;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+    window.menuAction(QStringLiteral("Fenwave Help"))->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(opened.urls.size(), 1);
+    const QString guide = opened.urls[0].toLocalFile();
+    QCOMPARE(QFileInfo(guide).fileName(), QStringLiteral("user-guide.html"));
+    QFile page(guide);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(page.readAll().contains("<h2>Quick start</h2>"));
     // Without a log file there is nothing to show, and nothing happens.
     window.menuAction(QStringLiteral("Show Log File"))->trigger();
 
