@@ -144,8 +144,21 @@ bool FNWCreatePresetWindow::openWindowForPreset(std::shared_ptr<FNWPresetBean> p
 
 QLineEdit* FNWCreatePresetWindow::numberField(const QString& fieldKey, const QString& objectName)
 {
+    // What each field takes, shown before anything is typed.
+    static const QHash<QString, QString> ranges = {
+        {QStringLiteral("duration"), tr("10 to 86400")},
+        {QStringLiteral("time_interval"), tr("1 to 60, below the duration")},
+        {QStringLiteral("number_of_byte"), tr("1 or more")},
+        {QStringLiteral("buffer_length"), tr("up to 1024 (TCP), 8 (UDP)")},
+        {QStringLiteral("tcp_window_size"), tr("system default")},
+        {QStringLiteral("tcp_max_segment_size"), tr("88 to 32767 bytes")},
+    };
     auto* field = new QLineEdit;
     field->setObjectName(objectName);
+    if (const auto range = ranges.constFind(fieldKey); range != ranges.cend()) {
+        field->setPlaceholderText(*range);
+        field->setToolTip(*range);
+    }
     field->setValidator(new FormatterValidator(&OnlyNumbersNSNumberFormatter::isPartialStringValid, field));
     field->setAlignment(Qt::AlignRight);
     connect(field, &QLineEdit::textEdited, this,
@@ -226,7 +239,7 @@ QWidget* FNWCreatePresetWindow::buildForm()
     m_sendBandwidth = new QLineEdit;
     m_sendBandwidth->setObjectName(QStringLiteral("sendBandwidthField"));
     m_sendBandwidth->setAlignment(Qt::AlignRight);
-    m_sendBandwidth->setPlaceholderText(tr("Default"));
+    m_sendBandwidth->setPlaceholderText(tr("Default (1 Mbit/s)"));
     m_sendBandwidth->setValidator(
         new FormatterValidator(&OnlyIntegerValueFormatter::isPartialStringValid, m_sendBandwidth));
     connect(m_sendBandwidth, &QLineEdit::textEdited, m_controller,

@@ -20,6 +20,9 @@ constexpr qint64 kMaximumUDPBufferLength = 8;
 constexpr qint64 kMaximumTCPBufferLength = 1024;
 constexpr qint64 kUDPBufferLength = 8;
 constexpr qint64 kTCPBufferLength = 128;
+// What the kernel accepts as TCP_MAXSEG, as the iperf wrappers check it.
+constexpr qint64 kMinimumSegmentSize = 88;
+constexpr qint64 kMaximumSegmentSize = 32767;
 
 QString text(const char* latin1)
 {
@@ -94,11 +97,13 @@ void FNWCreatePresetWindowController::showWindow(const std::shared_ptr<FNWPreset
         // A queued test keeps pointing at the library preset it came from.
         m_preset->originalID = preset->originalID;
         m_mode = m_preset->number_of_byte != -1 ? NumberOfBytesMode : DurationMode;
+        m_segmentSizeTyped = false;
         m_sendBandwidthText = m_preset->send_bw == -1 ? QString() : QString::number(m_preset->send_bw);
         DDLogInfo("PresetController: editing preset %@", m_preset->name);
     } else {
         m_preset = std::make_shared<FNWPresetBean>();
         m_originalPresetName.reset();
+        m_segmentSizeTyped = false;
         m_mode = DurationMode;
         m_sendBandwidthText.clear();
         DDLogInfo("PresetController: creating a new preset");
@@ -128,6 +133,8 @@ QString FNWCreatePresetWindowController::fieldText(const QString& key) const
 
 void FNWCreatePresetWindowController::setFieldText(const QString& key, const QString& text)
 {
+    if (key == QLatin1String("tcp_max_segment_size"))
+        m_segmentSizeTyped = true;
     setFieldValue(key, NegativeToEmptyTransformer::reverseTransformedValue(text));
 }
 
@@ -233,6 +240,12 @@ std::optional<QString> FNWCreatePresetWindowController::validationError(qint64& 
         return text("Maximum allowed Buffer Length is 8KB for UDP.");
     if (preset.test_type == kTCP && preset.buffer_length > kMaximumTCPBufferLength)
         return text("Maximum allowed Buffer Length is 1024KB for TCP.");
+
+    // The wrappers pass only a segment size the kernel takes; anything else would quietly run
+    // with the system's.
+    if (m_segmentSizeTyped && preset.test_type == kTCP && preset.tcp_max_segment_size > 0 &&
+        (preset.tcp_max_segment_size < kMinimumSegmentSize || preset.tcp_max_segment_size > kMaximumSegmentSize))
+        return text("TCP Max Segment Size must be between 88 and 32767 bytes.");
 
     if ((!m_originalPresetName || *m_originalPresetName != preset.name) && FNWPresetBean::findPreset(preset.name))
         return text("Preset name already used, please use different name.");

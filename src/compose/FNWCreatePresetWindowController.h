@@ -127,6 +127,9 @@ private:
     bool m_shouldEnableUIControl = true;
     bool m_windowVisible = false;
     QString m_sendBandwidthText;
+    // The segment size is checked once the user typed one (stored presets may hold the old
+    // default, which iperf never got).
+    bool m_segmentSizeTyped = false;
     int m_mode = DurationMode;
     int m_additionalSettingsTag = Collapsed;
     FNWErrorLine* m_errorLine;

@@ -139,18 +139,24 @@ TEST_F(FNWCreatePresetWindowControllerTest, modeDecidesWhichAmountIsStored)
     EXPECT_TRUE(m_controller.isNumberOfBytesFieldEnabled());
 }
 
-TEST_F(FNWCreatePresetWindowControllerTest, bufferLengthLimitsFollowTheTestType)
+TEST_F(FNWCreatePresetWindowControllerTest, bufferAndSegmentLimitsFollowTheTestType)
 {
     const struct
     {
         int type;
-        const char* buffer;
+        const char* field;
+        const char* value;
         const char* message;
     } cases[] = {
-        {1, "8", ""},
-        {1, "9", "Maximum allowed Buffer Length is 8KB for UDP."},
-        {0, "1024", ""},
-        {0, "1025", "Maximum allowed Buffer Length is 1024KB for TCP."},
+        {1, "buffer_length", "8", ""},
+        {1, "buffer_length", "9", "Maximum allowed Buffer Length is 8KB for UDP."},
+        {0, "buffer_length", "1024", ""},
+        {0, "buffer_length", "1025", "Maximum allowed Buffer Length is 1024KB for TCP."},
+        // Only a segment size the wrappers pass to iperf is taken; 0 leaves it to the system.
+        {0, "tcp_max_segment_size", "0", ""},
+        {0, "tcp_max_segment_size", "88", ""},
+        {0, "tcp_max_segment_size", "87", "TCP Max Segment Size must be between 88 and 32767 bytes."},
+        {0, "tcp_max_segment_size", "32768", "TCP Max Segment Size must be between 88 and 32767 bytes."},
     };
     int row = 0;
     for (const auto& c : cases) {
@@ -158,7 +164,7 @@ TEST_F(FNWCreatePresetWindowControllerTest, bufferLengthLimitsFollowTheTestType)
         openNew(QStringLiteral("b%1").arg(row++));
         m_controller.testTypeDidChange(c.type);
         EXPECT_EQ(m_controller.shouldEnableUIControl(), c.type == 0);
-        m_controller.setFieldText(QStringLiteral("buffer_length"), QString::fromLatin1(c.buffer));
+        m_controller.setFieldText(QString::fromLatin1(c.field), QString::fromLatin1(c.value));
         EXPECT_EQ(save(), QString::fromLatin1(c.message));
     }
     // Opening a UDP preset disables the TCP-only controls whatever was shown before.
