@@ -1,5 +1,6 @@
 #include "app/FNWScreenshot.h"
 
+#include "compose/FNWCreatePresetWindow.h"
 #include "compose/FNWCreateTestWindow.h"
 #include "compose/FNWHomeView.h"
 #include "compose/FNWMyTestsTab.h"
@@ -329,6 +330,17 @@ bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
                      }});
     steps.push_back({"the start/stop control", [main] { return main && main->startStopButton()->isVisible(); },
                      [main, target] { return save(main, target); }});
+    steps.push_back({"the preset editor", always, [home] {
+                         if (home)
+                             home->presetListView()->createNewPresetButtonDidClicked();
+                         return true;
+                     }});
+    steps.push_back({"the preset editor on screen", [home] { return home && isExposed(home->presetEditor()); },
+                     [home, path] {
+                         const bool saved = save(home->presetEditor(), path("-preset"));
+                         home->presetEditor()->reject();
+                         return saved;
+                     }});
     steps.push_back({"the sample profiles", always, [home] {
                          if (home)
                              saveSampleProfiles(*home);

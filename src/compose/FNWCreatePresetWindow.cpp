@@ -239,7 +239,9 @@ QWidget* FNWCreatePresetWindow::buildForm()
     m_sendBandwidth = new QLineEdit;
     m_sendBandwidth->setObjectName(QStringLiteral("sendBandwidthField"));
     m_sendBandwidth->setAlignment(Qt::AlignRight);
-    m_sendBandwidth->setPlaceholderText(tr("Default (1 Mbit/s)"));
+    // Empty means iperf's own default, shown in grey before the unit: 1 Mbps.
+    m_sendBandwidth->setPlaceholderText(tr("1"));
+    m_sendBandwidth->setToolTip(tr("Empty: iperf's default of 1 Mbit/s for UDP"));
     m_sendBandwidth->setValidator(
         new FormatterValidator(&OnlyIntegerValueFormatter::isPartialStringValid, m_sendBandwidth));
     connect(m_sendBandwidth, &QLineEdit::textEdited, m_controller,
