@@ -45,6 +45,7 @@ FNWHomeView::FNWHomeView(QWidget* parent)
 {
     setObjectName(QStringLiteral("FNWHomeView"));
     m_saveQueueList = new QueueListView(this);
+    m_saveQueueList->drivesStartStopButton = false;
 
     auto* presetsBar = new QWidget(this);
     auto* presetsBarLayout = new QHBoxLayout(presetsBar);

@@ -670,7 +670,6 @@ bool QueueListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
     moved->setExecutionStatus(dragged->executionStatus());
     moved->setMessage(dragged->message());
 
-    std::vector<std::shared_ptr<TestBean>> changed;
     if (dropRow < count && m_testList[static_cast<size_t>(dropRow)]->haveSameOrderAsLastRow) {
         // The gap lies inside a group: the test joins it.
         moved->testOrder = m_testList[static_cast<size_t>(dropRow)]->testOrder;
@@ -689,20 +688,13 @@ bool QueueListView::acceptDropOfRows(const QString& pasteboard, int dropRow)
             if (later == from)
                 continue;
             m_testList[static_cast<size_t>(later)]->testOrder += 2;
-            changed.push_back(m_testList[static_cast<size_t>(later)]);
-        }
-    }
-    if (m_testQueue && isFromMyTestView) {
-        changed.push_back(moved);
-        for (const std::shared_ptr<TestBean>& test : changed) {
-            if (!test->updateOrder())
-                DDLogError("QueueListView: unable to store the order of test %@", test->testName);
         }
     }
     beginResetModel();
     moveIntoGap(m_testList, from, dropRow, moved);
     endResetModel();
     reloadData();
+    storeOrdersOfProfile();
     if (m_testQueue)
         m_testQueue->testList = m_testList;
     return true;

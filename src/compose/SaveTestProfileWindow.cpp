@@ -24,7 +24,6 @@ SaveTestProfileWindow::SaveTestProfileWindow(QueueListView* saveQueue, QWidget* 
     , m_queue(saveQueue)
 {
     build(tr("Save Test Profile"), tr("Save"));
-    m_queue->drivesStartStopButton = false;
     connect(m_queue, &QueueListView::saveWindowRequested, this, [this] {
         m_name->clear();
         showError(QString());

@@ -86,9 +86,7 @@ void FNWStartupGuiTest::quittingMidRunStopsTheRunAndKeepsNothingRunning()
     application.launch();
     application.delegate().waitForExecutableInstall();
     const int port = freePort();
-    ServerProcess server(QStringLiteral("iperf3"),
-                         {QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                          QString::number(port)});
+    ServerProcess server(QStringLiteral("iperf3"), loopbackIperf3Arguments(port));
     QVERIFY(waitUntilListening(port, Transport::Tcp));
     auto profile = std::make_shared<TestQueueBean>();
     profile->testList = {makeTest(timedPreset(30), QStringLiteral("127.0.0.1"), port)};

@@ -68,6 +68,16 @@ protected:
         return agent;
     }
 
+    // The lists most cases start from: the preset "Quick", selected, and agents at 127.0.0.1 to .3.
+    std::shared_ptr<FNWPresetBean> addQuickPresetAndThreeAgents()
+    {
+        std::shared_ptr<FNWPresetBean> quick = addPreset(QStringLiteral("Quick"));
+        for (const char* address : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
+            addAgent(QString::fromLatin1(address));
+        presets.selectRow(0);
+        return quick;
+    }
+
     std::vector<qint64> orders() const
     {
         std::vector<qint64> result;

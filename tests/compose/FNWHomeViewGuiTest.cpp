@@ -56,6 +56,21 @@ std::shared_ptr<FNWAgentBean> storeAgent(const QString& name, int port,
     return agent;
 }
 
+// The home tab in the main window, on screen and set up, running tests through the manager (with
+// no Wi-Fi details to read); none when the window does not show.
+FNWHomeView* showHomeIn(FNWMainWindow& window, const std::shared_ptr<TestManager>& manager)
+{
+    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+    auto* home = new FNWHomeView;
+    window.setHomePage(home, home);
+    window.setTestRunControl(manager.get());
+    window.prepareMainWindow();
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window) || !waitUntil([home] { return home->isSetUp(); }))
+        return nullptr;
+    return home;
+}
+
 int status(const FNWHomeView& home, int row)
 {
     return home.queueListView()->index(row).data(FNWListRoles::ExecutionStatus).toInt();
@@ -207,9 +222,7 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
 {
     QVERIFY(installWrappers());
     const int port = freePort();
-    ServerProcess server(QStringLiteral("iperf3"),
-                         {QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                          QString::number(port)});
+    ServerProcess server(QStringLiteral("iperf3"), loopbackIperf3Arguments(port));
     QVERIFY(waitUntilListening(port, Transport::Tcp));
     auto preset = timedPreset(2);
     preset->name = QStringLiteral("Short");
@@ -220,15 +233,9 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
     storeAgent(QStringLiteral("Down"), freePort());
 
     const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
-    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
     FNWMainWindow window;
-    auto* home = new FNWHomeView;
-    window.setHomePage(home, home);
-    window.setTestRunControl(manager.get());
-    window.prepareMainWindow();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(home->isSetUp());
+    FNWHomeView* home = showHomeIn(window, manager);
+    QVERIFY(home);
 
     clickRow(home->presetsTable(), 0);
     clickRow(home->agentsTable(), 0);
@@ -341,15 +348,9 @@ void FNWHomeViewGuiTest::theKeyboardReachesEveryListAndTheTestMenu()
     QVERIFY(preset->save());
     storeAgent(QStringLiteral("Nobody"), freePort());
     const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
-    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
     FNWMainWindow window;
-    auto* home = new FNWHomeView;
-    window.setHomePage(home, home);
-    window.setTestRunControl(manager.get());
-    window.prepareMainWindow();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(home->isSetUp());
+    FNWHomeView* home = showHomeIn(window, manager);
+    QVERIFY(home);
     // Keys go to the active window only.
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));

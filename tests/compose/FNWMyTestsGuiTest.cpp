@@ -113,9 +113,7 @@ void FNWMyTestsGuiTest::aQueueSavedOnTheHomeTabIsUpdatedAndRunFromMyTests()
 {
     QVERIFY(installWrappers());
     const int port = freePort();
-    ServerProcess server(QStringLiteral("iperf3"),
-                         {QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                          QString::number(port)});
+    ServerProcess server(QStringLiteral("iperf3"), loopbackIperf3Arguments(port));
     QVERIFY(waitUntilListening(port, Transport::Tcp));
     storeAgent(QStringLiteral("127.0.0.1"), port);
     storeAgent(QStringLiteral("127.0.0.2"), freePort());

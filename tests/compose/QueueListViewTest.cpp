@@ -18,10 +18,7 @@ protected:
     void SetUp() override
     {
         FNWHomeFixture::SetUp();
-        preset = addPreset(QStringLiteral("Quick"));
-        for (const char* address : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
-            addAgent(QString::fromLatin1(address));
-        presets.selectRow(0);
+        preset = addQuickPresetAndThreeAgents();
     }
 
     // Clicks the agents list rows in turn, each adding one test.

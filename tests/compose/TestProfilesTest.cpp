@@ -24,10 +24,7 @@ protected:
     void SetUp() override
     {
         FNWHomeFixture::SetUp();
-        preset = addPreset(QStringLiteral("Quick"));
-        for (const char* address : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
-            addAgent(QString::fromLatin1(address));
-        presets.selectRow(0);
+        preset = addQuickPresetAndThreeAgents();
         queue.setSaveWindowQueue(&saveQueue);
     }
 
@@ -329,15 +326,23 @@ TEST_F(TestProfilesTest, AnUpdateWritesWhatTheWindowShowsAndKeepsThePastIntact)
     EXPECT_EQ(controller.errorText(), QStringLiteral("Queue List is Empty."));
 }
 
-TEST_F(TestProfilesTest, StartingNeedsASelectedProfileWithTests)
+TEST_F(TestProfilesTest, TheDetailsQueueStoresItsOrdersAndStartsOnlyWithTests)
 {
-    saveProfile(QStringLiteral("Run me"), {0});
+    const auto profile = saveProfile(QStringLiteral("Run me"), {0, 1});
     MyTestView view;
     view.setUpView();
     EXPECT_FALSE(view.startProfileExecutionButtonDidPressed()) << "nothing selected";
     view.testProfileListView()->didClickonTableRow(0);
-    ASSERT_EQ(view.profileDetailsListView()->rowCount(), 1);
-    EXPECT_TRUE(view.profileDetailsListView()->isFromMyTestView);
+    QueueListView& details = *view.profileDetailsListView();
+    ASSERT_EQ(details.rowCount(), 2);
+
+    // A drag and a link there are stored at once.
+    EXPECT_TRUE(details.acceptDropOfRows(QStringLiteral("1"), 0));
+    EXPECT_EQ(storedNames(profile->ID), (QStringList{"127.0.0.2 - Quick", "127.0.0.1 - Quick"}));
+    details.upperHalfCircleDidClicked(0);
+    const auto tests = TestQueueBeanDAO().getAllAssociatedTestBeans(profile->ID);
+    ASSERT_EQ(tests.size(), 2u);
+    EXPECT_EQ(tests[0]->testOrder, tests[1]->testOrder);
 
     // A profile whose tests are gone reports failure instead of starting nothing.
     auto emptied = std::make_shared<TestQueueBean>();

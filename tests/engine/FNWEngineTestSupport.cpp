@@ -53,6 +53,12 @@ std::shared_ptr<TestBean> makeTest(std::shared_ptr<FNWPresetBean> preset, const 
     return test;
 }
 
+QStringList loopbackIperf3Arguments(int port)
+{
+    return {QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+            QString::number(port)};
+}
+
 void installExecutable(const QString& path, const QByteArray& content)
 {
     QFile::remove(path);

@@ -26,6 +26,9 @@ std::shared_ptr<FNWPresetBean> timedPreset(qint64 seconds, qint64 interval = 1);
 std::shared_ptr<TestBean> makeTest(std::shared_ptr<FNWPresetBean> preset, const QString& address, int port,
                                    qint64 order = 1);
 
+// iperf3's server arguments on 127.0.0.1 at the port.
+QStringList loopbackIperf3Arguments(int port);
+
 // Writes an executable at the path (made executable).
 void installExecutable(const QString& path, const QByteArray& content);
 // Installs the built wrappers into the support folder, as start-up does.

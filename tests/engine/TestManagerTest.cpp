@@ -53,10 +53,8 @@ public:
     static std::unique_ptr<IperfServer> iperf3()
     {
         const int port = freePort();
-        auto server = std::unique_ptr<IperfServer>(new IperfServer(
-            QStringLiteral("iperf3"),
-            {QStringLiteral("-s"), QStringLiteral("-B"), kLoopback, QStringLiteral("-p"), QString::number(port)}, port,
-            Transport::Tcp));
+        auto server = std::unique_ptr<IperfServer>(
+            new IperfServer(QStringLiteral("iperf3"), loopbackIperf3Arguments(port), port, Transport::Tcp));
         return server;
     }
     static std::unique_ptr<IperfServer> iperf2(Transport transport)

@@ -74,9 +74,7 @@ void FNWHistoryTabGuiTest::aFinishedRunIsListedFirstWithItsResultsAndCanBeDelete
 {
     QVERIFY(installWrappers());
     const int port = freePort();
-    ServerProcess server(QStringLiteral("iperf3"),
-                         {QStringLiteral("-s"), QStringLiteral("-B"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                          QString::number(port)});
+    ServerProcess server(QStringLiteral("iperf3"), loopbackIperf3Arguments(port));
     QVERIFY(waitUntilListening(port, Transport::Tcp));
     auto preset = timedPreset(2);
     preset->name = QStringLiteral("Short");
@@ -166,10 +164,7 @@ void FNWHistoryTabGuiTest::theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPic
     auto profile = std::make_shared<TestQueueBean>();
     for (int server = 0; server < 3; ++server) {
         const int port = freePort();
-        servers.push_back(std::make_unique<ServerProcess>(QStringLiteral("iperf3"),
-                                                          QStringList{QStringLiteral("-s"), QStringLiteral("-B"),
-                                                                      QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                                                      QString::number(port)}));
+        servers.push_back(std::make_unique<ServerProcess>(QStringLiteral("iperf3"), loopbackIperf3Arguments(port)));
         QVERIFY(waitUntilListening(port, Transport::Tcp));
         auto preset = timedPreset(2);
         preset->name = QStringLiteral("Short %1").arg(server);
