@@ -209,13 +209,18 @@ void FNWHistoryTabGuiTest::theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPic
     // The pointer beside a real point of the first line: first its line, then that interval.
     const FNWGraphRules::Series& first = graph->series()[0];
     QVERIFY(first.points.size() >= 2);
-    const QPoint point = (graph->positionOf(0, 1) + QPointF(3, 3)).toPoint();
+    // The point is placed afresh on each try: a slow machine may still be laying the chart out.
     QWidget* surface = graph->chartView()->viewport();
-    QTest::mouseMove(surface, point);
-    QTRY_COMPARE(graph->tracker().highlightedPlot() >= 0, true);
-    QTest::mouseMove(surface, point + QPoint(0, 1));
+    const auto hoverBesideThePoint = [&] {
+        const QPoint point = (graph->positionOf(0, 1) + QPointF(3, 3)).toPoint();
+        QTest::mouseMove(surface, point);
+        if (graph->tracker().highlightedPlot() < 0)
+            return false;
+        QTest::mouseMove(surface, point + QPoint(0, 1));
+        return graph->intervalPopup()->isVisible();
+    };
+    QVERIFY(waitUntil(hoverBesideThePoint, 10000));
     const int plot = graph->tracker().highlightedPlot();
-    QTRY_VERIFY(graph->intervalPopup()->isVisible());
     QVERIFY(!graph->summaryPopup()->isVisible());
     const int record = graph->tracker().visibleDataPointIndex();
     const auto& shown = results->profileResultsDetailedListView()->resultsOf(plot);
