@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -69,6 +70,9 @@ int FNWAlert::run(const FNWAlertRequest& request, QWidget* parent)
 
     if (!parent)
         parent = QApplication::activeWindow();
+    // Whatever the answer, the window and field the user was in get the keyboard back.
+    const QPointer<QWidget> focused = QApplication::focusWidget();
+    const QPointer<QWidget> owner = parent ? parent->window() : nullptr;
     QMessageBox box(iconFor(request.style), QApplication::applicationDisplayName(), request.message,
                     QMessageBox::NoButton, parent);
     box.setInformativeText(request.informativeText);
@@ -86,6 +90,11 @@ int FNWAlert::run(const FNWAlertRequest& request, QWidget* parent)
         box.setEscapeButton(buttons.at(cancel));
     }
     box.exec();
+    if (owner && owner->isVisible()) {
+        owner->activateWindow();
+        if (focused && focused->window() == owner && focused->isVisible())
+            focused->setFocus(Qt::OtherFocusReason);
+    }
     const int chosen = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
     return chosen < 0 ? 0 : chosen;
 }

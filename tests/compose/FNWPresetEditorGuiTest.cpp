@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -28,6 +29,7 @@ private slots:
     void aRefusedSaveStaysOpenAndAFilledFormSavesAndHides();
     void additionalSettingsResizeAndUDPDisablesTheTCPControls();
     void queueModeHandsBackTheEditedPresetOnEnter();
+    void escapeOnTheResetQuestionKeepsTheFormAndGivesTheFieldBack();
 
 private:
     template <typename T> T* child(const char* name) const
@@ -155,6 +157,37 @@ void FNWPresetEditorGuiTest::queueModeHandsBackTheEditedPresetOnEnter()
     QTRY_VERIFY(!m_window->isVisible());
     QCOMPARE(m_delegate.fromQueue.size(), size_t(1));
     QCOMPARE(m_delegate.fromQueue[0]->time_interval, 5);
+}
+
+void FNWPresetEditorGuiTest::escapeOnTheResetQuestionKeepsTheFormAndGivesTheFieldBack()
+{
+    auto stored = std::make_shared<FNWPresetBean>();
+    stored->name = QStringLiteral("Stored");
+    stored->time_interval = 3;
+    QVERIFY(FNWPresetDAO().save(*stored));
+    m_window->openWindowForPreset(stored, false);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    auto* interval = child<QLineEdit>("intervalField");
+    interval->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), interval);
+
+    // The real question this time, answered with Escape once it is up.
+    FNWAlert::setTestResponder({});
+    QString asked;
+    QTimer::singleShot(0, this, [&asked] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        asked = box ? box->text() : QString();
+        QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+    });
+    QMetaObject::invokeMethod(child<QPushButton>("resetButton"), "click", Qt::DirectConnection);
+
+    QCOMPARE(asked, QStringLiteral("Reset Preset"));
+    QCOMPARE(interval->text(), QStringLiteral("3"));
+    QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
+    QTRY_COMPARE(QApplication::focusWidget(), interval);
 }
 
 int main(int argc, char** argv)
