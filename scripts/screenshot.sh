@@ -7,7 +7,8 @@
 # The application itself saves the pictures (FENWAVE_SCREENSHOT): it waits until its window is
 # exposed, grabs each tab and the preferences window, then quits. That needs no window-manager
 # tool and no guessing of delays. Writes fenwave.png (home), fenwave-mytests.png,
-# fenwave-history.png and fenwave-preferences.png; with --dark, the same with a dark palette as
+# fenwave-history.png, fenwave-stopped.png (the
+# warning line after a stop) and fenwave-preferences.png; with --dark, the same with a dark palette as
 # fenwave-dark*.png.
 set -euo pipefail
 
@@ -33,7 +34,7 @@ done
 
 mkdir -p "$OUT_DIR"
 OUT_DIR=$(cd "$OUT_DIR" && pwd)
-rm -f "$OUT_DIR/$PREFIX".png "$OUT_DIR/$PREFIX"-{mytests,history,history-details,history-graph,preferences}.png
+rm -f "$OUT_DIR/$PREFIX".png "$OUT_DIR/$PREFIX"-{mytests,history,history-details,history-graph,stopped,preferences}.png
 
 HOME_DIR=$(mktemp -d)
 trap 'rm -rf "$HOME_DIR"' EXIT
@@ -50,7 +51,7 @@ env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u WAYLAND_DISPLAY -u 
 }
 
 missing=0
-for name in "$PREFIX" "$PREFIX"-mytests "$PREFIX"-history "$PREFIX"-history-details "$PREFIX"-history-graph "$PREFIX"-preferences; do
+for name in "$PREFIX" "$PREFIX"-mytests "$PREFIX"-history "$PREFIX"-history-details "$PREFIX"-history-graph "$PREFIX"-stopped "$PREFIX"-preferences; do
     if [ -s "$OUT_DIR/$name.png" ]; then
         echo "$OUT_DIR/$name.png"
     else

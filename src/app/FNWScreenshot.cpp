@@ -30,6 +30,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPalette>
@@ -430,6 +431,15 @@ bool FNWScreenshot::startIfRequested(FNWMainWindow* window)
                          }});
         steps.push_back({"the graph's read-out", always, [main, path] { return save(main, path("-history-graph")); }});
     }
+    // The warning line after a stop, on the home tab: the control's own path, with nothing running.
+    steps.push_back({"the tab switch", always, showTab(FNWMainWindowCoordinator::HomeTab)});
+    steps.push_back({"a stopped run", settled, [coordinator] {
+                         coordinator->testDidStarted();
+                         coordinator->startStopButtonDidClicked();
+                         return true;
+                     }});
+    steps.push_back({"the stop message", [main] { return main && !main->warningLabel()->text().isEmpty(); },
+                     [main, path] { return save(main, path("-stopped")); }});
     steps.push_back({"the preferences", always, [main] {
                          main->openPreferences();
                          return true;
