@@ -7,9 +7,8 @@
 # The application itself saves the pictures (FENWAVE_SCREENSHOT): it waits until its window is
 # exposed, grabs each tab and the preferences window, then quits. That needs no window-manager
 # tool and no guessing of delays. Writes fenwave.png (home), fenwave-mytests.png,
-# fenwave-history.png, fenwave-stopped.png (the
-# warning line after a stop) and fenwave-preferences.png; with --dark, the same with a dark palette as
-# fenwave-dark*.png.
+# fenwave-history.png, fenwave-stopped.png (the warning line after a stop) and
+# fenwave-preferences.png; with --dark, the same with a dark palette as fenwave-dark*.png.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."

@@ -30,9 +30,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
