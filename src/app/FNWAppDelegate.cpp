@@ -79,13 +79,14 @@ void FNWAppDelegate::applicationDidFinishLaunching(FNWMainWindowHost* window)
     FNWUtils::setUserSetting(false, QString::fromLatin1(kStartStopButtonVisibilityKey));
 }
 
-void FNWAppDelegate::setupLogging()
+void FNWAppDelegate::setupLogging(bool toTerminal)
 {
     {
         std::lock_guard lock(s_fileLoggerMutex);
         if (!s_fileLogger) {
             DDLog& log = DDLog::sharedInstance();
-            log.addLogger(DDTTYLogger::sharedInstance());
+            if (toTerminal)
+                log.addLogger(DDTTYLogger::sharedInstance());
 
             auto manager = std::make_shared<DDLogFileManagerDefault>(FNWUtils::applicationSupportDirectory());
             auto fileLogger = std::make_shared<DDFileLogger>(manager);

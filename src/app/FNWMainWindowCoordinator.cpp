@@ -5,6 +5,7 @@
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
 #include "db/TestProfileExecutionDAO.h"
+#include "model/FNWCSVExport.h"
 #include "model/TestExecutionBean.h"
 #include "model/TestProfileExecutionBean.h"
 #include "support/DDLog.h"
@@ -24,15 +25,6 @@ QString name(const char* text)
 qint64 executionID(const FNWNotification& notification)
 {
     return notification.userInfo.value(name(kTestProfileExecutionIdKey)).toLongLong();
-}
-
-bool isAscii(const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() > 0x7F)
-            return false;
-    }
-    return true;
 }
 
 // The warning line holds one line: a failure reason that arrives with line ends (iperf's error
@@ -470,9 +462,7 @@ void FNWMainWindowCoordinator::exportIndividualSummeryResultsNotificationDidRece
 
 void FNWMainWindowCoordinator::writeCSV(const QString& path, const QString& text, const char* failureLog)
 {
-    // A network name with a character outside ASCII would make an ASCII document impossible; such a
-    // document is written as UTF-8 instead of not at all.
-    const QByteArray bytes = isAscii(text) ? text.toLatin1() : text.toUtf8();
+    const QByteArray bytes = FNWCSVExport::documentBytes(text);
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return;

@@ -6,18 +6,29 @@
 #include <QDir>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 namespace {
 
-// Removes what is at the destination and copies the source there, modes included.
+// Copies the source beside the destination, modes included, and renames the copy over it: a
+// program starting the executable meanwhile (another Fenwave process) finds the old file or the
+// new one, never none or half of one.
 bool replaceFile(const QString& source, const QString& destination, QString* error)
 {
     namespace fs = std::filesystem;
+    const fs::path target(destination.toStdString());
+    fs::path staging = target;
+    staging += ".new-" + std::to_string(::getpid());
     std::error_code ignored;
-    fs::remove(fs::path(destination.toStdString()), ignored);
+    fs::remove(staging, ignored);
     std::error_code code;
-    fs::copy_file(fs::path(source.toStdString()), fs::path(destination.toStdString()), code);
+    fs::copy_file(fs::path(source.toStdString()), staging, code);
+    if (!code)
+        fs::rename(staging, target, code);
     if (code) {
+        fs::remove(staging, ignored);
         *error = QString::fromStdString(code.message()) + QLatin1String(" (") + source + QLatin1Char(')');
         return false;
     }

@@ -25,6 +25,8 @@ QVariantMap s_registeredDefaults;
 
 std::mutex s_resourcesMutex;
 QString s_resourcesDirectory;
+// Set by a program told to keep its data elsewhere; guarded by s_resourcesMutex.
+QString s_supportDirectory;
 
 QString executableDirectory()
 {
@@ -86,7 +88,18 @@ QVariantMap FNWUtils::loadDefaultsResource()
 
 QString FNWUtils::applicationSupportDirectory()
 {
+    {
+        std::lock_guard lock(s_resourcesMutex);
+        if (!s_supportDirectory.isEmpty())
+            return s_supportDirectory;
+    }
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1String("/FenwaveEnterprise");
+}
+
+void FNWUtils::setApplicationSupportDirectory(const QString& directory)
+{
+    std::lock_guard lock(s_resourcesMutex);
+    s_supportDirectory = directory.isEmpty() ? QString() : QDir::cleanPath(QDir(directory).absolutePath());
 }
 
 QString FNWUtils::applicationSupportDirectoryProblem()

@@ -35,6 +35,9 @@ public:
 
     // Folders. The support folder is the per-user data location + "FenwaveEnterprise".
     static QString applicationSupportDirectory();
+    // Keeps this process's support folder at the directory instead (made absolute); "" goes back
+    // to the default.
+    static void setApplicationSupportDirectory(const QString& directory);
     // Creates the support folder when missing; empty when files can be made in it, else the
     // reason it cannot be used ("it is a file, not a folder", ...).
     static QString applicationSupportDirectoryProblem();
@@ -72,6 +75,8 @@ public:
     // "iPerf_Version", or "" when the option is not given.
     static QString getOptionValueFromPropName(const QString& key, qint64 value);
     static qint64 iPerfVersionSetting();
+    // A version this process uses in place of the setting, which stays as stored; -1 for none.
+    static void setiPerfVersionOverride(qint64 version);
 
     // The graph's line and title colours: standard gray.
     static FNWColor getGraphLineColors();

@@ -2,6 +2,8 @@
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
 
+#include <atomic>
+
 QStringList FNWUtils::allOptionsKeyNames()
 {
     return {QStringLiteral("duration"),        QStringLiteral("test_type"),
@@ -12,8 +14,19 @@ QStringList FNWUtils::allOptionsKeyNames()
             QStringLiteral("no_tcp_delay"),    QStringLiteral("time_interval")};
 }
 
+namespace {
+std::atomic<qint64> s_versionOverride{-1};
+} // namespace
+
+void FNWUtils::setiPerfVersionOverride(qint64 version)
+{
+    s_versionOverride.store(version);
+}
+
 qint64 FNWUtils::iPerfVersionSetting()
 {
+    if (const qint64 forced = s_versionOverride.load(); forced >= 0)
+        return forced;
     bool ok = false;
     const qint64 version = getUserSettingForKey(QLatin1String(kiPerfVersionKey)).toLongLong(&ok);
     return ok ? version : FNWIperfVersion3;

@@ -672,11 +672,18 @@ void PerfTest::discardUnconfirmedResults()
 
 // --- Parsing -----------------------------------------------------------------------------------
 
-bool PerfTest::saveResult(const std::shared_ptr<TestIntervalResults>& result, const char* failureFormat)
+bool PerfTest::saveResult(const std::shared_ptr<TestIntervalResults>& result, bool isFinal, const char* failureFormat)
 {
     // A stopped run's records are deleted with its execution; nothing more is added after that.
     if (m_hasCancelled.load() || m_discardsResults.load())
         return false;
+    std::shared_ptr<PerfTestDelegate> delegate;
+    {
+        std::lock_guard lock(m_mutex);
+        delegate = m_delegate.lock();
+    }
+    if (delegate)
+        delegate->testDidReceiveResult(shared_from_this(), m_testBean, result, isFinal);
     // Another program holding the database keeps the row back until it can be written; the row
     // written later is a copy, so that no other thread sees this one's ID change.
     auto row = std::make_shared<TestIntervalResults>();
@@ -765,7 +772,7 @@ void PerfTest::didReceivePerfTestRespnose(const QString& response)
                 record->jitter = data->jitter;
                 record->datagrams = data->datagrams;
             }
-            saveResult(record, "PerfTest: can't save interval results, %@");
+            saveResult(record, false, "PerfTest: can't save interval results, %@");
         }
     }
 
@@ -797,7 +804,7 @@ void PerfTest::didReceivePerfTestRespnose(const QString& response)
                 record->jitter = data->jitter;
                 record->datagrams = data->datagrams;
             }
-            saveResult(record, "PerfTest: can't save finished results, %@");
+            saveResult(record, true, "PerfTest: can't save finished results, %@");
 
             const double endTime = parsing::readLeadingNumber(data->end_time);
             const auto wholeSeconds = static_cast<qint64>(std::ceil(endTime));

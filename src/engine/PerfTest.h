@@ -33,6 +33,16 @@ public:
         (void)run;
         (void)test;
     }
+    // Each interval line as it is recorded, then the final totals line (isFinal), in iperf's order;
+    // none once the run is stopped or its results are being thrown away.
+    virtual void testDidReceiveResult(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test,
+                                      const std::shared_ptr<TestIntervalResults>& result, bool isFinal)
+    {
+        (void)run;
+        (void)test;
+        (void)result;
+        (void)isFinal;
+    }
 };
 
 // One run of one test: the test's preset against its agent, through the installed iperf wrapper
@@ -110,7 +120,7 @@ private:
     void reportFailed(const QString& reason);
     bool sendsWithoutConfirmation() const;
     void discardUnconfirmedResults();
-    bool saveResult(const std::shared_ptr<TestIntervalResults>& result, const char* failureFormat);
+    bool saveResult(const std::shared_ptr<TestIntervalResults>& result, bool isFinal, const char* failureFormat);
     bool isRepeatOfLastInterval(const fnw::engine::parsing::FNWDataLine& data) const;
     // What the final line is judged against.
     fnw::engine::parsing::FNWFinalLineContext finalLineContext() const;

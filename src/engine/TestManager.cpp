@@ -341,6 +341,20 @@ void TestManager::testDidFailed(const std::shared_ptr<PerfTest>& run, const std:
         [self = shared_from_this(), run, test, failuerReason] { self->handleFailed(run, test, failuerReason); });
 }
 
+void TestManager::testDidReceiveResult(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>&,
+                                       const std::shared_ptr<TestIntervalResults>& result, bool isFinal)
+{
+    FNWMainQueue::async([self = shared_from_this(), run, result, isFinal] {
+        // A run no longer of the current order (stopped, or left behind) has no one to tell.
+        const auto& running = self->m_perfTestThoseAreRunning;
+        if (self->m_isStopped || std::find(running.begin(), running.end(), run) == running.end())
+            return;
+        const std::shared_ptr<TestExecutionBean> execution = run->executionBean();
+        if (const std::shared_ptr<TestManagerDelegate> viewDelegate = self->delegate(); viewDelegate && execution)
+            viewDelegate->didReceiveIntervalResult(execution, result, isFinal);
+    });
+}
+
 bool TestManager::removeFromCurrentOrder(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test)
 {
     const auto runAt = std::find(m_perfTestThoseAreRunning.begin(), m_perfTestThoseAreRunning.end(), run);

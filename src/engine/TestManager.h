@@ -14,6 +14,7 @@
 
 class TestBean;
 class TestExecutionBean;
+class TestIntervalResults;
 class TestProfileExecutionBean;
 class TestQueueBean;
 
@@ -25,6 +26,14 @@ public:
     virtual void willExecuteTest(const std::shared_ptr<TestExecutionBean>& execution) = 0;
     virtual void iperfShallExecutionFinishedForTest(const std::shared_ptr<TestExecutionBean>& execution) = 0;
     virtual void testProfileExecutionDidStopped() {}
+    // A running test's interval line, or its final totals (isFinal), as it is recorded.
+    virtual void didReceiveIntervalResult(const std::shared_ptr<TestExecutionBean>& execution,
+                                          const std::shared_ptr<TestIntervalResults>& result, bool isFinal)
+    {
+        (void)execution;
+        (void)result;
+        (void)isFinal;
+    }
 };
 
 // The one scheduler of test runs. A profile's tests of one order run at the same time; orders run
@@ -65,6 +74,8 @@ public:
     void testDidFinished(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test) override;
     void testDidFailed(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test,
                        const QString& failuerReason) override;
+    void testDidReceiveResult(const std::shared_ptr<PerfTest>& run, const std::shared_ptr<TestBean>& test,
+                              const std::shared_ptr<TestIntervalResults>& result, bool isFinal) override;
 
     // The state, for the interface and tests; read on the application thread.
     std::shared_ptr<TestQueueBean> testProfile() const { return m_testProfile; }

@@ -85,6 +85,15 @@ QString durationOrAmount(const FNWPresetBean* preset)
 
 } // namespace
 
+QByteArray FNWCSVExport::documentBytes(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0x7F)
+            return text.toUtf8();
+    }
+    return text.toLatin1();
+}
+
 QString FNWCSVExport::getCSVSummeryHeader()
 {
     return QStringLiteral("Test Name, Bandwidth, Total, Duration/# of Bytes, SSID ,Execution_Date\n");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -19,6 +20,9 @@ class FNWCSVExport final
 public:
     FNWCSVExport() = delete;
 
+    // A document's bytes as written to its file: ASCII, or UTF-8 when a network name holds a
+    // character outside ASCII (an ASCII document is then impossible, and none at all is worse).
+    static QByteArray documentBytes(const QString& text);
     static QString getCSVSummeryHeader();
     static QString getIntervalResultHeader();
     // One line of the summary document, ending with a line feed.
