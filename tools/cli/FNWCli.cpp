@@ -45,11 +45,27 @@ bool parseExecutionID(const QString& text, qint64* id)
     return true;
 }
 
+namespace {
+std::function<void()> s_outputLost;
+bool s_outputClosed = false;
+} // namespace
+
+void setOutputLostHandler(std::function<void()> handler)
+{
+    s_outputLost = std::move(handler);
+}
+
 void printLine(const QString& line)
 {
+    if (s_outputClosed)
+        return;
     const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    const std::size_t written = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    if (std::fflush(stdout) == 0 && written == static_cast<std::size_t>(bytes.size()))
+        return;
+    s_outputClosed = true;
+    if (s_outputLost)
+        s_outputLost();
 }
 
 void printJson(const QJsonObject& object)

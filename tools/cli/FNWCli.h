@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
 
 namespace fnw::cli {
 
@@ -52,7 +53,9 @@ bool parseExecutionID(const QString& text, qint64* id);
 
 // Lines for standard output and one-line complaints for standard error, each flushed at once so
 // that a pipe sees every line as it is written.
+// Once standard output is closed (the reader of a pipe went away), the handler is called once.
 void printLine(const QString& line);
+void setOutputLostHandler(std::function<void()> handler);
 void printJson(const QJsonObject& object);
 void printError(const QString& message);
 

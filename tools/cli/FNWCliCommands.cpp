@@ -150,7 +150,11 @@ int listProfiles(const FNWCliRequest& request)
 int listHistory(const FNWCliRequest& request)
 {
     QJsonArray all;
-    for (const FNWHistoryRun& row : FNWHistoryRun::loadAll(request.limit)) {
+    // The store's limit counts runs without a finished test too, which the history leaves out.
+    std::vector<FNWHistoryRun> rows = FNWHistoryRun::loadAll();
+    if (request.limit > 0 && static_cast<qint64>(rows.size()) > request.limit)
+        rows.resize(static_cast<std::size_t>(request.limit));
+    for (const FNWHistoryRun& row : rows) {
         if (request.json) {
             all.append(executionJson(*row.run, row.tests, false));
             continue;

@@ -238,6 +238,9 @@ public:
         const QString status = code == kExitOk ? QStringLiteral("finished")
                                : code == kExitInterrupted ? QStringLiteral("interrupted")
                                                           : QStringLiteral("failed");
+        // Said on standard error also when standard output is for a program.
+        if (code == kExitInterrupted)
+            printError(QStringLiteral("Tests stopped: the results of the tests that were running were not kept."));
         if (m_json) {
             printJson({{QStringLiteral("type"), QStringLiteral("end")},
                        {QStringLiteral("run_id"), m_runID},
@@ -245,9 +248,7 @@ public:
                        {QStringLiteral("finished"), m_finished},
                        {QStringLiteral("failed"), m_failed},
                        {QStringLiteral("exit_code"), code}});
-        } else if (code == kExitInterrupted) {
-            printError(QStringLiteral("Tests stopped: the results of the tests that were running were not kept."));
-        } else {
+        } else if (code != kExitInterrupted) {
             printLine(FNWStringWithFormat("Execution %ld: %ld of %ld tests finished", m_runID, m_finished, m_testCount));
         }
     }
@@ -354,6 +355,8 @@ int runTests(const FNWCliRequest& request)
         printError(QStringLiteral("the stop signal cannot be watched"));
         return kExitFailed;
     }
+    // With no one left to read the results the run is stopped as by Ctrl-C.
+    setOutputLostHandler([] { handleStopSignal(SIGPIPE); });
     QSocketNotifier notifier(s_signalSocket[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char byte = 0;
@@ -379,6 +382,7 @@ int runTests(const FNWCliRequest& request)
     if (!PerfTest::waitForAllRunsToEnd(kRunsEndWaitMs))
         DDLogError("fenwave-cli: tests still running %d ms after the stop", kRunsEndWaitMs);
     manager->setDelegate(nullptr);
+    setOutputLostHandler({});
     reporter->printEnd();
     return reporter->exitCode();
 }

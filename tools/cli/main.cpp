@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+#include <csignal>
 #include <functional>
 #include <map>
 
@@ -210,6 +211,8 @@ int usageError(const QString& message)
 
 int main(int argc, char** argv)
 {
+    // A reader that goes away (`| head`) shows as a failed write, not as a killed process.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Fenwave"));
     QCoreApplication::setApplicationName(QStringLiteral("fenwave-cli"));
