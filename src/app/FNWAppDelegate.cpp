@@ -13,13 +13,10 @@
 #include "support/DDTTYLogger.h"
 
 #include <QDebug>
-#include <QDir>
-#include <QFile>
 #include <QSysInfo>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -79,14 +76,13 @@ void FNWAppDelegate::applicationDidFinishLaunching(FNWMainWindowHost* window)
     FNWUtils::setUserSetting(false, QString::fromLatin1(kStartStopButtonVisibilityKey));
 }
 
-void FNWAppDelegate::setupLogging(bool toTerminal)
+void FNWAppDelegate::setupLogging()
 {
     {
         std::lock_guard lock(s_fileLoggerMutex);
         if (!s_fileLogger) {
             DDLog& log = DDLog::sharedInstance();
-            if (toTerminal)
-                log.addLogger(DDTTYLogger::sharedInstance());
+            log.addLogger(DDTTYLogger::sharedInstance());
 
             auto manager = std::make_shared<DDLogFileManagerDefault>(FNWUtils::applicationSupportDirectory());
             auto fileLogger = std::make_shared<DDFileLogger>(manager);
@@ -131,22 +127,9 @@ void FNWAppDelegate::setupDatabase()
 {
     // Start-up goes on whatever fails here (the window still shows what it can), but the user is
     // told once; a file that is not a database is never replaced.
-    m_storageProblem.clear();
-    QString reason = FNWUtils::applicationSupportDirectoryProblem();
-    QString path = FNWUtils::applicationSupportDirectory();
-    if (reason.isEmpty()) {
-        path = DBUtils::appDBPath();
-        if (DBUtils::copyDBFileIfNeeded(&reason) && DBUtils::performDBMigration(&reason)) {
-            // Opened for writing only to ask; nothing is written or truncated.
-            QFile file(path);
-            if (!file.open(QIODevice::ReadWrite))
-                reason = FNWStringWithFormat("the file cannot be written (%@)", file.errorString());
-        }
-    }
-    if (!reason.isEmpty()) {
-        m_storageProblem = path + QLatin1String(": ") + reason;
+    m_storageProblem = DBUtils::prepareDatabase();
+    if (!m_storageProblem.isEmpty())
         DDLogError("FNWAppDelegate: nothing can be stored, %@", m_storageProblem);
-    }
 }
 
 bool FNWAppDelegate::applicationShouldTerminateAfterLastWindowClosed()

@@ -30,9 +30,7 @@ public:
     // Logging, defaults, executable install (in the background), database, settings, window.
     void applicationDidFinishLaunching(FNWMainWindowHost* window);
 
-    // The rolling log files in the support folder and, unless a tool keeps its terminal for its
-    // own output, standard error.
-    void setupLogging(bool toTerminal = true);
+    void setupLogging();
     void setupDefaults();
     // Replaces both installed iperf executables with the resources' copies.
     void copyiPerfExecutableToAppSupportDir();

@@ -160,8 +160,12 @@ void FNWMainWindowCoordinator::topNativationViewButtonDidClicked(int tab)
         break;
     case HistoryTab:
         m_visibleView = HistoryTab;
-        if (m_historyPage)
+        if (m_historyPage) {
             m_historyPage->prepareView();
+            // Runs that another Fenwave program (fenwave-cli) recorded meanwhile are shown too.
+            if (previous != HistoryTab)
+                m_historyPage->loadViewsDataFromDatabase();
+        }
         break;
     case 3:
         DDLogInfo("Ideally for now should not be here..");
@@ -348,7 +352,8 @@ void FNWMainWindowCoordinator::testProfileExecutionDidFinishedNotification()
 
 void FNWMainWindowCoordinator::allTestProfileExecutionDidFinishedNotification()
 {
-    if (m_historyPage)
+    // Showing the history loads it afresh; it is loaded here only when it already shows.
+    if (m_historyPage && m_visibleView == HistoryTab)
         m_historyPage->loadViewsDataFromDatabase();
     testDidFinished();
     topNativationViewButtonDidClicked(HistoryTab);

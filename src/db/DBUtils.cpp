@@ -117,3 +117,18 @@ bool DBUtils::performDBMigration(QString* failure)
     DDLogInfo("DBUtils: Current version is '%llu'", manager->currentVersion());
     return true;
 }
+
+QString DBUtils::prepareDatabase()
+{
+    QString reason = FNWUtils::applicationSupportDirectoryProblem();
+    QString path = FNWUtils::applicationSupportDirectory();
+    if (reason.isEmpty()) {
+        path = appDBPath();
+        if (copyDBFileIfNeeded(&reason) && performDBMigration(&reason)) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadWrite))
+                reason = FNWStringWithFormat("the file cannot be written (%@)", file.errorString());
+        }
+    }
+    return reason.isEmpty() ? QString() : path + QLatin1String(": ") + reason;
+}

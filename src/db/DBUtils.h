@@ -19,4 +19,8 @@ public:
     // Applies the pending migrations of the resources folder; true when all of them succeeded,
     // else the reason goes to `failure` when given. A file that is no database is left as it is.
     static bool performDBMigration(QString* failure = nullptr);
+    // Makes the support folder when missing, copies and migrates the database, and checks that it
+    // can be written (opened to ask; nothing is written or truncated). Empty when all of it works,
+    // else "<path>: <reason>"; a file that is not a database is never replaced.
+    static QString prepareDatabase();
 };

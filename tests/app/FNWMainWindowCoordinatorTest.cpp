@@ -148,6 +148,11 @@ TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesAndTabThreeIsIgnored)
 
     coordinator.topNativationViewButtonDidClicked(2);
     EXPECT_EQ(history.prepared, 1);
+    // Coming to the history reads the runs afresh (another program may have added some); staying
+    // on it does not.
+    EXPECT_EQ(history.reloads, 1);
+    coordinator.topNativationViewButtonDidClicked(2);
+    EXPECT_EQ(history.reloads, 1);
     coordinator.topNativationViewButtonDidClicked(0);
     EXPECT_EQ(closeRequests, 1);
     EXPECT_EQ(home.prepared, 1);
@@ -158,7 +163,7 @@ TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesAndTabThreeIsIgnored)
     coordinator.topNativationViewButtonDidClicked(7);
     EXPECT_EQ(coordinator.visibleView(), 0);
     EXPECT_TRUE(log.messages().contains(QStringLiteral("Ideally for now should not be here..")));
-    EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{2, 0}, {0, 2}}));
+    EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{2, 0}, {2, 2}, {0, 2}}));
 }
 
 TEST_F(FNWMainWindowCoordinatorTest, StartStopAlternatesAndAStartThatCannotRunAlerts)

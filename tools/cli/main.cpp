@@ -3,18 +3,23 @@
 
 #include "FNWCli.h"
 
-#include "app/FNWAppDelegate.h"
 #include "base/FNWExecutableInstall.h"
 #include "base/FNWUtils.h"
+#include "db/DBUtils.h"
 #include "db/FNWBaseModel.h"
+#include "db/FNWDeferredWrites.h"
+#include "support/DDFileLogger.h"
+#include "support/DDLog.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <csignal>
+#include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 
 using namespace fnw::cli;
 
@@ -201,6 +206,17 @@ QString generalHelp(const std::map<QString, Command>& all)
     return text;
 }
 
+// The application's rolling log files in the support folder; standard error stays for the user.
+void startLogging(const QStringList& arguments)
+{
+    auto manager = std::make_shared<DDLogFileManagerDefault>(FNWUtils::applicationSupportDirectory());
+    auto fileLogger = std::make_shared<DDFileLogger>(manager);
+    fileLogger->setRollingFrequency(60 * 60 * 24);
+    manager->setMaximumNumberOfLogFiles(7);
+    DDLog::sharedInstance().addLogger(fileLogger);
+    DDLogInfo("fenwave-cli %@: %@", QStringLiteral(FENWAVE_VERSION), arguments.join(u' '));
+}
+
 int usageError(const QString& message)
 {
     printError(message);
@@ -216,7 +232,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Fenwave"));
     QCoreApplication::setApplicationName(QStringLiteral("fenwave-cli"));
-    QCoreApplication::setApplicationVersion(FNWAppDelegate::versionString());
+    QCoreApplication::setApplicationVersion(QStringLiteral(FENWAVE_VERSION));
 
     const std::map<QString, Command> all = commands();
     const QStringList arguments = QCoreApplication::arguments();
@@ -234,7 +250,7 @@ int main(int argc, char** argv)
     if (!top.parse(arguments))
         return usageError(top.errorText());
     if (top.isSet(version)) {
-        printLine(QStringLiteral("fenwave-cli %1").arg(FNWAppDelegate::versionString()));
+        printLine(QStringLiteral("fenwave-cli %1").arg(QStringLiteral(FENWAVE_VERSION)));
         return kExitOk;
     }
     const QStringList words = top.positionalArguments();
@@ -277,20 +293,24 @@ int main(int argc, char** argv)
 
     // The application's start-up, less its window: logs, defaults, database, and for a run the
     // iperf wrappers.
-    FNWAppDelegate delegate;
-    delegate.setupLogging(false);
+    startLogging(arguments);
     FNWUtils::registerDefaults(FNWUtils::loadDefaultsResource());
-    delegate.setupDatabase();
-    if (!delegate.storageProblem().isEmpty()) {
-        printError(QStringLiteral("nothing can be read or stored: %1").arg(delegate.storageProblem()));
+    if (const QString problem = DBUtils::prepareDatabase(); !problem.isEmpty()) {
+        DDLogError("fenwave-cli: nothing can be stored, %@", problem);
+        DDLog::sharedInstance().flushLog();
+        printError(QStringLiteral("nothing can be read or stored: %1").arg(problem));
         return kExitFailed;
     }
     if (command.needsExecutables)
         fnw::base::copyiPerfExecutableToAppSupportDir();
 
     const int status = command.run(request);
-    delegate.applicationWillTerminate();
+    // Rows kept back while the window held the database get their last chance to go in.
+    if (!FNWDeferredWrites::shared().flush(std::chrono::seconds(5)))
+        DDLogError("fenwave-cli: %ld changes were never written: another program held the database until exit",
+                   static_cast<long>(FNWDeferredWrites::shared().count()));
     FNWBaseModel::closeFMDB();
     FNWUtils::clearTmpDirectory();
+    DDLog::sharedInstance().flushLog();
     return status;
 }
