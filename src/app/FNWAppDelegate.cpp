@@ -128,8 +128,12 @@ void FNWAppDelegate::setupDatabase()
     // Start-up goes on whatever fails here (the window still shows what it can), but the user is
     // told once; a file that is not a database is never replaced.
     m_storageProblem = DBUtils::prepareDatabase();
-    if (!m_storageProblem.isEmpty())
+    if (!m_storageProblem.isEmpty()) {
         DDLogError("FNWAppDelegate: nothing can be stored, %@", m_storageProblem);
+        return;
+    }
+    // A run the last session was killed in would otherwise show as running for ever.
+    DBUtils::repairInterruptedRuns();
 }
 
 bool FNWAppDelegate::applicationShouldTerminateAfterLastWindowClosed()

@@ -2,14 +2,21 @@
 
 #include "base/FNWUtils.h"
 #include "db/FMDBMigrationManager.h"
+#include "db/TestExecutionDAO.h"
 #include "support/DDLog.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <mutex>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -131,4 +138,34 @@ QString DBUtils::prepareDatabase()
         }
     }
     return reason.isEmpty() ? QString() : path + QLatin1String(": ") + reason;
+}
+
+qint64 DBUtils::repairInterruptedRuns()
+{
+    // Kept open for the life of the process; the kernel lets go of the lock when it ends, however it
+    // ends.
+    static std::mutex mutex;
+    static int lockFile = -1;
+    std::lock_guard lock(mutex);
+    if (lockFile < 0) {
+        lockFile = ::open(QFile::encodeName(appDBPath() + QLatin1String(".running")).constData(),
+                          O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (lockFile < 0) {
+            DDLogError("DBUtils: can't open the run lock beside %@ - %s", appDBPath(), std::strerror(errno));
+            return -1;
+        }
+    }
+    qint64 marked = -1;
+    if (::flock(lockFile, LOCK_EX | LOCK_NB) == 0) {
+        marked = TestExecutionDAO().markRunningExecutionsFailed(QString::fromLatin1(kInterruptedReason));
+        if (marked > 0)
+            DDLogError("DBUtils: %ld test executions were left running by a Fenwave that stopped during them, "
+                       "marked failed",
+                       marked);
+    } else {
+        DDLogInfo("DBUtils: another Fenwave program uses %@, its running tests are left as they are", appDBPath());
+    }
+    if (::flock(lockFile, LOCK_SH) != 0)
+        DDLogError("DBUtils: can't hold the run lock beside %@ - %s", appDBPath(), std::strerror(errno));
+    return marked;
 }

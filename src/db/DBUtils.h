@@ -2,6 +2,9 @@
 
 #include <QString>
 
+// The reason stored with a test that was running when its Fenwave process ended.
+inline constexpr char kInterruptedReason[] = "Interrupted: Fenwave stopped during this test";
+
 // The database file's location and the two start-up steps that ready it.
 class DBUtils final
 {
@@ -23,4 +26,10 @@ public:
     // can be written (opened to ask; nothing is written or truncated). Empty when all of it works,
     // else "<path>: <reason>"; a file that is not a database is never replaced.
     static QString prepareDatabase();
+    // Every Fenwave process that opens the database holds a shared lock on "fnwe.db.running"
+    // beside it for as long as it lives; this takes it. A process that finds itself alone marks
+    // the executions left "running" (by a process killed mid-run) failed, their results kept, and
+    // answers how many; with another Fenwave process alive, whose runs they may be, it marks
+    // nothing and answers -1.
+    static qint64 repairInterruptedRuns();
 };

@@ -43,6 +43,30 @@ bool TestExecutionDAO::update(const TestExecutionBean& execution)
     return result;
 }
 
+qint64 TestExecutionDAO::markRunningExecutionsFailed(const QString& reason)
+{
+    const qint64 running = FNWExecutionStatusRunning;
+    const qint64 failed = FNWExecutionStatusFailed;
+    qint64 marked = -1;
+    const bool committed = FNWBaseModel::inTransaction([&] {
+        bool done = false;
+        inDatabase([&](FMDatabase& db) {
+            std::unique_ptr<FMResultSet> count = db.executeQuery(
+                FNWStringWithFormat("select count(*) from %@ where executionStatus = %ld", tableName(), running));
+            if (!count || !count->next())
+                return;
+            marked = count->objectForColumnIndex(0).toLongLong();
+            count->close();
+            done = db.executeUpdate(
+                FNWStringWithFormat("update %@ set executionStatus = %ld, message = ? where executionStatus = %ld",
+                                    tableName(), failed, running),
+                QVariantList{reason});
+        });
+        return done;
+    });
+    return committed ? marked : -1;
+}
+
 bool TestExecutionDAO::remove(const TestExecutionBean& execution)
 {
     const QString sql =

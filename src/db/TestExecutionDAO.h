@@ -18,6 +18,9 @@ public:
     // Inserts a new row; the execution takes its id only when the insert succeeded.
     bool save(TestExecutionBean& execution);
     bool update(const TestExecutionBean& execution);
+    // Marks every execution still "running" failed with the reason, in one transaction; their
+    // results stay. The number marked, or -1 when the store refused.
+    qint64 markRunningExecutionsFailed(const QString& reason);
     // Deletes the run's interval results, then its row whatever the first step gave; the row
     // deletion's result.
     bool remove(const TestExecutionBean& execution);

@@ -301,6 +301,7 @@ int main(int argc, char** argv)
         printError(QStringLiteral("nothing can be read or stored: %1").arg(problem));
         return kExitFailed;
     }
+    DBUtils::repairInterruptedRuns();
     if (command.needsExecutables)
         fnw::base::copyiPerfExecutableToAppSupportDir();
 

@@ -8,6 +8,7 @@
 #include "base/FNWNotifications.h"
 #include "base/FNWSettingsKeys.h"
 #include "base/FNWUtils.h"
+#include "db/DBUtils.h"
 #include "db/FNWPresetDAO.h"
 #include "db/TestExecutionDAO.h"
 #include "db/TestIntervalResultsDAO.h"
@@ -321,6 +322,47 @@ TEST_F(FenwaveCli, AFailedTestExitsOneAndCtrlCStopsTheRunLikeTheWindowsStop)
         << before.toStdString() << " / " << after.toStdString();
 }
 
+TEST_F(FenwaveCli, ARunKilledMidwayIsMarkedInterruptedByTheNextStartAndALiveRunIsLeftAlone)
+{
+    Iperf3Server server;
+    ASSERT_TRUE(server.listening());
+    savePreset(QStringLiteral("TCP 30s"), 30);
+    QProcess killed;
+    killed.start(QStringLiteral(FENWAVE_CLI_PATH), {QStringLiteral("run"), QStringLiteral("--agent"), server.agent(),
+                                                    QStringLiteral("--preset"), QStringLiteral("TCP 30s"),
+                                                    QStringLiteral("--json")});
+    QByteArray out;
+    while (out.count("\"interval\"") < 2 && killed.waitForReadyRead(20000))
+        out += killed.readAllStandardOutput();
+    ASSERT_EQ(out.count("\"interval\""), 2) << out.toStdString();
+    const qint64 executionID =
+        parseObject(QString::fromUtf8(out).split(u'\n').first()).value(QStringLiteral("execution_id")).toInteger();
+
+    // Another start while the run lives leaves it running.
+    EXPECT_EQ(runCli({QStringLiteral("history")}).exitCode, 0);
+    auto execution = TestExecutionDAO().getRecordWithID(executionID);
+    ASSERT_TRUE(execution);
+    EXPECT_EQ(execution->value(QStringLiteral("executionStatus")).toLongLong(), 1);
+
+    // Killed as a dying battery would: its iperf goes with it, and the next start ends the record.
+    ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+    ASSERT_TRUE(killed.waitForFinished(20000));
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("iperf3"), QStringLiteral("-c"), QString::number(server.port())}));
+    const std::size_t rowsBefore = rowsOf(executionID).size();
+    EXPECT_GE(rowsBefore, 2U);
+    EXPECT_EQ(runCli({QStringLiteral("history")}).exitCode, 0);
+    execution = TestExecutionDAO().getRecordWithID(executionID);
+    ASSERT_TRUE(execution);
+    EXPECT_EQ(execution->value(QStringLiteral("executionStatus")).toLongLong(), 3);
+    EXPECT_EQ(execution->value(QStringLiteral("message")).toString(), QLatin1String(kInterruptedReason));
+    EXPECT_EQ(rowsOf(executionID).size(), rowsBefore);
+    QProcess check;
+    check.start(QStringLiteral("sqlite3"), {FNWUtils::applicationSupportDirectory() + QStringLiteral("/fnwe.db"),
+                                            QStringLiteral("pragma integrity_check")});
+    ASSERT_TRUE(check.waitForFinished());
+    EXPECT_EQ(check.readAllStandardOutput().trimmed(), "ok");
+}
+
 TEST_F(FenwaveCli, BadInputGetsOneLineAndExitTwoAndWritesNothing)
 {
     const QString before = rowCounts();
@@ -360,8 +402,9 @@ TEST_F(FenwaveCli, ARunBesideTheApplicationsRunSharesItsDatabaseAndADataDirKeeps
     ASSERT_TRUE(forTheWindow.listening() && forTheCli.listening());
     ASSERT_TRUE(installWrappers());
 
-    // This process plays the application: its test manager runs while the CLI runs and writes
-    // into the same file.
+    // This process plays the application: started as it starts, its test manager runs while the
+    // CLI runs and writes into the same file.
+    DBUtils::repairInterruptedRuns();
     auto manager = std::make_shared<TestManager>();
     NotificationRecorder notifications;
     auto profile = std::make_shared<TestQueueBean>();
@@ -374,6 +417,9 @@ TEST_F(FenwaveCli, ARunBesideTheApplicationsRunSharesItsDatabaseAndADataDirKeeps
                                                  QStringLiteral("--preset"), QStringLiteral("TCP 2s")});
     ASSERT_TRUE(waitUntil([&] { return cli.state() == QProcess::NotRunning; }, 60000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardOutput().toStdString() << cli.readAllStandardError().toStdString();
+    // The CLI's start took the window's running test for the window's, not for one left behind.
+    for (const auto& execution : executionsOf(manager->executingProfile()->ID))
+        EXPECT_NE(execution->executionStatus(), 3) << execution->message().toStdString();
     ASSERT_TRUE(waitUntil([&] { return notifications.hasEndNotification() && manager->isFreeToUse(); }, 60000));
     EXPECT_TRUE(notifications.names().contains(QLatin1String(TestProfileExecutionDidFinishedNotification)));
 
