@@ -73,6 +73,12 @@ void FNWAppDelegate::applicationDidFinishLaunching(FNWMainWindowHost* window)
             m_storageProblem +
                 QLatin1String(".\n\nPresets, agents and results will not be saved. Mend the folder or file, "
                               "then start Fenwave again."));
+    else if (!m_movedAsideDatabase.isEmpty())
+        FNWAlerts::showCriticalAlertWithMessage(
+            QStringLiteral("Fenwave Found a Damaged Database"),
+            FNWStringWithFormat("The database could not be read and was moved to\n%@\n\nFenwave started with an empty "
+                                "one. Presets, agents and results stored before are in the moved file.",
+                                m_movedAsideDatabase));
     FNWUtils::setUserSetting(false, QString::fromLatin1(kStartStopButtonVisibilityKey));
 }
 
@@ -127,7 +133,8 @@ void FNWAppDelegate::setupDatabase()
 {
     // Start-up goes on whatever fails here (the window still shows what it can), but the user is
     // told once; a file that is not a database is never replaced.
-    m_storageProblem = DBUtils::prepareDatabase();
+    m_movedAsideDatabase.clear();
+    m_storageProblem = DBUtils::prepareDatabase(&m_movedAsideDatabase);
     if (!m_storageProblem.isEmpty()) {
         DDLogError("FNWAppDelegate: nothing can be stored, %@", m_storageProblem);
         return;

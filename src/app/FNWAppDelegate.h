@@ -40,6 +40,8 @@ public:
     void setupDatabase();
     // Why nothing can be stored ("<path>: <reason>"), or empty when the folder and database work.
     QString storageProblem() const { return m_storageProblem; }
+    // Where a damaged database found at start-up was moved, or empty.
+    QString movedAsideDatabase() const { return m_movedAsideDatabase; }
 
     // Closes the database and empties the temporary directory; the application then quits.
     bool applicationShouldTerminateAfterLastWindowClosed();
@@ -55,4 +57,5 @@ private:
     std::thread m_installThread;
     FNWObserverToken m_terminateObserver;
     QString m_storageProblem;
+    QString m_movedAsideDatabase;
 };

@@ -5,6 +5,7 @@
 #include "db/TestExecutionDAO.h"
 #include "support/DDLog.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -15,10 +16,68 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace {
+
+// What SQLite makes of the file: readable and whole, plainly damaged (not a database, pages
+// missing or garbled), or not to be judged now (busy, unreadable for its permissions).
+enum class FileState { Whole, Damaged, Unknown };
+
+FileState inspectDatabaseFile(const QString& path, QString* detail)
+{
+    if (QFileInfo(path).size() == 0) {
+        *detail = QStringLiteral("the file is empty");
+        return FileState::Damaged;
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    QString verdict;
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 2000);
+        sqlite3_stmt* statement = nullptr;
+        rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &statement, nullptr);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(statement);
+            if (rc == SQLITE_ROW)
+                verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        }
+        sqlite3_finalize(statement);
+    }
+    const int primary = rc & 0xff;
+    *detail = verdict.isEmpty() ? QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) : verdict;
+    sqlite3_close_v2(db);
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+        return FileState::Damaged;
+    if (primary == SQLITE_ROW)
+        return verdict == QLatin1String("ok") ? FileState::Whole : FileState::Damaged;
+    return FileState::Unknown;
+}
+
+// Renames the file, with its write-ahead log and shared memory, to "<path>.damaged-<date>".
+bool moveAside(const QString& path, QString* movedTo, QString* error)
+{
+    const QString stem =
+        path + QLatin1String(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    // Never over an earlier damaged copy.
+    QString target = stem;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = stem + QLatin1Char('-') + QString::number(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString companion = path + QLatin1String(suffix);
+        if (QFileInfo::exists(companion))
+            ::rename(QFile::encodeName(companion).constData(), QFile::encodeName(target + QLatin1String(suffix)).constData());
+    }
+    *movedTo = target;
+    return true;
+}
+
 
 std::mutex s_pathMutex;
 QString s_appDBPath;
@@ -104,6 +163,18 @@ bool DBUtils::performDBMigration(QString* failure)
 
     if (manager->hasMigrationsTable()) {
         DDLogInfo("DBUtils: migration table is already present...");
+        // A newer Fenwave's database would be half understood: it is left as it is.
+        const auto& known = manager->migrations();
+        const quint64 newest = known.empty() ? 0 : known.back()->version();
+        if (manager->currentVersion() > newest) {
+            DDLogError("DBUtils: the database is at version %llu, this Fenwave knows up to %llu; left untouched",
+                       manager->currentVersion(), newest);
+            if (failure)
+                *failure = FNWStringWithFormat("it was written by a newer Fenwave (database version %llu; this one "
+                                               "knows up to %llu) and is left as it is",
+                                               manager->currentVersion(), newest);
+            return false;
+        }
     } else {
         FMError error;
         if (!manager->createMigrationsTable(&error))
@@ -125,12 +196,28 @@ bool DBUtils::performDBMigration(QString* failure)
     return true;
 }
 
-QString DBUtils::prepareDatabase()
+QString DBUtils::prepareDatabase(QString* movedAside)
 {
     QString reason = FNWUtils::applicationSupportDirectoryProblem();
     QString path = FNWUtils::applicationSupportDirectory();
     if (reason.isEmpty()) {
         path = appDBPath();
+        // A damaged file is kept for whoever wants to rescue it, never overwritten; the results
+        // to come go into a fresh copy.
+        QString detail;
+        if (QFileInfo::exists(path) && inspectDatabaseFile(path, &detail) == FileState::Damaged) {
+            QString movedTo;
+            QString error;
+            if (moveAside(path, &movedTo, &error)) {
+                DDLogError("DBUtils: %@ is damaged (%@), moved to %@", path, detail, movedTo);
+                if (movedAside)
+                    *movedAside = movedTo;
+            } else {
+                DDLogError("DBUtils: %@ is damaged (%@) and cannot be moved aside - %@", path, detail, error);
+                return path + FNWStringWithFormat(": the file is damaged (%@) and cannot be moved aside (%@)", detail,
+                                                  error);
+            }
+        }
         if (copyDBFileIfNeeded(&reason) && performDBMigration(&reason)) {
             QFile file(path);
             if (!file.open(QIODevice::ReadWrite))

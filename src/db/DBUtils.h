@@ -24,8 +24,10 @@ public:
     static bool performDBMigration(QString* failure = nullptr);
     // Makes the support folder when missing, copies and migrates the database, and checks that it
     // can be written (opened to ask; nothing is written or truncated). Empty when all of it works,
-    // else "<path>: <reason>"; a file that is not a database is never replaced.
-    static QString prepareDatabase();
+    // else "<path>: <reason>". A damaged file (not a database, truncated, garbled) is never
+    // replaced: it is renamed "fnwe.db.damaged-<date>" (its new path goes to movedAside) and a
+    // fresh copy is used. A database of a newer version is refused and left as it is.
+    static QString prepareDatabase(QString* movedAside = nullptr);
     // Every Fenwave process that opens the database holds a shared lock on "fnwe.db.running"
     // beside it for as long as it lives; this takes it. A process that finds itself alone marks
     // the executions left "running" (by a process killed mid-run) failed, their results kept, and

@@ -2,6 +2,7 @@
 #include "base/FNWAlerts.h"
 #include "base/FNWUtils.h"
 #include "db/DBUtils.h"
+#include "db/FNWBaseModel.h"
 #include "model/FNWPresetBean.h"
 #include "support/DDLog.h"
 
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <gtest/gtest.h>
@@ -96,22 +98,67 @@ TEST_F(FNWStorageProblemTest, AFolderThatCannotBeCreatedIsReported)
     EXPECT_EQ(delegate.storageProblem(), FNWUtils::applicationSupportDirectory() + ": it cannot be created");
 }
 
-TEST_F(FNWStorageProblemTest, AFileThatIsNoDatabaseIsReportedAndNeverOverwritten)
+TEST_F(FNWStorageProblemTest, ADamagedDatabaseIsMovedAsideWholeAndANewerOneIsLeftAlone)
 {
-    QDir().mkpath(FNWUtils::applicationSupportDirectory());
-    const QByteArray text(4096, 'x');
-    writeFile(DBUtils::appDBPath(), text);
+    // A working database with a few presets, damaged afterwards: cut short, or overwritten with
+    // garbage. Either is moved aside as it was, a fresh copy takes its place, and the alert says
+    // where the old file went.
+    const auto storeAndClose = [this] {
+        FNWAppDelegate delegate;
+        launch(delegate);
+        for (int i = 0; i < 40; ++i) {
+            FNWPresetBean preset;
+            preset.name = QStringLiteral("Lab %1 ").arg(i) + QString(200, u'x');
+            EXPECT_TRUE(preset.save());
+        }
+        FNWBaseModel::resetSharedQueueForTesting();
+    };
+    const QString path = DBUtils::appDBPath();
+    const auto damagedCopies = [&] {
+        // The file itself; its log and shared memory go with it under the same name.
+        return QDir(QFileInfo(path).path())
+            .entryList({QStringLiteral("fnwe.db.damaged-*")}, QDir::Files)
+            .filter(QRegularExpression(QStringLiteral("^fnwe\\.db\\.damaged-[0-9-]+$")));
+    };
+    for (const bool truncate : {true, false}) {
+        for (const QString& old : damagedCopies())
+            QFile::remove(QFileInfo(path).path() + u'/' + old);
+        storeAndClose();
+        QByteArray damaged = readFile(path);
+        ASSERT_GT(damaged.size(), 4 * 4096);
+        damaged = truncate ? damaged.left(2 * 4096) : QByteArray(damaged.size(), 'x');
+        writeFile(path, damaged);
+        alerts.clear();
 
+        FNWAppDelegate delegate;
+        launch(delegate);
+        EXPECT_TRUE(delegate.storageProblem().isEmpty()) << delegate.storageProblem().toStdString();
+        const QStringList moved = damagedCopies();
+        ASSERT_EQ(moved.size(), 1) << (truncate ? "truncated" : "garbage");
+        const QString movedPath = QFileInfo(path).path() + u'/' + moved.first();
+        EXPECT_EQ(delegate.movedAsideDatabase(), movedPath);
+        EXPECT_EQ(readFile(movedPath), damaged);
+        ASSERT_EQ(alerts.size(), 1);
+        EXPECT_EQ(alerts[0].style, FNWAlertStyle::Critical);
+        EXPECT_TRUE(alerts[0].informativeText.contains(movedPath)) << alerts[0].informativeText.toStdString();
+        FNWPresetBean preset;
+        preset.name = QStringLiteral("After the repair");
+        EXPECT_TRUE(preset.save());
+        FNWBaseModel::resetSharedQueueForTesting();
+    }
+
+    // A database a newer Fenwave migrated further is refused and left byte for byte.
+    ASSERT_TRUE(fnw::test::executeSQL(QStringLiteral("insert into schema_migrations (version) values (9999)")));
+    FNWBaseModel::resetSharedQueueForTesting();
+    const QByteArray newer = readFile(path);
+    alerts.clear();
     FNWAppDelegate delegate;
     launch(delegate);
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_TRUE(delegate.storageProblem().startsWith(DBUtils::appDBPath() + ": "))
+    EXPECT_TRUE(delegate.storageProblem().contains(QStringLiteral("written by a newer Fenwave (database version 9999")))
         << delegate.storageProblem().toStdString();
-    // Nothing claims to be saved, and the file is as it was.
-    FNWPresetBean preset;
-    preset.name = QStringLiteral("Lab");
-    EXPECT_FALSE(preset.save());
-    EXPECT_EQ(readFile(DBUtils::appDBPath()), text);
+    EXPECT_EQ(alerts.size(), 1);
+    FNWBaseModel::resetSharedQueueForTesting();
+    EXPECT_EQ(readFile(path), newer);
 }
 
 TEST_F(FNWStorageProblemTest, AWorkingFolderAndDatabaseRaiseNoAlert)

@@ -295,12 +295,16 @@ int main(int argc, char** argv)
     // iperf wrappers.
     startLogging(arguments);
     FNWUtils::registerDefaults(FNWUtils::loadDefaultsResource());
-    if (const QString problem = DBUtils::prepareDatabase(); !problem.isEmpty()) {
+    QString movedAside;
+    if (const QString problem = DBUtils::prepareDatabase(&movedAside); !problem.isEmpty()) {
         DDLogError("fenwave-cli: nothing can be stored, %@", problem);
         DDLog::sharedInstance().flushLog();
         printError(QStringLiteral("nothing can be read or stored: %1").arg(problem));
         return kExitFailed;
     }
+    if (!movedAside.isEmpty())
+        printError(QStringLiteral("the database could not be read and was moved to %1; starting with an empty one")
+                       .arg(movedAside));
     DBUtils::repairInterruptedRuns();
     if (command.needsExecutables)
         fnw::base::copyiPerfExecutableToAppSupportDir();
