@@ -22,38 +22,56 @@
 
 namespace {
 
-// What SQLite makes of the file: readable and whole, plainly damaged (not a database, pages
-// missing or garbled), or not to be judged now (busy, unreadable for its permissions).
+// What the file is: a database, plainly damaged (no database at all, or cut short), or not to be
+// judged now (busy, unreadable for its permissions).
 enum class FileState { Whole, Damaged, Unknown };
 
 FileState inspectDatabaseFile(const QString& path, QString* detail)
 {
-    if (QFileInfo(path).size() == 0) {
-        *detail = QStringLiteral("the file is empty");
+    // The header alone tells garbage and a file cut short, without reading the whole file at every
+    // start: the magic text, and the size SQLite wrote there against the size on disk.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *detail = file.errorString();
+        return FileState::Unknown;
+    }
+    const QByteArray header = file.read(100);
+    const qint64 fileSize = file.size();
+    file.close();
+    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16))) {
+        *detail = fileSize == 0 ? QStringLiteral("the file is empty") : QStringLiteral("it is not a database");
         return FileState::Damaged;
     }
+    const auto bigEndian = [&](int offset, int bytes) {
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | static_cast<quint8>(header.at(offset + i));
+        return value;
+    };
+    const quint64 pageSize = bigEndian(16, 2) == 1 ? 65536 : bigEndian(16, 2);
+    const quint64 pages = bigEndian(28, 4);
+    // The size field is only kept up by versions that also write the matching change counter; with
+    // a write-ahead log beside it another process may be checkpointing, so only a file without
+    // one is judged by its size.
+    const bool logBeside = QFileInfo(path + QLatin1String("-wal")).size() > 0;
+    if (!logBeside && bigEndian(92, 4) == bigEndian(24, 4) && pages > 0 &&
+        static_cast<quint64>(fileSize) < pages * pageSize) {
+        *detail = FNWStringWithFormat("it is cut short: %lld of %llu bytes", fileSize, pages * pageSize);
+        return FileState::Damaged;
+    }
+    // Then what SQLite makes of its schema.
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    QString verdict;
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(db, 2000);
-        sqlite3_stmt* statement = nullptr;
-        rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &statement, nullptr);
-        if (rc == SQLITE_OK) {
-            rc = sqlite3_step(statement);
-            if (rc == SQLITE_ROW)
-                verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-        }
-        sqlite3_finalize(statement);
+        rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
     }
-    const int primary = rc & 0xff;
-    *detail = verdict.isEmpty() ? QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) : verdict;
+    *detail = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
     sqlite3_close_v2(db);
+    const int primary = rc & 0xff;
     if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
         return FileState::Damaged;
-    if (primary == SQLITE_ROW)
-        return verdict == QLatin1String("ok") ? FileState::Whole : FileState::Damaged;
-    return FileState::Unknown;
+    return primary == SQLITE_OK ? FileState::Whole : FileState::Unknown;
 }
 
 // Renames the file, with its write-ahead log and shared memory, to "<path>.damaged-<date>".
