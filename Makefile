@@ -41,6 +41,7 @@ bench: build
 	$(BUILD_DIR)/bin/bench_logging
 	$(BUILD_DIR)/bin/bench_history
 	$(BUILD_DIR)/bin/bench_engine
+	$(BUILD_DIR)/bin/bench_engine_load
 	$(BUILD_DIR)/bin/bench_graph
 
 # The whole suite under the sanitizers, each in a build folder of its own.
