@@ -446,31 +446,47 @@ TEST_F(TestManagerRun, AStopBetweenTwoProfilesKeepsTheEndedOneAndStartsNothing)
 
 TEST_F(TestManagerRun, AStopDeletesTheRunAndTheWaitingTemporaryProfilesAndEndsTheProcesses)
 {
-    auto server = IperfServer::iperf3();
-    ASSERT_TRUE(server->listening());
-    auto test = makeTest(timedPreset(20), kLoopback, server->port(), 1);
-    auto waiting = saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, server->port(), 2)});
+    // Four tests at once, each against a server of its own.
+    std::vector<std::unique_ptr<IperfServer>> servers;
+    std::vector<std::shared_ptr<TestBean>> running;
+    for (int i = 0; i < 4; ++i) {
+        servers.push_back(IperfServer::iperf3());
+        ASSERT_TRUE(servers.back()->listening());
+        running.push_back(makeTest(timedPreset(20), kLoopback, servers.back()->port(), 1));
+    }
+    const int port = servers.front()->port();
+    auto waiting = saveProfile(QString(), {makeTest(timedPreset(2), kLoopback, port, 2)});
     // A saved profile waiting its turn is the user's and stays.
-    auto saved = saveProfile(QStringLiteral("Weekly"), {makeTest(timedPreset(2), kLoopback, server->port(), 1)});
-    manager->addTestProfileToQeue(saveProfile(QString(), {test}));
+    auto saved = saveProfile(QStringLiteral("Weekly"), {makeTest(timedPreset(2), kLoopback, port, 1)});
+    manager->addTestProfileToQeue(saveProfile(QString(), running));
     manager->addTestProfileToQeue(waiting);
     manager->startProfileExecutionWithTestProfile(saved);
     const auto run = manager->executingProfile();
-    ASSERT_TRUE(waitUntil([&] { return !manager->perfTestThoseAreRunning().front()->intervalResults().empty(); }));
-    const auto execution = executionOf(run, test);
-    ASSERT_TRUE(execution);
+    ASSERT_TRUE(waitUntil([&] {
+        const auto runs = manager->perfTestThoseAreRunning();
+        return runs.size() == 4 &&
+               std::all_of(runs.begin(), runs.end(), [](const auto& one) { return !one->intervalResults().empty(); });
+    }));
+    std::vector<std::shared_ptr<TestExecutionBean>> executions;
+    for (const auto& test : running) {
+        executions.push_back(executionOf(run, test));
+        ASSERT_TRUE(executions.back());
+    }
 
     manager->stopProfileExecution();
     EXPECT_TRUE(manager->isFreeToUse());
     EXPECT_TRUE(manager->isStopped());
     EXPECT_EQ(view->calls.last(), QLatin1String("stopped"));
-    EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iperf"), QString::number(server->port())}));
-    EXPECT_TRUE(waitUntilGone({QStringLiteral("iperf3"), QStringLiteral("-c"), QString::number(server->port())}));
+    for (const auto& server : servers) {
+        EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iperf"), QString::number(server->port())}, 5000));
+        EXPECT_TRUE(waitUntilGone({QStringLiteral("iperf3"), QStringLiteral("-c"), QString::number(server->port())}, 5000));
+    }
     ASSERT_TRUE(PerfTest::waitForAllRunsToEnd(10000));
 
     EXPECT_TRUE(TestProfileExecutionDAO().getAllExecutedTestProfileRecords().empty());
     EXPECT_TRUE(executionsOf(run).empty());
-    EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID).empty());
+    for (const auto& execution : executions)
+        EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID).empty());
     const auto waitingRow =
         TestQueueBeanDAO().getRecordsWithMatchingWhereClause(QStringLiteral("where id = %1").arg(waiting->ID));
     ASSERT_EQ(waitingRow.size(), 1);
@@ -556,6 +572,44 @@ TEST_F(TestManagerServerGone, AServiceStopFailsBothDirectionsWithIperfsWords)
 TEST_F(TestManagerServerGone, ACrashFailsBothDirectionsWithIperfsWords)
 {
     stopServersMidRun(SIGKILL);
+}
+
+TEST_F(TestManagerServerGone, Iperf2ServersKilledMidRunFailTheirTestsAndNeverFinish)
+{
+    FNWUtils::setUserSetting(1, QLatin1String(kiPerfVersionKey));
+    auto tcpServer = IperfServer::iperf2(Transport::Tcp);
+    auto udpServer = IperfServer::iperf2(Transport::Udp);
+    ASSERT_TRUE(tcpServer->listening() && udpServer->listening());
+    auto udpPreset = timedPreset(6);
+    udpPreset->test_type = 1;
+    udpPreset->send_bw = 5;
+    auto tcp = makeTest(timedPreset(20), kLoopback, 5201, 1);
+    auto udp = makeTest(udpPreset, kLoopback, 5201, 1);
+    manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("Old agents"), {tcp, udp}));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto runs = manager->perfTestThoseAreRunning();
+        return runs.size() == 2 && std::all_of(runs.begin(), runs.end(), [](const auto& run) {
+                   return run->intervalResults().size() >= 2;
+               });
+    }));
+    tcpServer->sendSignal(SIGKILL);
+    udpServer->sendSignal(SIGKILL);
+    const auto run = manager->executingProfile();
+    const auto statusOf = [&](const std::shared_ptr<TestBean>& test) {
+        const auto execution = executionOf(run, test);
+        return execution ? execution->executionStatus() : -1;
+    };
+    // The TCP client hears of it at its next write: failed at once, in iperf's words.
+    EXPECT_TRUE(waitUntil([&] { return statusOf(tcp) == 3; }, 5000));
+    EXPECT_TRUE(executionOf(run, tcp)->message().contains(QStringLiteral("write failed")))
+        << executionOf(run, tcp)->message().toStdString();
+    // A UDP sender hears nothing back until the end of its time, then has no server's report:
+    // failed, and none of what it only sent is kept.
+    ASSERT_TRUE(waitForEnd(30000));
+    EXPECT_EQ(statusOf(udp), 3);
+    EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(run, udp)->ID).empty());
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iPerf-2")}));
 }
 
 namespace {
