@@ -1,6 +1,7 @@
 #include "FNWCliJson.h"
 
 #include "base/FNWEnums.h"
+#include "base/FNWUtils.h"
 #include "db/TestIntervalResultsDAO.h"
 #include "model/FNWAgentBean.h"
 #include "model/FNWPresetBean.h"
@@ -47,16 +48,8 @@ QString testLine(const FNWTestRunParts& parts, const char* column)
 
 QString dataFormatName(qint64 dataFormat)
 {
-    switch (dataFormat) {
-    case FNWDataFormatMbps:
-        return QStringLiteral("Mbps");
-    case FNWDataFormatKbps:
-        return QStringLiteral("Kbps");
-    case FNWDataFormatMBps:
-        return QStringLiteral("MBps");
-    default:
-        return QStringLiteral("KBps");
-    }
+    // The unit the rates of that format are printed with.
+    return FNWUtils::formatBitsToSpeedFormat(dataFormat, 0).section(u' ', -1);
 }
 
 QString statusName(qint64 status)
