@@ -157,12 +157,14 @@ public:
     void didReceiveIntervalResult(const std::shared_ptr<TestExecutionBean>& execution,
                                   const std::shared_ptr<TestIntervalResults>& result, bool isFinal) override
     {
-        // The final totals come with the test's outcome.
-        if (isFinal)
-            return;
         const auto running = findRunning(execution->ID);
         if (running == m_running.end())
             return;
+        // The final totals come with the test's outcome, over the span they measured.
+        if (isFinal) {
+            running->finalSpan = FNWResultTexts::intervalColumn(*result, QStringLiteral("interval"), 0);
+            return;
+        }
         const QString throughput =
             FNWResultTexts::intervalColumn(*result, QStringLiteral("throughput"), running->dataFormat);
         const QString interval = FNWResultTexts::intervalColumn(*result, QStringLiteral("interval"), 0);
@@ -181,8 +183,11 @@ public:
     void iperfShallExecutionFinishedForTest(const std::shared_ptr<TestExecutionBean>& execution) override
     {
         const auto running = findRunning(execution->ID);
-        if (running != m_running.end())
+        QString span;
+        if (running != m_running.end()) {
+            span = running->finalSpan;
             m_running.erase(running);
+        }
         const FNWTestRunParts parts = FNWTestRunParts::of(execution);
         const bool finished = execution->executionStatus() == FNWExecutionStatusFinished;
         finished ? ++m_finished : ++m_failed;
@@ -200,8 +205,10 @@ public:
             const auto text = [&](const char* column) {
                 return FNWResultTexts::testLine(parts, QLatin1String(column), FNWResultTexts::TestLineTable::Summary);
             };
-            print(FNWStringWithFormat("Finished %@: average %@, total %@ in %ld s", nameOf(parts), text("average"),
-                                      text("total"), execution->execution_duration()));
+            print(FNWStringWithFormat("Finished %@: average %@, total %@ over %@", nameOf(parts), text("average"),
+                                      text("total"),
+                                      span.isEmpty() ? FNWStringWithFormat("%ld s", execution->execution_duration())
+                                                     : span));
         } else {
             print(FNWStringWithFormat("Failed   %@: %@", nameOf(parts), warning));
         }
@@ -260,6 +267,8 @@ private:
         QString name;
         qint64 dataFormat = 0;
         QString status;
+        // The final line's span, as "0.00-10.00 s".
+        QString finalSpan;
     };
 
     static QString nameOf(const FNWTestRunParts& parts)

@@ -173,9 +173,10 @@ TEST_F(FenwaveCli, AnAdHocRunPrintsWhatItStoresAndTheOtherCommandsReadIt)
         for (const QString& line : printed)
             EXPECT_EQ(lines.count(line), 1) << line.toStdString() << "\n" << run.out.toStdString();
         const QString summary = FNWStringWithFormat(
-            "Finished %@: average %@, total %@ in %ld s", name,
+            "Finished %@: average %@, total %@ over %@-%@ s", name,
             FNWUtils::formatBitsToSpeedFormat(0, execution->averageSpeed()),
-            FNWUtils::formatBytesToDataSizeFormat(0, execution->dataTransfered()), execution->execution_duration());
+            FNWUtils::formatBytesToDataSizeFormat(0, execution->dataTransfered()), rows.back()->start_time,
+            rows.back()->end_time);
         EXPECT_TRUE(lines.contains(summary)) << summary.toStdString() << "\n" << run.out.toStdString();
         EXPECT_EQ(execution->averageSpeed(), static_cast<qint64>(rows.back()->speed));
     }
