@@ -5,26 +5,18 @@
 //
 //     bench_engine_load [rounds=5]
 
+#include "FNWBenchRuns.h"
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
 #include "base/FNWExecutableInstall.h"
-#include "base/FNWNotificationCenter.h"
-#include "base/FNWNotifications.h"
-#include "db/TestExecutionDAO.h"
 #include "engine/PerfTest.h"
 #include "engine/TestManager.h"
-#include "model/FNWAgentBean.h"
-#include "model/FNWPresetBean.h"
-#include "model/TestBean.h"
 #include "model/TestExecutionBean.h"
-#include "model/TestProfileExecutionBean.h"
 #include "model/TestQueueBean.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -56,37 +48,10 @@ double peakMiB()
 int runProfile(TestManager& manager, const std::vector<std::pair<qint64, int>>& tests)
 {
     auto profile = std::make_shared<TestQueueBean>();
-    for (const auto& [order, port] : tests) {
-        auto preset = std::make_shared<FNWPresetBean>();
-        preset->name = QStringLiteral("load");
-        preset->duration = 2;
-        preset->number_of_byte = -1;
-        preset->time_interval = 1;
-        preset->send_bw = 20;
-        preset->tcp_window_size = -1;
-        auto agent = std::make_shared<FNWAgentBean>();
-        agent->ip_address = QStringLiteral("127.0.0.1");
-        agent->port_number = port;
-        auto test = std::make_shared<TestBean>();
-        test->testOrder = order;
-        test->setPreset(preset);
-        test->setAgent(agent);
-        profile->testList.push_back(test);
-    }
-    profile->save();
-    QEventLoop loop;
-    std::vector<FNWObserverToken> tokens;
-    for (const char* name : {TestProfileExecutionDidFinishedNotification, TestProfileExecutionDidFailedNotification})
-        tokens.push_back(
-            FNWNotificationCenter::defaultCenter().addObserver(QLatin1String(name), [&loop](const FNWNotification&) {
-                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-            }));
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    manager.startProfileExecutionWithTestProfile(profile);
-    loop.exec();
+    for (const auto& [order, port] : tests)
+        profile->testList.push_back(fnw::bench::loopbackTest(port, order, 2, 20));
     int finished = 0;
-    for (const auto& execution :
-         TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(manager.executingProfile()->ID))
+    for (const auto& execution : fnw::bench::runToTheEnd(manager, profile, 120000))
         finished += execution->executionStatus() == 2 ? 1 : 0;
     return finished;
 }
@@ -106,18 +71,8 @@ int main(int argc, char** argv)
 
     std::vector<std::unique_ptr<LocalProcess>> servers;
     std::vector<int> ports;
-    for (int i = 0; i < 16; ++i) {
-        const int port = freePort();
-        servers.push_back(std::make_unique<LocalProcess>(QStringLiteral("iperf3"),
-                                                         QStringList{QStringLiteral("-s"), QStringLiteral("-B"),
-                                                                     QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                                                     QString::number(port)}));
-        if (!waitUntilListening(port, Transport::Tcp)) {
-            std::fprintf(stderr, "bench_engine_load: iperf3 server on %d did not start\n", port);
-            return 1;
-        }
-        ports.push_back(port);
-    }
+    if (!fnw::bench::startIperf3Servers(16, "bench_engine_load", servers, ports))
+        return 1;
     auto manager = std::make_shared<TestManager>();
     manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
 

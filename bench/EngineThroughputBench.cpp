@@ -7,29 +7,21 @@
 //
 //     bench_engine [rounds=5] [seconds=5]
 
+#include "FNWBenchRuns.h"
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
 #include "base/FNWExecutableInstall.h"
-#include "base/FNWNotificationCenter.h"
-#include "base/FNWNotifications.h"
 #include "base/FNWUtils.h"
-#include "db/TestExecutionDAO.h"
 #include "engine/PerfTest.h"
 #include "engine/TestManager.h"
-#include "model/FNWAgentBean.h"
-#include "model/FNWPresetBean.h"
-#include "model/TestBean.h"
 #include "model/TestExecutionBean.h"
-#include "model/TestProfileExecutionBean.h"
 #include "model/TestQueueBean.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -76,41 +68,10 @@ double rawRun(const std::vector<int>& ports, int seconds)
 double managedRun(TestManager& manager, const std::vector<int>& ports, int seconds)
 {
     auto profile = std::make_shared<TestQueueBean>();
-    for (const int port : ports) {
-        auto preset = std::make_shared<FNWPresetBean>();
-        preset->name = QStringLiteral("bench");
-        preset->duration = seconds;
-        preset->number_of_byte = -1;
-        preset->time_interval = 1;
-        preset->send_bw = -1;
-        preset->buffer_length = -1;
-        preset->tcp_window_size = -1;
-        preset->tcp_max_segment_size = -1;
-        auto agent = std::make_shared<FNWAgentBean>();
-        agent->ip_address = QStringLiteral("127.0.0.1");
-        agent->port_number = port;
-        auto test = std::make_shared<TestBean>();
-        test->testOrder = 1;
-        test->setPreset(preset);
-        test->setAgent(agent);
-        profile->testList.push_back(test);
-    }
-    profile->save();
-
-    QEventLoop loop;
-    std::vector<FNWObserverToken> tokens;
-    for (const char* name : {TestProfileExecutionDidFinishedNotification, TestProfileExecutionDidFailedNotification})
-        tokens.push_back(
-            FNWNotificationCenter::defaultCenter().addObserver(QLatin1String(name), [&loop](const FNWNotification&) {
-                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-            }));
-    QTimer::singleShot((seconds + 60) * 1000, &loop, &QEventLoop::quit);
-    manager.startProfileExecutionWithTestProfile(profile);
-    loop.exec();
-
+    for (const int port : ports)
+        profile->testList.push_back(fnw::bench::loopbackTest(port, 1, seconds));
     double sum = 0;
-    for (const auto& execution :
-         TestExecutionDAO().getAllTestExecutionsForProfileExecutionID(manager.executingProfile()->ID)) {
+    for (const auto& execution : fnw::bench::runToTheEnd(manager, profile, (seconds + 60) * 1000)) {
         if (execution->executionStatus() != 2)
             return 0;
         sum += static_cast<double>(execution->averageSpeed());
@@ -153,18 +114,8 @@ int main(int argc, char** argv)
 
     std::vector<std::unique_ptr<LocalProcess>> servers;
     std::vector<int> ports;
-    for (int i = 0; i < 4; ++i) {
-        const int port = freePort();
-        servers.push_back(std::make_unique<LocalProcess>(QStringLiteral("iperf3"),
-                                                         QStringList{QStringLiteral("-s"), QStringLiteral("-B"),
-                                                                     QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                                                     QString::number(port)}));
-        if (!waitUntilListening(port, Transport::Tcp)) {
-            std::fprintf(stderr, "bench_engine: iperf3 server on %d did not start\n", port);
-            return 1;
-        }
-        ports.push_back(port);
-    }
+    if (!fnw::bench::startIperf3Servers(4, "bench_engine", servers, ports))
+        return 1;
 
     auto manager = std::make_shared<TestManager>();
     manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
