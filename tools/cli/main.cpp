@@ -80,6 +80,14 @@ std::map<QString, Command> commands()
                        },
                        std::move(run)};
     };
+    const auto ofOneExecution = [](const char* summary, std::function<int(const FNWCliRequest&)> run) {
+        return Command{summary, addJson,
+                       [](const QCommandLineParser& parser, FNWCliRequest& request, QString* error) {
+                           request.json = parser.isSet(kJson);
+                           return readExecutionID(parser, request, error);
+                       },
+                       std::move(run)};
+    };
     all[QStringLiteral("presets")] = listing("List the saved presets.", listPresets);
     all[QStringLiteral("agents")] = listing("List the agents.", listAgents);
     all[QStringLiteral("profiles")] = listing("List the saved test profiles and their tests.", listProfiles);
@@ -104,12 +112,8 @@ std::map<QString, Command> commands()
         },
         listHistory};
 
-    all[QStringLiteral("show")] = Command{"Print one execution's tests, settings and interval results.", addJson,
-                                          [](const QCommandLineParser& parser, FNWCliRequest& request, QString* error) {
-                                              request.json = parser.isSet(kJson);
-                                              return readExecutionID(parser, request, error);
-                                          },
-                                          showExecution};
+    all[QStringLiteral("show")] =
+        ofOneExecution("Print one execution's tests, settings and interval results.", showExecution);
 
     all[QStringLiteral("export")] = Command{
         "Write one execution as the window's CSV documents or as JSON.",
@@ -134,12 +138,7 @@ std::map<QString, Command> commands()
         },
         exportExecution};
 
-    all[QStringLiteral("delete")] = Command{"Delete one execution with all its results.", addJson,
-                                            [](const QCommandLineParser& parser, FNWCliRequest& request, QString* error) {
-                                                request.json = parser.isSet(kJson);
-                                                return readExecutionID(parser, request, error);
-                                            },
-                                            deleteExecution};
+    all[QStringLiteral("delete")] = ofOneExecution("Delete one execution with all its results.", deleteExecution);
 
     all[QStringLiteral("run")] = Command{
         "Run a saved profile, or presets against agents, printing results as they arrive.",
