@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -106,6 +107,49 @@ bool waitUntilGone(const QStringList& words, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!processesWith(words).isEmpty()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+QStringList descendantProcesses()
+{
+    // Parent of each process, from the field after the command name in /proc/<pid>/stat (the name
+    // itself may hold blanks and parentheses, so it is read up to the last ')').
+    QHash<int, int> parents;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool numeric = false;
+        const int pid = entry.toInt(&numeric);
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!numeric || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray stat = file.readAll();
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1)
+            parents.insert(pid, fields[1].toInt());
+    }
+    QStringList found;
+    for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
+        int ancestor = it.value();
+        for (int depth = 0; ancestor > 1 && ancestor != ::getpid() && depth < 64; ++depth)
+            ancestor = parents.value(ancestor, 0);
+        if (ancestor != ::getpid())
+            continue;
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(it.key()));
+        QByteArray command = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        command.replace('\0', ' ');
+        found << QStringLiteral("%1: %2").arg(it.key()).arg(QString::fromUtf8(command.trimmed()));
+    }
+    return found;
+}
+
+bool waitUntilNoChildren(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!descendantProcesses().isEmpty()) {
         if (deadline.hasExpired())
             return false;
         QThread::msleep(20);

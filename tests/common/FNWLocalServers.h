@@ -29,6 +29,12 @@ QList<int> processesWith(const QStringList& words);
 // Waits until no process holds the words; false after the deadline.
 bool waitUntilGone(const QStringList& words, int timeoutMs = 5000);
 
+// Every process below this one (children, theirs, zombies too), as "pid: command line".
+QStringList descendantProcesses();
+
+// Waits until this process has no child left; false after the deadline.
+bool waitUntilNoChildren(int timeoutMs = 5000);
+
 // A child process killed when the test is over.
 class LocalProcess final
 {

@@ -175,7 +175,10 @@ TEST_F(FNWConfigStoresTest, LookupsTreatQuotesAndSQLAsPlainText)
 
     // Such a name is stored and found as itself.
     ASSERT_TRUE(preset(alwaysTrue, false)->save());
+    ASSERT_TRUE(profile(destructive)->save());
     EXPECT_TRUE(FNWPresetBean::findPreset(alwaysTrue));
+    EXPECT_TRUE(TestQueueBean::findTestName(destructive));
+    EXPECT_EQ(count("presets"), 2);
 }
 
 TEST_F(FNWConfigStoresTest, RemovedAndUnnamedProfilesAreNotListed)

@@ -29,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -115,6 +116,8 @@ protected:
         if (!manager->isFreeToUse())
             manager->stopProfileExecution();
         EXPECT_TRUE(PerfTest::waitForAllRunsToEnd(15000));
+        // Nothing the run started outlives it: no shell, wrapper or iperf client, no zombie.
+        EXPECT_TRUE(waitUntilNoChildren()) << descendantProcesses().join(u'\n').toStdString();
     }
 
     static std::shared_ptr<TestQueueBean> saveProfile(const QString& name, std::vector<std::shared_ptr<TestBean>> tests)
@@ -181,6 +184,29 @@ protected:
         EXPECT_EQ(execution->averageSpeed(), static_cast<qint64>(rows.back()->speed));
         EXPECT_EQ(execution->execution_duration(),
                   static_cast<qint64>(std::ceil(fnw::engine::parsing::readLeadingNumber(rows.back()->end_time))));
+    }
+
+    // A test cut short: every interval iperf printed is one stored row (iperf repeats the last one
+    // when cut short, which is stored once), and no totals row.
+    void expectPrintedIntervalsKept(const std::shared_ptr<TestBean>& test,
+                                    const std::shared_ptr<TestExecutionBean>& execution)
+    {
+        QStringList printed;
+        for (const QString& line : printedLines(test, QStringLiteral("RESULT_"))) {
+            const auto parsed = fnw::engine::parsing::parseDataLine(line);
+            ASSERT_TRUE(parsed) << line.toStdString();
+            printed << parsed->start_time + u'-' + parsed->end_time;
+        }
+        printed.removeDuplicates();
+        QStringList stored;
+        for (const auto& row : TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID))
+            stored << row->start_time + u'-' + row->end_time;
+        std::sort(stored.begin(), stored.end(), [](const QString& a, const QString& b) {
+            return fnw::engine::parsing::readLeadingNumber(a) < fnw::engine::parsing::readLeadingNumber(b);
+        });
+        EXPECT_FALSE(printed.isEmpty());
+        EXPECT_EQ(stored, printed);
+        EXPECT_LE(execution->averageSpeed(), 0); // never filled
     }
 
     std::shared_ptr<TestManager> manager = std::make_shared<TestManager>();
@@ -537,7 +563,7 @@ protected:
             << log.messages().filter(QStringLiteral("PerfTest")).join(u'\n').toStdString();
         sendingServer->sendSignal(signal);
         receivingServer->sendSignal(signal);
-        ASSERT_TRUE(waitForEnd(10000));
+        ASSERT_TRUE(waitForEnd(5000));
 
         const auto run = manager->executingProfile();
         for (const auto& test : {sending, receiving}) {
@@ -545,19 +571,10 @@ protected:
             ASSERT_TRUE(execution);
             const std::string message = execution->message().toStdString();
             EXPECT_EQ(execution->executionStatus(), 3) << message;
-            EXPECT_NE(message.find("iperf3: error - "), std::string::npos) << message;
             // Which words iperf3 finds depends on where the stop catches it ("the server has terminated",
             // "control socket has closed unexpectedly"); a failure in its own words either way.
-            EXPECT_LE(execution->averageSpeed(), 0); // never filled
-            // Each interval once (iperf repeats the last one when cut short), and no totals row.
-            const auto rows = TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID);
-            QStringList spans;
-            for (const auto& row : rows)
-                spans << row->start_time + u'-' + row->end_time;
-            EXPECT_GE(rows.size(), 3U);
-            EXPECT_EQ(spans.removeDuplicates(), 0) << spans.join(u' ').toStdString();
-            EXPECT_EQ(spans.filter(QRegularExpression(QStringLiteral("^0\\.00-"))).size(), 1)
-                << spans.join(u' ').toStdString();
+            EXPECT_NE(message.find("iperf3: error - "), std::string::npos) << message;
+            expectPrintedIntervalsKept(test, execution);
         }
     }
 };
@@ -603,6 +620,7 @@ TEST_F(TestManagerServerGone, Iperf2ServersKilledMidRunFailTheirTestsAndNeverFin
     EXPECT_TRUE(waitUntil([&] { return statusOf(tcp) == 3; }, 5000));
     EXPECT_TRUE(executionOf(run, tcp)->message().contains(QStringLiteral("write failed")))
         << executionOf(run, tcp)->message().toStdString();
+    expectPrintedIntervalsKept(tcp, executionOf(run, tcp));
     // A UDP sender hears nothing back until the end of its time, then has no server's report:
     // failed, and none of what it only sent is kept.
     ASSERT_TRUE(waitForEnd(30000));
@@ -610,6 +628,97 @@ TEST_F(TestManagerServerGone, Iperf2ServersKilledMidRunFailTheirTestsAndNeverFin
     EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(executionOf(run, udp)->ID).empty());
     EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
     EXPECT_TRUE(waitUntilGone({QStringLiteral("native-iPerf-2")}));
+}
+
+TEST_F(TestManagerServerGone, AnAgentKilledMidRunTakesItsServersAlongAndFailsTheTest)
+{
+    const QString iperf3Port = QString::number(freePort());
+    LocalProcess agent(QStringLiteral(FENWAVE_AGENT_PATH),
+                       {QStringLiteral("--bind"), kLoopback, QStringLiteral("--iperf3-port"), iperf3Port,
+                        QStringLiteral("--tcp-port"), QString::number(freePort()), QStringLiteral("--udp-port"),
+                        QString::number(freePort(Transport::Udp)), QStringLiteral("--wifi-port"), QStringLiteral("0")});
+    ASSERT_TRUE(waitUntilListening(iperf3Port.toInt(), Transport::Tcp));
+    auto test = makeTest(timedPreset(10), kLoopback, iperf3Port.toInt(), 1);
+    auto after = makeTest(timedPreset(2), kLoopback, iperf3Port.toInt(), 2);
+    manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("Agent gone"), {test, after}));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto runs = manager->perfTestThoseAreRunning();
+        return runs.size() == 1 && runs[0]->intervalResults().size() >= 2;
+    }));
+    agent.process().kill();
+    // Its iperf3 server goes with it, so the client hears of it at once, and the next order finds
+    // nobody listening.
+    ASSERT_TRUE(waitForEnd(5000));
+    const auto run = manager->executingProfile();
+    const auto execution = executionOf(run, test);
+    ASSERT_TRUE(execution);
+    EXPECT_EQ(execution->executionStatus(), 3);
+    EXPECT_TRUE(execution->message().contains(QStringLiteral("iperf3: error - "))) << execution->message().toStdString();
+    expectPrintedIntervalsKept(test, execution);
+    EXPECT_EQ(executionOf(run, after)->executionStatus(), 3);
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
+    EXPECT_TRUE(waitUntilGone({QStringLiteral("iperf3"), QStringLiteral("-s"), QStringLiteral("-p"), iperf3Port}));
+}
+
+TEST_F(TestManagerRun, AWrapperMissingFromTheSupportFolderFailsEveryTestAtOnce)
+{
+    auto server = IperfServer::iperf3();
+    ASSERT_TRUE(server->listening());
+    ASSERT_TRUE(QFile::remove(FNWUtils::getiPerfExecutablePath()));
+    auto first = makeTest(timedPreset(2), kLoopback, server->port(), 1);
+    auto second = makeTest(timedPreset(2), kLoopback, server->port(), 2);
+    manager->startProfileExecutionWithTestProfile(saveProfile(QStringLiteral("No wrapper"), {first, second}));
+    ASSERT_TRUE(waitForEnd(5000));
+    const auto run = manager->executingProfile();
+    for (const auto& test : {first, second}) {
+        const auto execution = executionOf(run, test);
+        ASSERT_TRUE(execution);
+        EXPECT_EQ(execution->executionStatus(), 3);
+        EXPECT_TRUE(execution->message().contains(QStringLiteral("not found"))) << execution->message().toStdString();
+        EXPECT_TRUE(TestIntervalResultsDAO().loadAllResultsForTestExectionID(execution->ID).empty());
+    }
+    EXPECT_EQ(notifications.names().filter(QRegularExpression(QStringLiteral("^TestProfile"))), QStringList{kFailed});
+}
+
+TEST_F(TestManagerRun, ShellSyntaxStoredInAnAgentRunsNothingAndStartsNoProcess)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString marker = folder.filePath(QStringLiteral("ran"));
+    const QStringList hostile{QStringLiteral("127.0.0.1; touch ") + marker, QStringLiteral("$(touch ") + marker + u')',
+                              QStringLiteral("`touch ") + marker + u'`', QStringLiteral("127.0.0.1\ntouch ") + marker,
+                              QStringLiteral("'; touch ") + marker + QStringLiteral("; '")};
+    std::vector<std::shared_ptr<TestBean>> tests;
+    for (qsizetype i = 0; i < hostile.size(); ++i)
+        tests.push_back(makeTest(timedPreset(2), kLoopback, freePort(), 1));
+    const auto saved = saveProfile(QStringLiteral("Hostile"), tests);
+    // Written behind the application's back, as another program or a damaged copy would.
+    for (qsizetype i = 0; i < hostile.size(); ++i) {
+        QString text = hostile[i];
+        text.replace(u'\'', QLatin1String("''"));
+        ASSERT_TRUE(executeSQL(QStringLiteral("UPDATE agents SET ip_address = '%1', agent_name = '%1' "
+                                              "WHERE id = (SELECT agent_id FROM test WHERE id = %2)")
+                                   .arg(text)
+                                   .arg(tests[static_cast<std::size_t>(i)]->ID)));
+    }
+    auto loaded = std::make_shared<TestQueueBean>();
+    loaded->ID = saved->ID;
+    loaded->testProfileName = saved->testProfileName;
+    loaded->testList = TestQueueBeanDAO().getAllAssociatedTestBeans(saved->ID);
+    ASSERT_EQ(loaded->testList.size(), tests.size());
+
+    manager->startProfileExecutionWithTestProfile(loaded);
+    ASSERT_TRUE(waitForEnd(5000));
+    QStringList refusals;
+    for (const auto& execution : executionsOf(manager->executingProfile())) {
+        EXPECT_EQ(execution->executionStatus(), 3);
+        refusals << execution->message();
+    }
+    for (const QString& address : hostile)
+        EXPECT_TRUE(refusals.contains(QStringLiteral("Invalid agent address '%1'.").arg(address)))
+            << address.toStdString();
+    EXPECT_TRUE(log.messages().filter(QStringLiteral("arguments are")).isEmpty());
+    EXPECT_FALSE(QFile::exists(marker));
 }
 
 namespace {
