@@ -333,8 +333,8 @@ void FNWMainWindow::indicatorDidChange(bool running)
 
 void FNWMainWindow::warningDidChange(const QString& text, const QVariant& color)
 {
-    m_warning->setText(text);
-    m_warning->setToolTip(text);
+    m_warning->setText(FNWUtils::shownText(text));
+    m_warning->setToolTip(FNWUtils::shownText(text));
     QColor shown;
     if (color.typeId() == QMetaType::QColor)
         shown = color.value<QColor>();

@@ -59,6 +59,11 @@ public:
     static QString formatBytesToDataSizeFormat(qint64 format, qint64 dataBytes);
 
     static bool hasValue(const QString& text);
+    // A name or message as a row or label shows it: at most this many characters and "…" after
+    // them, cut between characters rather than inside one; laying out a megabyte of text on every
+    // paint would stall the window.
+    static constexpr qsizetype kShownTextLimit = 1000;
+    static QString shownText(const QString& text, qsizetype limit = kShownTextLimit);
     static bool isIPAddressValid(const QString& text);
     // The last IPv4 address of the computer's interfaces, or "error".
     static QString getSystemIPAddress();

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cmath>
 
 // QString::asprintf always uses the C locale, so the decimal point is a point whatever the user's
@@ -71,6 +72,17 @@ QString FNWUtils::formatBytesToDataSizeFormat(qint64 format, qint64 dataBytes)
 bool FNWUtils::hasValue(const QString& text)
 {
     return !text.isEmpty();
+}
+
+QString FNWUtils::shownText(const QString& text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return text;
+    qsizetype cut = std::max<qsizetype>(limit, 1);
+    // Neither half of a surrogate pair nor a base character without its combining marks.
+    while (cut > 1 && (text.at(cut).isLowSurrogate() || text.at(cut).isMark()))
+        --cut;
+    return text.left(cut) + QChar(0x2026);
 }
 
 bool FNWUtils::isIPAddressValid(const QString& text)

@@ -712,8 +712,8 @@ QVariant QueueListView::data(const QModelIndex& index, int role) const
         return edited ? test.testName + QLatin1Char('*') : test.testName;
     case Qt::ToolTipRole:
         if (test.executionStatus() == FNWExecutionStatusFailed)
-            return test.message();
-        return test.testName;
+            return FNWUtils::shownText(test.message());
+        return FNWUtils::shownText(test.testName);
     case FNWListRoles::IsItalic:
         return edited;
     case FNWListRoles::RecordID:

@@ -2,6 +2,7 @@
 
 #include "base/FNWAlerts.h"
 #include "base/FNWListRoles.h"
+#include "base/FNWUtils.h"
 #include "base/FNWNotifications.h"
 #include "compose/FNWListRows.h"
 #include "db/TestQueueBeanDAO.h"
@@ -237,8 +238,9 @@ QVariant TestProfilesListView::data(const QModelIndex& index, int role) const
     const TestQueueBean& profile = *m_testProfiles[static_cast<size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return profile.testProfileName;
+    case Qt::ToolTipRole:
+        return FNWUtils::shownText(profile.testProfileName);
     case FNWListRoles::RecordID:
         return profile.ID;
     case FNWListRoles::ShowsDeleteButton:

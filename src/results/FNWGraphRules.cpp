@@ -134,7 +134,14 @@ bool rotatesLabels(qint64 dataFormat)
     return dataFormat != FNWDataFormatMbps && dataFormat != FNWDataFormatMBps;
 }
 
+static QString legendLabelText(const FNWTestRunParts& test, int tag);
+
 QString legendLabel(const FNWTestRunParts& test, int tag)
+{
+    return FNWUtils::shownText(legendLabelText(test, tag));
+}
+
+static QString legendLabelText(const FNWTestRunParts& test, int tag)
 {
     const TestExecutionBean* execution = test.execution.get();
     const qint64 format = FNWResultTexts::dataFormatOf(test);
@@ -175,8 +182,8 @@ QString legendLabel(const FNWTestRunParts& test, int tag)
 Summary summaryFor(const FNWTestRunParts& test)
 {
     Summary summary;
-    summary.testName = test.test ? test.test->testName : missing();
-    summary.serverName = test.agent ? test.agent->agent_name : missing();
+    summary.testName = FNWUtils::shownText(test.test ? test.test->testName : missing(), kPopupTextLimit);
+    summary.serverName = FNWUtils::shownText(test.agent ? test.agent->agent_name : missing(), kPopupTextLimit);
     if (const auto& execution = test.execution) {
         summary.ssid = execution->ssid;
         summary.throughput =
@@ -195,7 +202,7 @@ Summary summaryFor(const FNWTestRunParts& test)
 IntervalTexts intervalFor(const FNWTestRunParts& test, const TestIntervalResults& result)
 {
     const qint64 format = FNWResultTexts::dataFormatOf(test);
-    return {test.test ? test.test->testName : missing(),
+    return {FNWUtils::shownText(test.test ? test.test->testName : missing(), kPopupTextLimit),
             result.start_time + FNWStringWithFormat(" - %@", result.end_time),
             FNWUtils::formatBytesToDataSizeFormat(format, static_cast<qint64>(std::trunc(result.data_transfered))),
             FNWUtils::formatBitsToSpeedFormat(format, static_cast<qint64>(std::trunc(result.speed)))};

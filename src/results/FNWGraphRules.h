@@ -59,6 +59,8 @@ inline constexpr double kLabelRotationDegrees = 54.0;
 // Label 1..14 of a test's legend block.
 QString legendLabel(const FNWTestRunParts& test, int tag);
 inline constexpr int kLegendLabels = 14;
+// Names in the pointer's read-outs are cut at this many characters; the legend takes the rows' limit.
+inline constexpr qsizetype kPopupTextLimit = 60;
 
 // The summary pop-up of a test.
 struct Summary

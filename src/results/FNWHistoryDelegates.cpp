@@ -1,5 +1,7 @@
 #include "results/FNWHistoryDelegates.h"
 
+#include "base/FNWUtils.h"
+
 #include "results/IndividualTestHistoryView.h"
 #include "results/ProfileResultsDetailedListView.h"
 #include "ui/FNWArtwork.h"
@@ -47,7 +49,7 @@ void paintLines(QPainter* painter, const QStyleOptionViewItem& option, const QSt
     for (int line = 0; line < lines.size(); ++line) {
         const QRect rect(cell.left(), cell.top() + qRound(line * band), cell.width(), qRound(band));
         painter->drawText(rect, Qt::AlignVCenter | Qt::AlignLeft,
-                          metrics.elidedText(lines[line], Qt::ElideRight, rect.width()));
+                          metrics.elidedText(FNWUtils::shownText(lines[line]), Qt::ElideRight, rect.width()));
     }
 }
 
@@ -150,7 +152,7 @@ bool FNWHistoryRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view
     }
     const QStringList lines = index.data(IndividualTestHistoryView::LinesRole).toStringList();
     const int line = lineAt(option.rect, static_cast<int>(lines.size()), event->pos().y());
-    QToolTip::showText(event->globalPos(), line < 0 ? QString() : lines[line], view);
+    QToolTip::showText(event->globalPos(), line < 0 ? QString() : FNWUtils::shownText(lines[line]), view);
     return true;
 }
 
@@ -189,7 +191,7 @@ void FNWResultDetailsDelegate::paint(QPainter* painter, const QStyleOptionViewIt
         painter->setFont(isTitle ? titleFont : option.font);
         painter->setPen(option.palette.color(QPalette::Text));
         const QFontMetrics shown(painter->font());
-        painter->drawText(rect, Qt::AlignVCenter | Qt::AlignLeft, shown.elidedText(text, Qt::ElideRight, rect.width()));
+        painter->drawText(rect, Qt::AlignVCenter | Qt::AlignLeft, shown.elidedText(FNWUtils::shownText(text), Qt::ElideRight, rect.width()));
     }
     if (model->isLoading() && index.column() == ProfileResultsDetailedListView::Interval) {
         painter->setPen(option.palette.color(QPalette::PlaceholderText));
@@ -215,7 +217,7 @@ bool FNWResultDetailsDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* v
     if (!event || event->type() != QEvent::ToolTip || !model)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     const int line = lineAt(option.rect, model->innerRowCount(index.row()), event->pos().y());
-    QToolTip::showText(event->globalPos(), line < 0 ? QString() : model->innerText(index.row(), index.column(), line),
+    QToolTip::showText(event->globalPos(), line < 0 ? QString() : FNWUtils::shownText(model->innerText(index.row(), index.column(), line)),
                        view);
     return true;
 }

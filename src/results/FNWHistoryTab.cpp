@@ -1,6 +1,8 @@
 #include "results/FNWHistoryTab.h"
 
+#include "base/FNWUtils.h"
 #include "model/TestProfileExecutionBean.h"
+#include "results/FNWGraphRules.h"
 #include "results/FNWHistoryDelegates.h"
 #include "results/FNWResultsGraphView.h"
 #include "results/HistoryView.h"
@@ -186,6 +188,7 @@ QWidget* FNWHistoryTab::buildResultsPage()
     QWidget* controls = bar(page, &barLayout);
     m_back = barButton(QStringLiteral("back"), tr("History"), tr("Back to the list of test runs (Esc)"), controls);
     m_runTitle = new QLabel(controls);
+    m_runTitle->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     QFont titleFont = m_runTitle->font();
     titleFont.setBold(true);
     m_runTitle->setFont(titleFont);
@@ -270,7 +273,8 @@ void FNWHistoryTab::showContent(int contentValue, int transitionValue)
     const FNWHistoryRun& run = m_history->resultsNavigationBaseView()->executedProfileInView();
     if (run.run) {
         const QString name = run.run->profile_name.isEmpty() ? tr("Ad-hoc run") : run.run->profile_name;
-        m_runTitle->setText(name + QStringLiteral("  ·  ") + run.run->execution_date_str);
+        m_runTitle->setText(FNWUtils::shownText(name, FNWGraphRules::kPopupTextLimit) + QStringLiteral("  ·  ") +
+                            run.run->execution_date_str);
     }
     switch (transition) {
     case Transition::SlideFromLeft:

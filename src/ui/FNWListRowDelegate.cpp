@@ -1,6 +1,7 @@
 #include "ui/FNWListRowDelegate.h"
 
 #include "base/FNWListRoles.h"
+#include "base/FNWUtils.h"
 #include "ui/FNWArtwork.h"
 
 #include <QApplication>
@@ -234,8 +235,8 @@ void FNWListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         font.setItalic(true);
     painter->setFont(font);
     const QFontMetrics metrics(font);
-    const QString title = index.data(Qt::DisplayRole).toString();
-    const QString subtitle = index.data(FNWListRoles::Subtitle).toString();
+    const QString title = FNWUtils::shownText(index.data(Qt::DisplayRole).toString());
+    const QString subtitle = FNWUtils::shownText(index.data(FNWListRoles::Subtitle).toString());
     const int width = std::max(0, textRight - textLeft);
     painter->setPen(textColor);
     if (subtitle.isEmpty()) {

@@ -143,3 +143,18 @@ TEST(FNWFormatting, FormattedDateInNewYorkOrNone)
 }
 
 } // namespace
+
+TEST(FNWFormatting, ShownTextsAreCutBetweenCharacters)
+{
+    EXPECT_EQ(FNWUtils::shownText(QStringLiteral("Lab 2")), QStringLiteral("Lab 2"));
+    const QString big = QStringLiteral("Conference room ").repeated(70000);
+    const QString shown = FNWUtils::shownText(big);
+    EXPECT_EQ(shown.size(), FNWUtils::kShownTextLimit + 1);
+    EXPECT_TRUE(big.startsWith(shown.chopped(1)));
+    EXPECT_EQ(shown.back(), QChar(0x2026));
+    // A character outside the basic plane and a letter with its combining accent stay whole.
+    const QString wide = QStringLiteral("ab") + QString::fromUcs4(U"\U0001F4F6") + QStringLiteral("cd");
+    EXPECT_EQ(FNWUtils::shownText(wide, 3), QStringLiteral("ab…"));
+    const QString accented = QStringLiteral("abe") + QChar(0x0301) + QStringLiteral("fg");
+    EXPECT_EQ(FNWUtils::shownText(accented, 3), QStringLiteral("ab…"));
+}

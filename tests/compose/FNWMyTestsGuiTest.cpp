@@ -9,6 +9,7 @@
 #include "compose/QueueListView.h"
 #include "compose/SaveTestProfileWindow.h"
 #include "compose/TestProfilesListView.h"
+#include "base/FNWUtils.h"
 #include "db/TestQueueBeanDAO.h"
 #include "engine/TestManager.h"
 #include "model/FNWAgentBean.h"
@@ -16,11 +17,15 @@
 #include "model/TestBean.h"
 #include "model/TestQueueBean.h"
 #include "results/FNWHistoryTab.h"
+#include "results/FNWGraphRules.h"
+#include "results/FNWResultsGraphView.h"
 #include "results/HistoryView.h"
+#include "results/ProfileResultsDetailedListView.h"
 #include "results/IndividualTestHistoryView.h"
 #include "ui/FNWAlert.h"
 #include "ui/FNWListRowDelegate.h"
 #include "ui/FNWPresetsTableView.h"
+#include "ui/FNWSlideStackedWidget.h"
 #include "ui/FNWStartStopButton.h"
 
 #include "FNWEngineTestSupport.h"
@@ -92,6 +97,7 @@ private slots:
 
     void aQueueSavedOnTheHomeTabIsUpdatedAndRunFromMyTests();
     void theNewTestWindowComposesAProfileWithTheHomeTabsLists();
+    void megabyteNamesNeitherWidenTheWindowNorStallItsLists();
 
 private:
     void showWindow()
@@ -227,6 +233,77 @@ void FNWMyTestsGuiTest::theNewTestWindowComposesAProfileWithTheHomeTabsLists()
     showTab(FNWMainWindowCoordinator::HomeTab);
     QTRY_VERIFY(m_home->saveQueueButton()->isVisible());
     QVERIFY(m_alerts.isEmpty());
+}
+
+void FNWMyTestsGuiTest::megabyteNamesNeitherWidenTheWindowNorStallItsLists()
+{
+    // A megabyte in every name, as a damaged or hostile database may hold: written behind the
+    // window's back, then met in each tab and in a real run.
+    const QString big = QStringLiteral("Conference room 4 ").repeated(58255);
+    QVERIFY(installWrappers());
+    const int port = freePort();
+    ServerProcess server(QStringLiteral("iperf3"), loopbackIperf3Arguments(port));
+    QVERIFY(waitUntilListening(port, Transport::Tcp));
+    storeAgent(QStringLiteral("127.0.0.1"), port);
+    auto profile = std::make_shared<TestQueueBean>();
+    profile->testProfileName = QStringLiteral("Q ") + big;
+    auto test = makeTest(timedPreset(2), QStringLiteral("127.0.0.1"), port);
+    test->testName = QStringLiteral("T ") + big;
+    test->preset()->isAttachedToQueue = true;
+    test->agent()->isAttachedToQueue = true;
+    profile->testList.push_back(test);
+    QVERIFY(profile->save());
+    QVERIFY(executeSQL(QStringLiteral("UPDATE presets SET name = 'P %1'").arg(big)));
+    QVERIFY(executeSQL(QStringLiteral("UPDATE agents SET agent_name = 'A %1'").arg(big)));
+
+    showWindow();
+    const int width = m_window->width();
+    // Each view drawn in full, and no label asks for more room than a screen has.
+    const auto keepsItsSize = [&] {
+        m_window->grab();
+        return m_window->width() <= width && m_window->minimumSizeHint().width() < 1500;
+    };
+    QVERIFY(keepsItsSize());
+    const auto capped = [](const QString& text) { return text.size() <= FNWUtils::kShownTextLimit + 1; };
+
+    clickRow(m_home->presetsTable(), 0);
+    clickRow(m_home->agentsTable(), 0);
+    QCOMPARE(m_home->queueListView()->rowCount(), 1);
+    QVERIFY(capped(m_home->queueListView()->index(0, 0).data(Qt::ToolTipRole).toString()));
+    QVERIFY(keepsItsSize());
+    QTRY_VERIFY(m_window->startStopButton()->isVisible());
+    QTest::mouseClick(m_window->startStopButton(), Qt::LeftButton);
+    const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
+    QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
+
+    // History: the list, the run's details and its graph.
+    showTab(FNWMainWindowCoordinator::HistoryTab);
+    IndividualTestHistoryView* runs = m_history->historyView()->individualResultsView();
+    QTRY_COMPARE(runs->rowCount(), 1);
+    const QString shown = runs->index(0, IndividualTestHistoryView::Name).data().toString();
+    QVERIFY2(shown.startsWith(QStringLiteral("127.0.0.1 - P Conference")), qPrintable(shown.left(80)));
+    QVERIFY(keepsItsSize());
+    runs->didClickonTableRow(0);
+    ProfileResultsNavigationBaseView* results = m_history->historyView()->resultsNavigationBaseView();
+    QTRY_VERIFY(!results->profileResultsDetailedListView()->isLoading());
+    QVERIFY(keepsItsSize());
+    QTest::mouseClick(m_history->graphButton(), Qt::LeftButton);
+    QTRY_VERIFY(!m_history->pages()->isAnimating());
+    FNWResultsGraphView* graph = m_history->graphView();
+    QTRY_VERIFY(graph->isVisible() && !graph->graphicsEffect());
+    for (const QString& text : graph->legendTexts(0))
+        QVERIFY(capped(text));
+    QVERIFY(keepsItsSize());
+
+    // My Tests: the stored profile and its test.
+    showTab(FNWMainWindowCoordinator::MyTestsTab);
+    QTRY_COMPARE(m_myTests->profilesTable()->model()->rowCount(), 1);
+    QVERIFY(capped(m_myTests->profilesTable()->model()->index(0, 0).data(Qt::ToolTipRole).toString()));
+    clickRow(m_myTests->profilesTable(), 0);
+    QCOMPARE(m_myTests->detailsTable()->model()->rowCount(), 1);
+    QVERIFY(keepsItsSize());
+    // The names themselves are kept whole.
+    QCOMPARE(TestQueueBeanDAO().getAllNamedProfiles().at(0)->testProfileName, profile->testProfileName);
 }
 
 int main(int argc, char** argv)
