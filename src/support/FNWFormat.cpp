@@ -1,6 +1,29 @@
 #include "support/FNWFormat.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// A real printed with an integer conversion: truncated toward zero, held to the type's range (a
+// value outside it cannot be converted at all), and 0 for NaN.
+template <typename Integer>
+Integer truncatedTo(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    // 2^63 and 2^64 are exact as doubles; anything at or past them is past the range.
+    constexpr double past = std::numeric_limits<Integer>::digits == 64 ? 18446744073709551616.0 : 9223372036854775808.0;
+    if (value >= past)
+        return std::numeric_limits<Integer>::max();
+    if (value <= static_cast<double>(std::numeric_limits<Integer>::min()))
+        return std::numeric_limits<Integer>::min();
+    return static_cast<Integer>(value);
+}
+
+} // namespace
 
 FNWFormatArg::FNWFormatArg(const char* text)
 {
@@ -35,7 +58,7 @@ long long FNWFormatArg::toSigned() const
     case Kind::Unsigned:
         return static_cast<long long>(m_unsigned);
     case Kind::Real:
-        return static_cast<long long>(m_real);
+        return truncatedTo<long long>(m_real);
     case Kind::Text:
         return m_text.toLongLong();
     case Kind::Null:
@@ -52,8 +75,9 @@ unsigned long long FNWFormatArg::toUnsigned() const
     case Kind::Unsigned:
         return m_unsigned;
     case Kind::Real:
-        return m_real < 0 ? static_cast<unsigned long long>(static_cast<long long>(m_real))
-                          : static_cast<unsigned long long>(m_real);
+        // A negative real wraps as its signed value does, as printf's %lu shows a negative number.
+        return m_real < 0 ? static_cast<unsigned long long>(truncatedTo<long long>(m_real))
+                          : truncatedTo<unsigned long long>(m_real);
     case Kind::Text:
         return m_text.toULongLong();
     case Kind::Null:
@@ -95,6 +119,17 @@ bool isLengthModifier(char c)
 QString cFormat(const std::string& spec, auto value)
 {
     return QString::asprintf(spec.c_str(), value);
+}
+
+// Widths and precisions are held to this: a format from anywhere may ask for a billion columns.
+constexpr int kLargestField = 4096;
+
+int fieldNumber(const std::string& digits)
+{
+    int value = 0;
+    for (const char digit : digits)
+        value = std::min(kLargestField, value * 10 + (digit - '0'));
+    return value;
 }
 
 QString padded(const QString& text, const std::string& flags, int width)
@@ -146,8 +181,10 @@ QString FNWFormatWithArgs(const char* format, std::initializer_list<FNWFormatArg
             break;
         }
         const char conversion = fmt[j];
-        const std::string base = "%" + flags + width + precision;
-        const int fieldWidth = width.empty() ? 0 : std::stoi(width);
+        const int fieldWidth = fieldNumber(width);
+        const int fieldPrecision = fieldNumber(precision.empty() ? std::string() : precision.substr(1));
+        const std::string base = "%" + flags + (width.empty() ? std::string() : std::to_string(fieldWidth)) +
+                                 (precision.empty() ? std::string() : "." + std::to_string(fieldPrecision));
         switch (conversion) {
         case '%':
             out += QLatin1Char('%');
@@ -158,8 +195,8 @@ QString FNWFormatWithArgs(const char* format, std::initializer_list<FNWFormatArg
         case 's': {
             const FNWFormatArg& arg = take();
             QString text = arg.text();
-            if (precision.size() > 1)
-                text.truncate(std::stoi(precision.substr(1)));
+            if (!precision.empty())
+                text.truncate(fieldPrecision);
             out += padded(text, flags, fieldWidth);
             break;
         }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 struct Described
@@ -65,6 +67,18 @@ TEST(FNWFormat, MissingArgumentsPrintNullAndExtraOnesAreIgnored)
     EXPECT_EQ(FNWStringWithFormat("%@ and %@", "one"), "one and (null)");
     EXPECT_EQ(FNWStringWithFormat("%ld", nullptr), "0");
     EXPECT_EQ(FNWStringWithFormat("only %@", "one", "two", 3), "only one");
+}
+
+// Formats and values from anywhere (the fuzzer found the first two).
+TEST(FNWFormat, OutOfRangeValuesAndHugeFieldsAreHeldToWhatCanBePrinted)
+{
+    EXPECT_EQ(FNWStringWithFormat("%lu", 7.8e165), "18446744073709551615");
+    EXPECT_EQ(FNWStringWithFormat("%ld|%ld|%ld", 1e300, -1e300, std::nan("")),
+              "9223372036854775807|-9223372036854775808|0");
+    EXPECT_EQ(FNWStringWithFormat("%lu", -2.5), "18446744073709551614");
+    EXPECT_EQ(FNWStringWithFormat("%99999999999999999999d", 1).size(), 4096);
+    EXPECT_EQ(FNWStringWithFormat("%.99999999999f", 0.5).size(), 4098);
+    EXPECT_EQ(FNWStringWithFormat("%999999999@", "x").size(), 4096);
 }
 
 } // namespace
