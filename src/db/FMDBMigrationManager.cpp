@@ -40,7 +40,8 @@ FMDBFileMigration::FMDBFileMigration(QString path, quint64 version, QString name
 
 std::unique_ptr<FMDBFileMigration> FMDBFileMigration::migrationWithPath(const QString& path)
 {
-    static const QRegularExpression rule(QStringLiteral(R"(^(\d+)_?((?<=_)[\w\s-]+)?(?<!_)\.sql$)"),
+    // \z rather than $, which also matches before a line feed at the end ("1.sql\n").
+    static const QRegularExpression rule(QStringLiteral(R"(^(\d+)_?((?<=_)[\w\s-]+)?(?<!_)\.sql\z)"),
                                          QRegularExpression::UseUnicodePropertiesOption);
     const QRegularExpressionMatch match = rule.match(QFileInfo(path).fileName());
     if (!match.hasMatch())
