@@ -1,6 +1,7 @@
 #include "IperfWrapper.h"
 
 #include <algorithm>
+#include <limits>
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
@@ -505,8 +506,11 @@ OutputTranslator::Output OutputTranslator::standardOutputLine(std::string_view r
     }
     if (const size_t sent = line.find("] Sent "); sent != std::string_view::npos && line.find("[SUM]") == std::string_view::npos) {
         // iperf's count of the datagrams it sent, one line per stream.
-        const long long count = std::atoll(std::string(line.substr(sent + 7)).c_str());
-        m_sentDatagrams = std::max(0LL, m_sentDatagrams) + count;
+        // strtoll holds a figure past the range at its end; the sum is held there too.
+        const long long count = std::max(0LL, std::strtoll(std::string(line.substr(sent + 7)).c_str(), nullptr, 10));
+        const long long before = std::max(0LL, m_sentDatagrams);
+        m_sentDatagrams = count > std::numeric_limits<long long>::max() - before ? std::numeric_limits<long long>::max()
+                                                                                  : before + count;
         return output;
     }
     if (line.rfind("iperf Done", 0) == 0) {

@@ -344,6 +344,12 @@ TEST(WrapperTranslation, Iperf2UdpTakesTheServerReport)
             "1|[  1] Server Report:", "1|[  1] 0.0000-5.8000 sec  3405990 Bytes  4697917 bits/sec   0.007 ms 0/2317 (0%)"});
     EXPECT_EQ(t.err, std::vector<std::string>{
         "error: the server confirmed only 3405990 of 7340032 bytes sent (2317 of 4993 datagrams)"});
+    // Counts past any range (found by fuzzing) are held at the largest, not overflowed.
+    t = translate(IperfFlavor::Iperf2, "-c h -n7M -u -b10M -fb",
+        {"1|[  1] 0.0000-5.8722 sec  7340032 Bytes  10001765 bits/sec", "1|[  1] Sent 99999999999999999999 datagrams",
+            "1|[  2] Sent 9223372036854775807 datagrams", "1|[  1] Server Report:",
+            "1|[  1] 0.0000-5.8000 sec  7340032 Bytes  10001765 bits/sec   0.007 ms 0/2317 (0%)"});
+    EXPECT_EQ(t.exitStatus, 1);
 
     // No report: the server never acknowledged the end of the test.
     t = translate(IperfFlavor::Iperf2, "-c h -t1 -u -fb",
