@@ -11,7 +11,6 @@
 #include "model/TestProfileExecutionBean.h"
 #include "support/DDLog.h"
 
-#include <ranges>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -207,7 +206,7 @@ TestProfileExecutionDAO::getAllExecutedTestProfileRecords(qint64 limit)
         }
     });
 
-    for (const std::shared_ptr<TestBean>& test : std::views::values(tests)) {
+    for (const auto& [testID, test] : tests) {
         if (const auto preset = presets.find(test->preset_id); preset != presets.end())
             test->setPreset(preset->second);
         if (const auto agent = agents.find(test->agent_id); agent != agents.end())
