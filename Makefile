@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench clean format sanitize-asan sanitize-tsan screenshot
+.PHONY: all deps configure build run test test-sanitize bench clean format sanitize-asan sanitize-tsan screenshot fuzz
 
 all: build
 
@@ -51,6 +51,14 @@ sanitize-asan: deps
 sanitize-tsan: deps
 	@$(MAKE) --no-print-directory test BUILD_DIR=build-tsan BUILD_TYPE=Debug CMAKE_FLAGS="-DWITH_TSAN=ON -DWITH_BENCH=OFF"
 
+# The libFuzzer targets, built with clang in a folder of their own, each run for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@$(MAKE) --no-print-directory configure BUILD_DIR=build-fuzz BUILD_TYPE=RelWithDebInfo \
+		CMAKE_FLAGS="-DWITH_FUZZ=ON -DWITH_GUI=OFF -DWITH_TESTS=OFF -DWITH_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++"
+	cmake --build build-fuzz -j $(JOBS) --target fenwave_fuzzers
+	./scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 # Both sanitizer builds, one after the other (CI runs this after `make test`).
 test-sanitize: sanitize-asan sanitize-tsan
 
@@ -58,4 +66,4 @@ format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz
