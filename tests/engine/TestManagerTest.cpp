@@ -633,7 +633,7 @@ TEST_F(TestManagerServerGone, Iperf2ServersKilledMidRunFailTheirTestsAndNeverFin
 TEST_F(TestManagerServerGone, AnAgentKilledMidRunTakesItsServersAlongAndFailsTheTest)
 {
     const QString iperf3Port = QString::number(freePort());
-    LocalProcess agent(QStringLiteral(FENWAVE_AGENT_PATH),
+    ServerProcess agent(QStringLiteral(FENWAVE_AGENT_PATH),
                        {QStringLiteral("--bind"), kLoopback, QStringLiteral("--iperf3-port"), iperf3Port,
                         QStringLiteral("--tcp-port"), QString::number(freePort()), QStringLiteral("--udp-port"),
                         QString::number(freePort(Transport::Udp)), QStringLiteral("--wifi-port"), QStringLiteral("0")});
@@ -645,7 +645,7 @@ TEST_F(TestManagerServerGone, AnAgentKilledMidRunTakesItsServersAlongAndFailsThe
         const auto runs = manager->perfTestThoseAreRunning();
         return runs.size() == 1 && runs[0]->intervalResults().size() >= 2;
     }));
-    agent.process().kill();
+    agent.sendSignal(SIGKILL);
     // Its iperf3 server goes with it, so the client hears of it at once, and the next order finds
     // nobody listening.
     ASSERT_TRUE(waitForEnd(5000));
