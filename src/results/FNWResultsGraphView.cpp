@@ -310,8 +310,6 @@ void FNWResultsGraphView::buildLegend()
         for (int tag = 1; tag <= FNWGraphRules::kLegendLabels; ++tag) {
             auto* value = new QLabel(FNWGraphRules::legendLabel(test, tag), block);
             value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            // A long name is cut at the legend's edge rather than widening the window.
-            value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
             labels.push_back(value);
             if (tag == 1) {
                 QFont font = value->font();

@@ -293,6 +293,10 @@ void FNWMyTestsGuiTest::megabyteNamesNeitherWidenTheWindowNorStallItsLists()
     QTRY_VERIFY(graph->isVisible() && !graph->graphicsEffect());
     for (const QString& text : graph->legendTexts(0))
         QVERIFY(capped(text));
+    // Each value of the legend keeps room to be read.
+    for (const QLabel* label : graph->findChildren<QLabel*>())
+        if (label->isVisibleTo(graph) && !label->text().isEmpty())
+            QVERIFY2(label->width() > 0, qPrintable(label->text().left(40)));
     QVERIFY(keepsItsSize());
 
     // My Tests: the stored profile and its test.
