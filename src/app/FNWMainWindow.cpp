@@ -333,8 +333,9 @@ void FNWMainWindow::indicatorDidChange(bool running)
 
 void FNWMainWindow::warningDidChange(const QString& text, const QVariant& color)
 {
-    m_warning->setText(FNWUtils::shownText(text));
-    m_warning->setToolTip(FNWUtils::shownText(text));
+    const QString shownText = FNWUtils::shownText(text);
+    m_warning->setText(shownText);
+    m_warning->setToolTip(shownText);
     QColor shown;
     if (color.typeId() == QMetaType::QColor)
         shown = color.value<QColor>();

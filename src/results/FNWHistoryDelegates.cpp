@@ -1,7 +1,6 @@
 #include "results/FNWHistoryDelegates.h"
 
 #include "base/FNWUtils.h"
-
 #include "results/IndividualTestHistoryView.h"
 #include "results/ProfileResultsDetailedListView.h"
 #include "ui/FNWArtwork.h"
