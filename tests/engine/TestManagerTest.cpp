@@ -616,10 +616,13 @@ TEST_F(TestManagerServerGone, Iperf2ServersKilledMidRunFailTheirTestsAndNeverFin
         const auto execution = executionOf(run, test);
         return execution ? execution->executionStatus() : -1;
     };
-    // The TCP client hears of it at its next write: failed at once, in iperf's words.
+    // The TCP client hears of it at its next write and fails at once: in iperf's words, or, where
+    // the reset reaches it first and it prints a short summary, with the span that summary covers.
     EXPECT_TRUE(waitUntil([&] { return statusOf(tcp) == 3; }, 5000));
-    EXPECT_TRUE(executionOf(run, tcp)->message().contains(QStringLiteral("write failed")))
-        << executionOf(run, tcp)->message().toStdString();
+    const QString tcpMessage = executionOf(run, tcp)->message();
+    EXPECT_TRUE(tcpMessage.contains(QStringLiteral("write failed")) ||
+                tcpMessage.contains(QRegularExpression(QStringLiteral("summary covers only [0-9.]+ of 20 seconds"))))
+        << tcpMessage.toStdString();
     expectPrintedIntervalsKept(tcp, executionOf(run, tcp));
     // A UDP sender hears nothing back until the end of its time, then has no server's report:
     // failed, and none of what it only sent is kept.
