@@ -3,6 +3,7 @@
 #include "base/FNWAlerts.h"
 #include "base/FNWListRoles.h"
 #include "base/FNWNotifications.h"
+#include "base/FNWUtils.h"
 #include "compose/FNWListRows.h"
 #include "db/FNWAgentDAO.h"
 #include "model/FNWAgentBean.h"
@@ -12,6 +13,7 @@
 #include "support/FNWMainQueue.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -22,7 +24,14 @@ AgentsListView::AgentsListView(QObject* parent)
 {
 }
 
-AgentsListView::~AgentsListView() = default;
+AgentsListView::~AgentsListView()
+{
+    if (m_bonjorServer) {
+        m_bonjorServer->setDelegate(nullptr);
+        m_bonjorServer->stop();
+        m_bonjorServer->stopBrowser();
+    }
+}
 
 void AgentsListView::setUpView()
 {
@@ -38,6 +47,18 @@ void AgentsListView::setUpView()
                                                                });
                                                            });
     loadAllAgents();
+    if (!m_bonjorServer) {
+        m_bonjorServer = std::make_unique<Server>();
+        m_bonjorServer->initWithProtocol(QStringLiteral("FenwaveServer"), QString());
+        m_bonjorServer->setDelegate(this);
+        ServerError error;
+        if (!m_bonjorServer->start(&error)) {
+            DDLogError("AgentsListView.Bonjour Service: Error     = %@", error.description());
+            // Discovery stays off; the stored agents are all the list shows.
+            m_bonjorServer->setDelegate(nullptr);
+            m_bonjorServer.reset();
+        }
+    }
 }
 
 void AgentsListView::prepareView()
@@ -397,4 +418,158 @@ bool AgentsListView::mayRemove(const std::vector<std::shared_ptr<FNWAgentBean>>&
 int AgentsListView::count() const
 {
     return static_cast<int>(m_agentsBeans.size());
+}
+
+void AgentsListView::serverRemoteConnectionComplete(Server*) {}
+
+void AgentsListView::serverStopped(Server*)
+{
+    reloadPreservingSelection();
+}
+
+void AgentsListView::serverDidNotStart(Server*, const ServerError& error)
+{
+    DDLogError("Server did not start %@", error.description());
+}
+
+void AgentsListView::serverLostConnection(Server*, const std::optional<ServerError>&)
+{
+    DDLogInfo("Lost connection");
+    reloadPreservingSelection();
+}
+
+namespace {
+
+// avahi renames a service whose name is taken to "name #2", "name #3"...
+QString withoutCollisionSuffix(const QString& serviceName)
+{
+    static const QRegularExpression suffix(QStringLiteral(" #[0-9]+$"));
+    QString name = serviceName;
+    name.remove(suffix);
+    return name;
+}
+
+bool sameService(const ServerService& left, const ServerService& right)
+{
+    return left.name == right.name && left.type == right.type && left.domain == right.domain;
+}
+
+} // namespace
+
+std::optional<AgentsListView::AnnouncedAgent> AgentsListView::agentFromServiceName(const QString& serviceName)
+{
+    const QString name = withoutCollisionSuffix(serviceName);
+    if (!name.contains(QLatin1Char(',')))
+        return std::nullopt;
+    const QStringList fields = name.split(QLatin1Char(','));
+    if (fields.size() < 3)
+        return std::nullopt;
+    QString address = fields[2];
+    address.replace(QLatin1Char('_'), QLatin1Char('.'));
+    address.remove(QRegularExpression(QStringLiteral("\\s")));
+    if (address.isEmpty())
+        return std::nullopt;
+    return AnnouncedAgent{fields[0], fields[1], address};
+}
+
+QString AgentsListView::removalKeyForServiceName(const QString& serviceName)
+{
+    const QString name = withoutCollisionSuffix(serviceName);
+    if (!name.contains(QLatin1Char(',')))
+        return {};
+    const QStringList fields = name.split(QLatin1Char(','));
+    QString key = fields.size() < 4 ? fields.value(2) : FNWStringWithFormat("%@: %@", fields[3], fields[2]);
+    key.replace(QLatin1Char('_'), QLatin1Char('.'));
+    return key;
+}
+
+void AgentsListView::serviceAdded(const ServerService& service, bool)
+{
+    DDLogInfo("AgentListView: Got new agent with name as -  %@ ", service.name);
+    m_discoveredServices.append(service);
+    const std::optional<AnnouncedAgent> announced = agentFromServiceName(service.name);
+    if (!announced) {
+        DDLogInfo("AgentListView: No IP is presnet so not adding this agent in list.");
+        return;
+    }
+    const QString& lookedUp = announced->address;
+    const qsizetype colon = lookedUp.indexOf(QLatin1Char(':'));
+    const QString address = colon < 0 ? lookedUp : lookedUp.mid(colon + 1);
+    bool portIsNumber = false;
+    const qint64 port = announced->portText.trimmed().toLongLong(&portIsNumber);
+    // The name comes off the network: only a real address and port are stored.
+    if (!FNWUtils::isIPAddressValid(address) || !portIsNumber || port < 1 || port > 65535) {
+        DDLogWarn("AgentListView: skipping the announced agent %@: its address or port is not valid",
+                  FNWUtils::shownText(service.name, 200));
+        return;
+    }
+    // Found again under the address as announced or as stored, so an agent is never doubled.
+    const auto listed = std::find_if(m_agentsBeans.begin(), m_agentsBeans.end(), [&](const auto& agent) {
+        return agent->ip_address == lookedUp || agent->ip_address == address;
+    });
+    if (listed != m_agentsBeans.end()) {
+        (*listed)->lastSeen = QDateTime::currentDateTimeUtc();
+        if (!(*listed)->update())
+            DDLogError("AgentListView: unable to store when agent %@ was seen", (*listed)->description());
+    } else {
+        auto agent = std::make_shared<FNWAgentBean>();
+        agent->ip_address = address;
+        agent->port_number = port;
+        agent->agent_name = announced->name;
+        agent->addedManually = false;
+        agent->viewPosition = FNWAgentBean::getMaxViewPosition() + 1;
+        agent->lastSeen = QDateTime::currentDateTimeUtc();
+        QString error;
+        if (!agent->save(&error))
+            DDLogError("AgentListView: unable to store the announced agent %@: %@", agent->description(), error);
+    }
+    loadAllAgents();
+}
+
+void AgentsListView::serviceRemoved(const ServerService& service, bool)
+{
+    // Services are not resolved, so there are no addresses to show.
+    DDLogInfo("AgentListView:serviceRemoved: %@   %@", service.name, static_cast<const char*>(nullptr));
+    const auto known = std::find_if(m_discoveredServices.begin(), m_discoveredServices.end(),
+                                    [&](const ServerService& seen) { return sameService(seen, service); });
+    if (known != m_discoveredServices.end())
+        m_discoveredServices.erase(known);
+    const QString key = removalKeyForServiceName(service.name);
+    if (key.isEmpty()) {
+        loadAllAgents();
+        return;
+    }
+    // Another announcement of the same agent (a renamed copy) keeps it.
+    const bool stillAnnounced = std::any_of(m_discoveredServices.begin(), m_discoveredServices.end(),
+                                            [&](const ServerService& seen) {
+                                                return removalKeyForServiceName(seen.name) == key;
+                                            });
+    const auto listed = std::find_if(m_agentsBeans.begin(), m_agentsBeans.end(),
+                                     [&](const auto& agent) { return agent->ip_address == key; });
+    if (listed != m_agentsBeans.end() && !stillAnnounced) {
+        const std::shared_ptr<FNWAgentBean> agent = *listed;
+        const int row = static_cast<int>(listed - m_agentsBeans.begin());
+        // Only what discovery added goes with the announcement: an agent the user typed in, or
+        // one that queued tests or the run going on use, stays.
+        const bool inUse = m_agentVsClickedCount.value(agent->ID, 0) > 0 ||
+                           (m_delegate && m_delegate->agentIsInUseByRun(*agent));
+        if (agent->addedManually || inUse) {
+            DDLogInfo("AgentListView: keeping agent %@ though its announcement went away", agent->description());
+        } else if (!agent->remove()) {
+            DDLogError("AgentListView: unable to delete agent %@", agent->description());
+        } else {
+            QList<int> selected;
+            for (int shown : std::as_const(m_selectedRows)) {
+                if (shown != row)
+                    selected.append(shown > row ? shown - 1 : shown);
+            }
+            m_selectedRows = selected;
+            std::erase(m_selectedAgentsBeforeEditing, agent);
+        }
+    }
+    loadAllAgents();
+    if (m_agentsBeans.empty() && m_isEditing) {
+        setEditing(false);
+        reloadPreservingSelection();
+    }
 }

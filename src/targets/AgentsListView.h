@@ -3,6 +3,7 @@
 #include "base/FNWNotificationCenter.h"
 #include "targets/FNWCreateAgentWindowController.h"
 #include "targets/FNWEditAgentWindowController.h"
+#include "targets/Server.h"
 
 #include "compose/FNWRowListModel.h"
 #include <QHash>
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class FNWAgentBean;
@@ -35,8 +37,11 @@ public:
 // The agents list of the home tab, without its table: the library agents in list order, how many
 // queued tests use each (the rows of those agents stay selected, and a count of 2 or more shows
 // in a badge while a preset is selected), edit mode, reordering by drag and deleting. It is the
-// table's model. Discovered agents arrive as stored agents and a reload.
-class AgentsListView : public FNWRowListModel, public CreateAgentWindowDelegate, public EditAgentWindowDelegate
+// table's model. Agents found over DNS-SD are stored as they are announced and shown at once.
+class AgentsListView : public FNWRowListModel,
+                       public CreateAgentWindowDelegate,
+                       public EditAgentWindowDelegate,
+                       public ServerDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AgentsListView)
@@ -50,7 +55,7 @@ public:
     void setDelegate(AgentListViewDelegate* delegate) { m_delegate = delegate; }
 
     // Deferred set-up: edit mode off, no counts, the agents loaded; they load again whenever a
-    // new test profile was created in its own window.
+    // new test profile was created in its own window. Discovery starts here.
     void setUpView();
     // The home tab shows again: the agents are read afresh.
     void prepareView();
@@ -84,6 +89,31 @@ public:
     void tableViewSelectionDidChange(const QList<int>& rows);
 
     bool acceptDropOfRows(const QString& pasteboard, int dropRow) override;
+
+    // Discovery.
+    void serverRemoteConnectionComplete(Server* server) override;
+    void serverStopped(Server* server) override;
+    void serverDidNotStart(Server* server, const ServerError& error) override;
+    void serverLostConnection(Server* server, const std::optional<ServerError>& error) override;
+    void serviceAdded(const ServerService& service, bool moreComing) override;
+    void serviceRemoved(const ServerService& service, bool moreComing) override;
+    // Null until discovery starts, and again when it could not.
+    Server* bonjorServer() const { return m_bonjorServer.get(); }
+    const QList<ServerService>& discoveredServices() const { return m_discoveredServices; }
+
+    // What an announced name "name,port,address[,extra]" gives: the address with "_" read as "."
+    // and without blanks, before its part up to a ":" is dropped. A collision rename's " #2" at the
+    // end of the name is not part of the fields. Nothing without three fields.
+    struct AnnouncedAgent
+    {
+        QString name;
+        QString portText;
+        QString address;
+    };
+    static std::optional<AnnouncedAgent> agentFromServiceName(const QString& serviceName);
+    // The address an agent that went away was stored under: field 3, or fields 4 and 3 as "%@: %@".
+    // Empty without a ",".
+    static QString removalKeyForServiceName(const QString& serviceName);
 
     const std::vector<std::shared_ptr<FNWAgentBean>>& agentsBeans() const { return m_agentsBeans; }
     std::shared_ptr<FNWPresetBean> selectedPreset() const { return m_selectedPreset; }
@@ -121,4 +151,6 @@ private:
     // The agents selected when edit mode was entered, followed through deletions and moves.
     std::vector<std::shared_ptr<FNWAgentBean>> m_selectedAgentsBeforeEditing;
     FNWObserverToken m_newProfileObserver;
+    std::unique_ptr<Server> m_bonjorServer;
+    QList<ServerService> m_discoveredServices;
 };

@@ -44,6 +44,8 @@ std::unique_ptr<QTemporaryDir> usePrivateHome()
     setenv("XDG_CACHE_HOME", (path + "/.cache").constData(), 1);
     setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
     unsetenv("XDG_DOCUMENTS_DIR");
+    // No test reaches this machine's system bus: discovery would publish on the real network.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + path + "/run/no-system-bus").constData(), 1);
     QDir().mkpath(home->path() + QLatin1String("/run"));
     QFile::setPermissions(home->path() + QLatin1String("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return home;
