@@ -1,5 +1,6 @@
 #include "FNWAgent.h"
 
+#include "FNWAgentAnnouncer.h"
 #include "FNWAgentIperfServer.h"
 #include "FNWAgentSupport.h"
 #include "FNWAgentWiFiServer.h"
@@ -73,11 +74,17 @@ bool FNWAgent::start()
         m_config.iperfUdpPort, true);
     for (const auto& server : m_iperfServers)
         server->start();
+    if (m_config.announce) {
+        m_announcer = std::make_unique<FNWAgentAnnouncer>(m_config);
+        m_announcer->start();
+    }
     return true;
 }
 
 void FNWAgent::stop()
 {
+    // Withdrawn first, so nobody is sent to servers that are going.
+    m_announcer.reset();
     if (m_wifiServer)
         m_wifiServer->close();
     // Every server gets SIGTERM first, so they all end within one grace time.

@@ -11,11 +11,12 @@
 
 namespace fnw::agent {
 
+class FNWAgentAnnouncer;
 class FNWAgentIperfServer;
 class FNWAgentWiFiServer;
 
-// The companion server: three supervised iperf servers and the Wi-Fi query, all on the calling
-// thread's event loop.
+// The companion server: three supervised iperf servers, the Wi-Fi query and the mDNS
+// announcement, all on the calling thread's event loop.
 class FNWAgent final : public QObject
 {
 public:
@@ -38,6 +39,7 @@ private:
     FNWAgentWiFiSource m_wifiSource;
     std::unique_ptr<FNWAgentWiFiServer> m_wifiServer;
     std::vector<std::unique_ptr<FNWAgentIperfServer>> m_iperfServers;
+    std::unique_ptr<FNWAgentAnnouncer> m_announcer;
 };
 
 } // namespace fnw::agent

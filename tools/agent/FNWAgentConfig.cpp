@@ -80,6 +80,7 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
         {QStringLiteral("restart-delay"), QString(), QStringLiteral("MS")},
         {QStringLiteral("max-connections"), QString(), QStringLiteral("N")},
         {QStringLiteral("max-per-address"), QString(), QStringLiteral("N")},
+        {QStringLiteral("no-announce"), QString()},
     });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -105,6 +106,7 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
                      .arg(result.bindAddress);
         return FNWAgentCommand::Invalid;
     }
+    result.announce = !parser.isSet(QStringLiteral("no-announce"));
     result.iperf3Program = parser.value(QStringLiteral("iperf3"));
     result.iperfProgram = parser.value(QStringLiteral("iperf"));
     long long maxConnections = result.maxConnections;
@@ -153,6 +155,9 @@ QString agentUsage()
         "  --max-connections N    simultaneous Wi-Fi query connections (default 256)\n"
         "  --max-per-address N    simultaneous Wi-Fi query connections from one address (default 64);\n"
         "                         past either limit a newcomer closes the oldest one still without a request\n"
+        "  --no-announce          do not announce the agent over mDNS (by default Fenwave finds it as\n"
+        "                         \"NAME,IPERF3-PORT,ADDRESS\" under _FenwaveServer._tcp, one\n"
+        "                         announcement per IPv4 address it serves, through avahi-daemon)\n"
         "  -h, --help             show this text\n"
         "\n"
         "SIGTERM or SIGINT stops the servers and exits. Exit status: 0 on a clean stop, 1 when the\n"

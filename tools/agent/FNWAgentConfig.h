@@ -8,9 +8,9 @@
 
 namespace fnw::agent {
 
-// Everything the agent is told at start. The mDNS announcement to come reads its name, the iperf3
-// port and the bind address from here: service type kServiceType, service name
-// "<name>,<iperf3 port>,<IPv4 address>".
+// Everything the agent is told at start. The mDNS announcement reads its name, the iperf3 port and
+// the bind address from here: service type kServiceType, service name
+// "<name>,<iperf3 port>,<IPv4 address with _ for .>".
 struct FNWAgentConfig
 {
     static constexpr const char* kServiceType = "_FenwaveServer._tcp.";
@@ -30,6 +30,7 @@ struct FNWAgentConfig
     std::chrono::milliseconds restartDelay{1000};
     int maxConnections = 256;
     int maxConnectionsPerAddress = 64;
+    bool announce = true;
 };
 
 enum class FNWAgentCommand { Run, Help, Invalid };
