@@ -486,7 +486,10 @@ QString AgentsListView::removalKeyForServiceName(const QString& serviceName)
 void AgentsListView::serviceAdded(const ServerService& service, bool)
 {
     DDLogInfo("AgentListView: Got new agent with name as -  %@ ", service.name);
-    m_discoveredServices.append(service);
+    // Found again when discovery comes back after the daemon restarted: still one service.
+    if (std::none_of(m_discoveredServices.begin(), m_discoveredServices.end(),
+                     [&](const ServerService& seen) { return sameService(seen, service); }))
+        m_discoveredServices.append(service);
     const std::optional<AnnouncedAgent> announced = agentFromServiceName(service.name);
     if (!announced) {
         DDLogInfo("AgentListView: No IP is presnet so not adding this agent in list.");

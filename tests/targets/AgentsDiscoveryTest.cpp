@@ -125,9 +125,13 @@ TEST_F(AgentsDiscoveryTest, AnAgentSeenOverSeveralInterfacesIsOneAgentUntilItsLa
     EXPECT_TRUE(agents.discoveredServices().isEmpty());
     EXPECT_TRUE(log.messages().contains(QStringLiteral("AgentListView:serviceRemoved: Lab,5201,10_0_0_2   (null)")));
 
-    // Found again, it comes back as a new agent at the end.
+    // Found again, it comes back as a new agent at the end; found once more after the daemon
+    // came back (the server starts afresh), it is still one service that one goodbye ends.
     found(lab);
+    agents.serviceAdded({lab, QStringLiteral("_FenwaveServer._tcp"), QStringLiteral("local")}, false);
     EXPECT_EQ(agents.rowCount(), 2);
+    gone(lab);
+    EXPECT_EQ(agents.rowCount(), 1);
 }
 
 TEST_F(AgentsDiscoveryTest, AKnownAddressIsRefreshedAndWhatTheUserTypedInOutlivesItsAnnouncement)

@@ -554,6 +554,7 @@ TEST(FNWAgentCommandLine, PrintsHelpAndRejectsInvalidOptions)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.startsWith(QStringLiteral("Usage: fenwave-agent"))) << help.output.toStdString();
     EXPECT_TRUE(help.output.contains(QStringLiteral("--wifi-port")));
+    EXPECT_TRUE(help.output.contains(QStringLiteral("--no-announce")));
 
     // After the private ports, so an option wrongly accepted could not start an agent on the fixed ones.
     const QString port = QString::number(freePort(SOCK_STREAM));
