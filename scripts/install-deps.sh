@@ -13,6 +13,8 @@ PACKAGES=(
     iperf3 iperf
     libavahi-client-dev avahi-daemon avahi-utils dbus libdbus-1-dev
     iproute2 xvfb xauth
+    # Support mail's tests make their certificates with the openssl tool.
+    openssl ca-certificates
     # make fuzz: clang with libFuzzer and the sanitizers' runtime.
     clang libclang-rt-14-dev
 )

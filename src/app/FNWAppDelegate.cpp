@@ -13,8 +13,12 @@
 #include "support/DDTTYLogger.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -49,6 +53,44 @@ QString FNWAppDelegate::versionString()
 QString FNWAppDelegate::buildNumber()
 {
     return QStringLiteral(FENWAVE_BUILD_NUMBER);
+}
+
+QString FNWAppDelegate::sendDebugLog()
+{
+    const std::shared_ptr<DDFileLogger> logger = fileLogger();
+    const QString folder =
+        logger ? logger->logFileManager()->logsDirectory() : FNWUtils::applicationSupportDirectory();
+    return joinNewestLogFiles(logger ? logger->logFileManager()->sortedLogFilePaths() : QStringList(), folder);
+}
+
+QString FNWAppDelegate::joinNewestLogFiles(const QStringList& newestFirst, const QString& logsDirectory)
+{
+    QStringList kept = newestFirst.mid(0, 3);
+    std::reverse(kept.begin(), kept.end());
+    QDir().mkpath(logsDirectory);
+    const QString target = QDir(logsDirectory).filePath(QStringLiteral("fenwave_log.txt"));
+    QFile::remove(target);
+    QString joined;
+    int number = 0;
+    for (const QString& path : std::as_const(kept)) {
+        ++number;
+        QFile file(path);
+        // An unreadable file adds nothing but keeps its number.
+        if (file.open(QIODevice::ReadOnly))
+            joined += FNWStringWithFormat("****************Details of Log file (%d) **********\n\n%@", number,
+                                          QString::fromUtf8(file.readAll()));
+    }
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly) || out.write(joined.toUtf8()) < 0 || !out.commit()) {
+        DDLogError("FNWAppDelegate: unable to write the debug log %@: %@", target, out.errorString());
+        return {};
+    }
+    QString list = QStringLiteral("(");
+    for (const QString& path : std::as_const(kept))
+        list += QStringLiteral("\n    \"%1\"%2").arg(path, &path == &kept.last() ? QString() : QStringLiteral(","));
+    list += QStringLiteral("\n)");
+    DDLogInfo("Debug Log files: %@", list);
+    return target;
 }
 
 std::shared_ptr<DDFileLogger> FNWAppDelegate::fileLogger()

@@ -3,6 +3,7 @@
 #include "base/FNWNotificationCenter.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <thread>
@@ -47,6 +48,12 @@ public:
     bool applicationShouldTerminateAfterLastWindowClosed();
     // Last call before the process exits: flushes the logs through the terminate notification.
     void applicationWillTerminate();
+
+    // The debug log for support: the newest three log files joined, oldest first, into
+    // "fenwave_log.txt" in the logs folder. Its path, or empty when it could not be written.
+    static QString sendDebugLog();
+    // The same for given files (newest first), into the folder.
+    static QString joinNewestLogFiles(const QStringList& newestFirst, const QString& logsDirectory);
 
     // The process-wide file logger made by setupLogging, or none before it ran.
     static std::shared_ptr<DDFileLogger> fileLogger();

@@ -1,4 +1,8 @@
 #include "app/FNWMainWindow.h"
+
+#include "app/FNWSupportMailTransport.h"
+#include "app/SendDebugLogWindow.h"
+#include "app/SendDebugLogWindowController.h"
 #include "ui/FNWPalette.h"
 
 #include "app/FNWPlaceholderPage.h"
@@ -182,8 +186,7 @@ void FNWMainWindow::buildMenus()
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->setMenuRole(QAction::PreferencesRole);
     QAction* debugLog = file->addAction(QStringLiteral("Send Debug Log…"), this, &FNWMainWindow::sendDebugLog);
-    debugLog->setEnabled(false);
-    debugLog->setToolTip(QStringLiteral("Mailing the debug log to support comes in a later version"));
+    debugLog->setToolTip(QStringLiteral("Mail the newest log files to support"));
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("Quit"), this, &QWidget::close);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -411,9 +414,14 @@ void FNWMainWindow::openPreferences()
 
 void FNWMainWindow::sendDebugLog()
 {
-    // The menu item stays disabled until mailing the log to support is in place; this is where
-    // the mail with the newest log files attached will be composed.
-    DDLogInfo("FNWMainWindow: sending the debug log is not available yet.");
+    const QString joined = FNWAppDelegate::sendDebugLog();
+    if (!m_sendLogWindow) {
+        m_mailTransport = new FNWSupportMailTransport(this);
+        m_sendLogController = new SendDebugLogWindowController(m_mailTransport, FNWSupportMailConfig::load(), this);
+        m_sendLogWindow = new SendDebugLogWindow(m_sendLogController, this);
+    }
+    m_sendLogController->setLogFilePath(joined);
+    m_sendLogWindow->showWindow();
 }
 
 void FNWMainWindow::minimizeAction()

@@ -19,6 +19,9 @@ class FNWBusyIndicator;
 class FNWCreateTestWindow;
 class FNWPlaceholderPage;
 class FNWPreferencesWindow;
+class FNWSupportMailTransport;
+class SendDebugLogWindow;
+class SendDebugLogWindowController;
 class FNWSlideStackedWidget;
 class FNWStartStopButton;
 
@@ -102,6 +105,10 @@ private:
     QLabel* m_warning = nullptr;
     FNWSlideStackedWidget* m_pages = nullptr;
     QPointer<FNWPreferencesWindow> m_preferences;
+    // The send-log window, made on first use and reused.
+    FNWSupportMailTransport* m_mailTransport = nullptr;
+    SendDebugLogWindowController* m_sendLogController = nullptr;
+    QPointer<SendDebugLogWindow> m_sendLogWindow;
     FNWCreateTestWindow* m_createTestWindow = nullptr;
     QAction* m_startAction = nullptr;
     QAction* m_stopAction = nullptr;

@@ -1,5 +1,6 @@
 #include "app/FNWMainWindow.h"
 #include "app/FNWPreferencesWindow.h"
+#include "app/SendDebugLogWindow.h"
 #include "base/FNWNotificationCenter.h"
 #include "base/FNWNotifications.h"
 #include "base/FNWSettingsKeys.h"
@@ -315,9 +316,26 @@ void FNWMainWindowGuiTest::preferencesWriteTheVersionAndRememberTheirPlace()
 void FNWMainWindowGuiTest::menuCommandsReachTheWindows()
 {
     FNWMainWindow& window = *m_window;
+    // Send Debug Log joins the logs and opens its window; this build has no support mail set up,
+    // and the window says so instead of offering to send.
     QAction* debugLog = window.menuAction(QStringLiteral("Send Debug Log…"));
-    QVERIFY(debugLog);
-    QVERIFY(!debugLog->isEnabled());
+    QVERIFY(debugLog && debugLog->isEnabled());
+    debugLog->trigger();
+    auto* sendLog = window.findChild<SendDebugLogWindow*>();
+    QVERIFY(sendLog);
+    QVERIFY(QTest::qWaitForWindowExposed(sendLog));
+    QVERIFY(QFileInfo::exists(FNWUtils::applicationSupportDirectory() + QStringLiteral("/fenwave_log.txt")));
+    QVERIFY(sendLog->statusTextField()->isVisible());
+    QVERIFY(sendLog->statusTextField()->text().startsWith(QStringLiteral("Support mail is not configured")));
+    QVERIFY(!sendLog->sendButton()->isEnabled());
+    if (const char* pictures = std::getenv("FENWAVE_TEST_PICTURES"))
+        sendLog->grab().save(QString::fromLocal8Bit(pictures) + QStringLiteral("/send-debug-log.png"));
+    sendLog->okButton()->click();
+    QVERIFY(!sendLog->isVisible());
+    debugLog->trigger();
+    QCOMPARE(window.findChildren<SendDebugLogWindow*>().size(), 1);
+    QVERIFY(sendLog->isVisible());
+    sendLog->hide();
     // Help opens the guide that ships in the resources, a local page.
     UrlRecorder opened;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
@@ -428,6 +446,8 @@ int main(int argc, char** argv)
     // Settings and logs go to a home of this run's own.
     const auto home = fnw::test::usePrivateHome();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Whatever this machine's support.conf says, the window is tested unconfigured.
+    setenv("FENWAVE_SUPPORT_CONF", (home->path() + QStringLiteral("/no-support.conf")).toUtf8().constData(), 1);
     QApplication app(argc, argv);
     FNWMainWindowGuiTest test;
     return QTest::qExec(&test, argc, argv);
