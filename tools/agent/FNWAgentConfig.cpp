@@ -1,6 +1,9 @@
 #include "FNWAgentConfig.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -21,13 +24,33 @@ bool isNumericAddress(const QString& text)
            inet_pton(AF_INET6, address.constData(), buffer) == 1;
 }
 
-bool readNumber(const QCommandLineParser& parser, const QString& option, long long minimum, long long maximum,
+// An option's value from the command line, else from the configuration file.
+class AgentOptions
+{
+public:
+    AgentOptions(const QCommandLineParser& parser, QHash<QString, QString> file)
+        : m_parser(parser)
+        , m_file(std::move(file))
+    {
+    }
+    bool isSet(const QString& option) const { return m_parser.isSet(option) || m_file.contains(option); }
+    QString value(const QString& option) const
+    {
+        return m_parser.isSet(option) ? m_parser.value(option) : m_file.value(option);
+    }
+
+private:
+    const QCommandLineParser& m_parser;
+    const QHash<QString, QString> m_file;
+};
+
+bool readNumber(const AgentOptions& parser, const QString& option, long long minimum, long long maximum,
                 long long* value, QString* error)
 {
     if (!parser.isSet(option))
         return true;
     bool ok = false;
-    const long long number = parser.value(option).toLongLong(&ok);
+    const long long number = parser.value(option).trimmed().toLongLong(&ok);
     if (!ok || number < minimum || number > maximum) {
         *error = QStringLiteral("invalid value '%1' for --%2 (expected %3..%4)")
                      .arg(parser.value(option), option)
@@ -39,7 +62,7 @@ bool readNumber(const QCommandLineParser& parser, const QString& option, long lo
     return true;
 }
 
-bool readPort(const QCommandLineParser& parser, const QString& option, long long minimum, std::uint16_t* port,
+bool readPort(const AgentOptions& parser, const QString& option, long long minimum, std::uint16_t* port,
               QString* error)
 {
     long long value = *port;
@@ -49,13 +72,49 @@ bool readPort(const QCommandLineParser& parser, const QString& option, long long
     return true;
 }
 
-bool readDuration(const QCommandLineParser& parser, const QString& option, long long minimum,
+bool readDuration(const AgentOptions& parser, const QString& option, long long minimum,
                   std::chrono::milliseconds* duration, QString* error)
 {
     long long value = duration->count();
     if (!readNumber(parser, option, minimum, 3'600'000, &value, error))
         return false;
     *duration = std::chrono::milliseconds(value);
+    return true;
+}
+
+// "key = value" lines; blank lines and lines starting with "#" or ";" are skipped, a "[section]"
+// header is ignored. Keys are the long option names.
+bool readConfigFile(const QString& path, QHash<QString, QString>* values, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot read the configuration file %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    static const QSet<QString> known{QStringLiteral("name"),          QStringLiteral("bind"),
+                                     QStringLiteral("iperf3-port"),   QStringLiteral("tcp-port"),
+                                     QStringLiteral("udp-port"),      QStringLiteral("wifi-port"),
+                                     QStringLiteral("iperf3"),        QStringLiteral("iperf"),
+                                     QStringLiteral("request-timeout"), QStringLiteral("restart-delay"),
+                                     QStringLiteral("max-connections"), QStringLiteral("max-per-address"),
+                                     QStringLiteral("announce")};
+    int number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')) ||
+            (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))))
+            continue;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString key = line.left(equals).trimmed();
+        if (equals < 0 || !known.contains(key)) {
+            *error = QStringLiteral("%1:%2: expected one of the option names and a value, as in 'name = lab-2'")
+                         .arg(path)
+                         .arg(number);
+            return false;
+        }
+        values->insert(key, line.mid(equals + 1).trimmed());
+    }
     return true;
 }
 
@@ -81,6 +140,7 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
         {QStringLiteral("max-connections"), QString(), QStringLiteral("N")},
         {QStringLiteral("max-per-address"), QString(), QStringLiteral("N")},
         {QStringLiteral("no-announce"), QString()},
+        {QStringLiteral("config"), QString(), QStringLiteral("FILE")},
     });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -93,32 +153,48 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
         return FNWAgentCommand::Invalid;
     }
 
+    // The system-wide file when there is one, or the one named; the command line wins over both.
+    QHash<QString, QString> fileValues;
+    const QString configPath =
+        parser.isSet(QStringLiteral("config")) ? parser.value(QStringLiteral("config")) : defaultAgentConfigPath();
+    if ((parser.isSet(QStringLiteral("config")) || QFileInfo::exists(configPath)) &&
+        !readConfigFile(configPath, &fileValues, error))
+        return FNWAgentCommand::Invalid;
+    const AgentOptions options(parser, fileValues);
+
     FNWAgentConfig result;
     result.name =
-        parser.isSet(QStringLiteral("name")) ? parser.value(QStringLiteral("name")) : QSysInfo::machineHostName();
+        options.isSet(QStringLiteral("name")) ? options.value(QStringLiteral("name")) : QSysInfo::machineHostName();
     if (result.name.isEmpty()) {
         *error = QStringLiteral("the agent name must not be empty");
         return FNWAgentCommand::Invalid;
     }
-    result.bindAddress = parser.value(QStringLiteral("bind"));
-    if (parser.isSet(QStringLiteral("bind")) && !isNumericAddress(result.bindAddress)) {
+    result.bindAddress = options.value(QStringLiteral("bind"));
+    if (options.isSet(QStringLiteral("bind")) && !isNumericAddress(result.bindAddress)) {
         *error = QStringLiteral("invalid value '%1' for --bind (expected a numeric IPv4 or IPv6 address)")
                      .arg(result.bindAddress);
         return FNWAgentCommand::Invalid;
     }
-    result.announce = !parser.isSet(QStringLiteral("no-announce"));
-    result.iperf3Program = parser.value(QStringLiteral("iperf3"));
-    result.iperfProgram = parser.value(QStringLiteral("iperf"));
+    const QString announce = fileValues.value(QStringLiteral("announce"), QStringLiteral("yes")).toLower();
+    if (!QStringList{QStringLiteral("yes"), QStringLiteral("no"), QStringLiteral("true"), QStringLiteral("false")}
+             .contains(announce)) {
+        *error = QStringLiteral("invalid value '%1' for announce (expected yes or no)").arg(announce);
+        return FNWAgentCommand::Invalid;
+    }
+    result.announce = !parser.isSet(QStringLiteral("no-announce")) && (announce == QLatin1String("yes") ||
+                                                                          announce == QLatin1String("true"));
+    result.iperf3Program = options.value(QStringLiteral("iperf3"));
+    result.iperfProgram = options.value(QStringLiteral("iperf"));
     long long maxConnections = result.maxConnections;
     long long maxPerAddress = result.maxConnectionsPerAddress;
-    if (!readPort(parser, QStringLiteral("iperf3-port"), 1, &result.iperf3Port, error) ||
-        !readPort(parser, QStringLiteral("tcp-port"), 1, &result.iperfTcpPort, error) ||
-        !readPort(parser, QStringLiteral("udp-port"), 1, &result.iperfUdpPort, error) ||
-        !readPort(parser, QStringLiteral("wifi-port"), 0, &result.wifiPort, error) ||
-        !readDuration(parser, QStringLiteral("request-timeout"), 1, &result.requestTimeout, error) ||
-        !readDuration(parser, QStringLiteral("restart-delay"), 1, &result.restartDelay, error) ||
-        !readNumber(parser, QStringLiteral("max-connections"), 1, 10000, &maxConnections, error) ||
-        !readNumber(parser, QStringLiteral("max-per-address"), 1, 10000, &maxPerAddress, error))
+    if (!readPort(options, QStringLiteral("iperf3-port"), 1, &result.iperf3Port, error) ||
+        !readPort(options, QStringLiteral("tcp-port"), 1, &result.iperfTcpPort, error) ||
+        !readPort(options, QStringLiteral("udp-port"), 1, &result.iperfUdpPort, error) ||
+        !readPort(options, QStringLiteral("wifi-port"), 0, &result.wifiPort, error) ||
+        !readDuration(options, QStringLiteral("request-timeout"), 1, &result.requestTimeout, error) ||
+        !readDuration(options, QStringLiteral("restart-delay"), 1, &result.restartDelay, error) ||
+        !readNumber(options, QStringLiteral("max-connections"), 1, 10000, &maxConnections, error) ||
+        !readNumber(options, QStringLiteral("max-per-address"), 1, 10000, &maxPerAddress, error))
         return FNWAgentCommand::Invalid;
     result.maxConnections = static_cast<int>(maxConnections);
     result.maxConnectionsPerAddress = static_cast<int>(maxPerAddress);
@@ -131,6 +207,15 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
     }
     *config = result;
     return FNWAgentCommand::Run;
+}
+
+QString defaultAgentConfigPath()
+{
+#ifdef FENWAVE_AGENT_CONFIG_PATH
+    return QStringLiteral(FENWAVE_AGENT_CONFIG_PATH);
+#else
+    return QStringLiteral("/etc/fenwave/agent.conf");
+#endif
 }
 
 QString agentUsage()
@@ -155,6 +240,11 @@ QString agentUsage()
         "  --max-connections N    simultaneous Wi-Fi query connections (default 256)\n"
         "  --max-per-address N    simultaneous Wi-Fi query connections from one address (default 64);\n"
         "                         past either limit a newcomer closes the oldest one still without a request\n"
+        "  --config FILE          read these options from FILE, one \"option = value\" per line\n"
+        "                         (default: ") +
+           defaultAgentConfigPath() +
+           QStringLiteral(" when it exists;\n"
+        "                         announce = no is --no-announce); the command line wins over it\n"
         "  --no-announce          do not announce the agent over mDNS (by default Fenwave finds it as\n"
         "                         \"NAME,IPERF3-PORT,ADDRESS\" under _FenwaveServer._tcp, one\n"
         "                         announcement per IPv4 address it serves, through avahi-daemon)\n"

@@ -35,9 +35,12 @@ struct FNWAgentConfig
 
 enum class FNWAgentCommand { Run, Help, Invalid };
 
-// Reads the command line (program name first) into the configuration. Invalid fills the message.
+// Reads the configuration file and the command line (program name first, it wins over the file)
+// into the configuration. Invalid fills the message.
 FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig* config, QString* error);
 QString agentUsage();
+// The settings file read at start when it exists: /etc/fenwave/agent.conf for the /usr prefix.
+QString defaultAgentConfigPath();
 
 // The program to run for a tool: the configured path when it is an executable file, else the
 // tool's name looked up on PATH. Empty, with the reason, when there is none.

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Installs the build into a throw-away prefix and starts what was installed: the application
+# offscreen (it opens its window, makes its support folder, copies the database) and the agent on
+# 127.0.0.1 (it answers the Wi-Fi query). A broken install rule fails here.
+set -euo pipefail
+BUILD_DIR=$1
+WORK=$(mktemp -d)
+APP_PID=
+AGENT_PID=
+cleanup() {
+    [ -n "$APP_PID" ] && kill -9 "$APP_PID" 2>/dev/null || true
+    [ -n "$AGENT_PID" ] && kill -9 "$AGENT_PID" 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() { echo "install test: $*" >&2; exit 1; }
+# Waits up to 20 s for a command to succeed, checking every 50 ms.
+wait_for() {
+    for _ in $(seq 400); do
+        if "$@"; then return 0; fi
+        sleep 0.05
+    done
+    return 1
+}
+
+PREFIX=$WORK/prefix
+cmake --install "$BUILD_DIR" --prefix "$PREFIX" >/dev/null
+for file in bin/fenwave bin/fenwave-agent bin/fenwave-cli share/fenwave/fnwe.db share/fenwave/native-iperf \
+    share/fenwave/native-iPerf-2 share/fenwave/FenwaveDefaults.json share/fenwave/user-guide.html \
+    share/applications/fenwave.desktop share/man/man1/fenwave-cli.1 share/man/man1/fenwave-agent.1 \
+    lib/systemd/system/fenwave-agent.service etc/fenwave/agent.conf; do
+    [ -e "$PREFIX/$file" ] || fail "$file was not installed"
+done
+grep -q "^ExecStart=.*/bin/fenwave-agent$" "$PREFIX/lib/systemd/system/fenwave-agent.service" ||
+    fail "the service does not start the agent"
+
+# The application, with a home of its own and no system bus.
+HOME_DIR=$WORK/home
+mkdir -p "$HOME_DIR"
+env -i PATH="$PATH" HOME="$HOME_DIR" QT_QPA_PLATFORM=offscreen \
+    DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/no-bus" "$PREFIX/bin/fenwave" >"$WORK/app.log" 2>&1 &
+APP_PID=$!
+SUPPORT=$HOME_DIR/.local/share/FenwaveEnterprise
+started() { [ -s "$SUPPORT/fnwe.db" ] && ls "$SUPPORT"/log-*.txt >/dev/null 2>&1 && grep -q "Server did not start" "$SUPPORT"/log-*.txt; }
+wait_for started || { cat "$WORK/app.log" >&2; fail "the installed application did not start"; }
+[ -x "$SUPPORT/native-iperf" ] || fail "the application did not install its iperf wrapper"
+kill -TERM "$APP_PID"
+status=0
+wait "$APP_PID" || status=$?
+APP_PID=
+[ "$status" -eq 0 ] || fail "the application exited with $status on SIGTERM"
+
+# The agent on loopback, on ports of its own; the Wi-Fi port is the one it reports.
+base=$((20000 + RANDOM % 30000))
+"$PREFIX/bin/fenwave-agent" --bind 127.0.0.1 --no-announce --iperf3-port "$base" --tcp-port $((base + 1)) \
+    --udp-port $((base + 2)) --wifi-port 0 >"$WORK/agent.log" 2>&1 &
+AGENT_PID=$!
+listening() { grep -q "answers Wi-Fi queries on 127.0.0.1:" "$WORK/agent.log"; }
+wait_for listening || { cat "$WORK/agent.log" >&2; fail "the installed agent did not start"; }
+port=$(sed -n 's/.*answers Wi-Fi queries on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$WORK/agent.log" | head -1)
+exec 3<>"/dev/tcp/127.0.0.1/$port"
+printf 'EP_WiFi_Info\r\n' >&3
+reply=$(timeout 10 cat <&3 || true)
+exec 3<&-
+case "$reply" in
+SSID:*'$#$'BSSID:*) ;;
+*) fail "the agent answered '$reply'" ;;
+esac
+kill -TERM "$AGENT_PID"
+wait "$AGENT_PID" || fail "the agent did not stop cleanly"
+AGENT_PID=
+echo "install test: installed into $PREFIX, application and agent ran"
