@@ -58,8 +58,7 @@ QString FNWAppDelegate::buildNumber()
 QString FNWAppDelegate::sendDebugLog()
 {
     const std::shared_ptr<DDFileLogger> logger = fileLogger();
-    const QString folder =
-        logger ? logger->logFileManager()->logsDirectory() : FNWUtils::applicationSupportDirectory();
+    const QString folder = logger ? logger->logFileManager()->logsDirectory() : FNWUtils::applicationSupportDirectory();
     return joinNewestLogFiles(logger ? logger->logFileManager()->sortedLogFilePaths() : QStringList(), folder);
 }
 

@@ -35,11 +35,12 @@ QString SendDebugLogWindowController::configurationProblem() const
 {
     if (!m_config.isConfigured())
         return QStringLiteral(
-            "Support mail is not configured for this build, so the log cannot be sent from here. To "
-            "configure it, build with the FENWAVE_SUPPORT_ENDPOINT, FENWAVE_SUPPORT_API_USER, "
-            "FENWAVE_SUPPORT_API_KEY and FENWAVE_SUPPORT_TO options, or set endpoint, api_user, api_key "
-            "and to in %1. The joined log file is %2.")
-            .arg(FNWSupportMailConfig::defaultPath(), m_logFilePath.isEmpty() ? QStringLiteral("not made yet") : m_logFilePath);
+                   "Support mail is not configured for this build, so the log cannot be sent from here. To "
+                   "configure it, build with the FENWAVE_SUPPORT_ENDPOINT, FENWAVE_SUPPORT_API_USER, "
+                   "FENWAVE_SUPPORT_API_KEY and FENWAVE_SUPPORT_TO options, or set endpoint, api_user, api_key "
+                   "and to in %1. The joined log file is %2.")
+            .arg(FNWSupportMailConfig::defaultPath(),
+                 m_logFilePath.isEmpty() ? QStringLiteral("not made yet") : m_logFilePath);
     return m_config.endpointProblem();
 }
 

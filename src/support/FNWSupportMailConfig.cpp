@@ -72,8 +72,8 @@ QString FNWSupportMailConfig::endpointProblem() const
     if (scheme == QLatin1String("https"))
         return {};
     const QString host = url.host().toLower();
-    const bool loopback = host == QLatin1String("localhost") || host.startsWith(QLatin1String("127.")) ||
-                          host == QLatin1String("::1");
+    const bool loopback =
+        host == QLatin1String("localhost") || host.startsWith(QLatin1String("127.")) || host == QLatin1String("::1");
     if (scheme == QLatin1String("http") && loopback)
         return {};
     return QStringLiteral("The support mail endpoint must use https:// (plain http:// only to this computer).");

@@ -33,7 +33,9 @@ QString failureWords(const QJsonObject& answer)
     QStringList words;
     const QJsonValue errors = answer.value(QStringLiteral("errors"));
     for (const QJsonValue& error : errors.toArray())
-        words.append(error.isString() ? error.toString() : QString::fromUtf8(QJsonDocument(error.toObject()).toJson(QJsonDocument::Compact)));
+        words.append(error.isString()
+                         ? error.toString()
+                         : QString::fromUtf8(QJsonDocument(error.toObject()).toJson(QJsonDocument::Compact)));
     if (errors.isString())
         words.append(errors.toString());
     const QString message = answer.value(QStringLiteral("message")).toString();
@@ -101,13 +103,14 @@ void SendGrid::sendEmailWithBody(const QByteArray& body, Success success, Failur
     }
     SendGridRequest request{baseURL(), QByteArray("multipart/form-data; boundary=") + kBoundary, body, kTimeoutMs,
                             m_config.caFile};
-    m_transport->post(request, [success = std::move(success), failure = std::move(failure)](const SendGridReply& reply) {
-        const Outcome outcome = readAnswer(reply);
-        if (outcome.sent)
-            success(outcome.answer);
-        else
-            failure(outcome.failure);
-    });
+    m_transport->post(request,
+                      [success = std::move(success), failure = std::move(failure)](const SendGridReply& reply) {
+                          const Outcome outcome = readAnswer(reply);
+                          if (outcome.sent)
+                              success(outcome.answer);
+                          else
+                              failure(outcome.failure);
+                      });
 }
 
 QByteArray SendGrid::GetDataFromFile(const QString& path)
@@ -131,7 +134,8 @@ SendGrid::Outcome SendGrid::readAnswer(const SendGridReply& reply)
     const bool httpError = reply.httpStatus >= 400;
     if (error.error != QJsonParseError::NoError) {
         if (httpError)
-            return {false, {}, QStringLiteral("The support service answered with HTTP status %1.").arg(reply.httpStatus)};
+            return {
+                false, {}, QStringLiteral("The support service answered with HTTP status %1.").arg(reply.httpStatus)};
         DDLogError("Error parsing JSON: %@", error.errorString());
         return {false, {}, QString::fromLatin1(kNoConnection)};
     }
@@ -142,8 +146,7 @@ SendGrid::Outcome SendGrid::readAnswer(const SendGridReply& reply)
                             !object.value(QStringLiteral("errors")).toArray().isEmpty() ||
                             object.value(QStringLiteral("errors")).isString();
     if (httpError || saysFailed) {
-        const QString reason =
-            words.isEmpty() ? QStringLiteral("HTTP status %1").arg(reply.httpStatus) : words;
+        const QString reason = words.isEmpty() ? QStringLiteral("HTTP status %1").arg(reply.httpStatus) : words;
         return {false, answer, QStringLiteral("The support service did not take the log: %1").arg(reason)};
     }
     return {true, answer, {}};

@@ -543,10 +543,9 @@ void AgentsListView::serviceRemoved(const ServerService& service, bool)
         return;
     }
     // Another announcement of the same agent (a renamed copy) keeps it.
-    const bool stillAnnounced = std::any_of(m_discoveredServices.begin(), m_discoveredServices.end(),
-                                            [&](const ServerService& seen) {
-                                                return removalKeyForServiceName(seen.name) == key;
-                                            });
+    const bool stillAnnounced =
+        std::any_of(m_discoveredServices.begin(), m_discoveredServices.end(),
+                    [&](const ServerService& seen) { return removalKeyForServiceName(seen.name) == key; });
     const auto listed = std::find_if(m_agentsBeans.begin(), m_agentsBeans.end(),
                                      [&](const auto& agent) { return agent->ip_address == key; });
     if (listed != m_agentsBeans.end() && !stillAnnounced) {
@@ -554,8 +553,8 @@ void AgentsListView::serviceRemoved(const ServerService& service, bool)
         const int row = static_cast<int>(listed - m_agentsBeans.begin());
         // Only what discovery added goes with the announcement: an agent the user typed in, or
         // one that queued tests or the run going on use, stays.
-        const bool inUse = m_agentVsClickedCount.value(agent->ID, 0) > 0 ||
-                           (m_delegate && m_delegate->agentIsInUseByRun(*agent));
+        const bool inUse =
+            m_agentVsClickedCount.value(agent->ID, 0) > 0 || (m_delegate && m_delegate->agentIsInUseByRun(*agent));
         if (agent->addedManually || inUse) {
             DDLogInfo("AgentListView: keeping agent %@ though its announcement went away", agent->description());
         } else if (!agent->remove()) {

@@ -31,7 +31,8 @@ ServerError avahiError(int code)
 
 ServerError posixError(const char* domain, int code, const char* what, int errorNumber)
 {
-    return {QString::fromLatin1(domain), code, QString::fromLatin1(what) + QString::fromLocal8Bit(std::strerror(errorNumber))};
+    return {QString::fromLatin1(domain), code,
+            QString::fromLatin1(what) + QString::fromLocal8Bit(std::strerror(errorNumber))};
 }
 
 QString serviceKey(const QString& name, const QString& type, const QString& domain)
@@ -152,8 +153,8 @@ bool Server::start(ServerError* error)
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         if (error)
-            *error = posixError(kErrorDomain, kCouldNotBindToIPv4Address, "the listening socket cannot be bound: ",
-                                errno);
+            *error =
+                posixError(kErrorDomain, kCouldNotBindToIPv4Address, "the listening socket cannot be bound: ", errno);
         ::close(fd);
         return false;
     }
@@ -195,8 +196,7 @@ void Server::connectToDaemon()
 {
     int error = 0;
     // Without the daemon the client waits for it to appear instead of failing.
-    AvahiClient* client =
-        avahi_client_new(m_avahiPoll->poll(), AVAHI_CLIENT_NO_FAIL, &Bridge::client, this, &error);
+    AvahiClient* client = avahi_client_new(m_avahiPoll->poll(), AVAHI_CLIENT_NO_FAIL, &Bridge::client, this, &error);
     if (!client) {
         m_client = nullptr;
         DDLogError("Server: DNS-SD is not available (%@); agents are not discovered",

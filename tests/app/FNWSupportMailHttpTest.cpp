@@ -66,15 +66,17 @@ protected:
                 return;
             const QByteArray headers = received->left(headerEnd).toLower();
             const qsizetype at = headers.indexOf("content-length:");
-            const qsizetype length = at < 0 ? 0 : headers.mid(at + 15, headers.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
+            const qsizetype length =
+                at < 0 ? 0 : headers.mid(at + 15, headers.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
             if (received->size() < headerEnd + 4 + length)
                 return;
             request = *received;
             if (answer.silent)
                 return;
-            socket->write("HTTP/1.1 " + QByteArray::number(answer.status) + " Answer\r\nContent-Type: application/json\r\n"
-                          "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n" +
-                          answer.body);
+            socket->write("HTTP/1.1 " + QByteArray::number(answer.status) +
+                          " Answer\r\nContent-Type: application/json\r\n"
+                          "Content-Length: " +
+                          QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n" + answer.body);
             socket->disconnectFromHost();
         });
     }
@@ -153,12 +155,15 @@ TEST_F(SupportMailOverHttp, TheRequestIsTheFormByteForByteAndEachAnswerIsReadAsM
         State ended;
         const char* failure;
     } answers[] = {
-        {{200, R"({"message":"error","errors":["Bad username / password"]})"}, State::Input,
+        {{200, R"({"message":"error","errors":["Bad username / password"]})"},
+         State::Input,
          "The support service did not take the log: Bad username / password"},
         {{200, "<html>a captive portal</html>"}, State::Input, "Internet connection not available"},
-        {{500, "<html>Internal Server Error</html>"}, State::Input,
+        {{500, "<html>Internal Server Error</html>"},
+         State::Input,
          "The support service answered with HTTP status 500."},
-        {{400, R"({"message":"error","errors":["Empty to"]})"}, State::Input,
+        {{400, R"({"message":"error","errors":["Empty to"]})"},
+         State::Input,
          "The support service did not take the log: Empty to"},
     };
     for (const auto& item : answers) {
@@ -212,14 +217,15 @@ bool makeAuthority(const QString& folder, const QString& name)
                                    QStringLiteral("-subj"), QStringLiteral("/CN=Fenwave test %1").arg(name)},
                    folder) &&
            openssl(QStringList{QStringLiteral("req")} + ec +
-                       QStringList{QStringLiteral("-keyout"), name + QStringLiteral("-server.key"), QStringLiteral("-out"),
-                                   name + QStringLiteral("-server.csr"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")},
+                       QStringList{QStringLiteral("-keyout"), name + QStringLiteral("-server.key"),
+                                   QStringLiteral("-out"), name + QStringLiteral("-server.csr"),
+                                   QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")},
                    folder) &&
-           openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), name + QStringLiteral("-server.csr"),
-                    QStringLiteral("-CA"), name + QStringLiteral("-ca.pem"), QStringLiteral("-CAkey"),
-                    name + QStringLiteral("-ca.key"), QStringLiteral("-CAcreateserial"), QStringLiteral("-out"),
-                    name + QStringLiteral("-server.pem"), QStringLiteral("-days"), QStringLiteral("2"),
-                    QStringLiteral("-extfile"), QStringLiteral("san.cnf")},
+           openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                    name + QStringLiteral("-server.csr"), QStringLiteral("-CA"), name + QStringLiteral("-ca.pem"),
+                    QStringLiteral("-CAkey"), name + QStringLiteral("-ca.key"), QStringLiteral("-CAcreateserial"),
+                    QStringLiteral("-out"), name + QStringLiteral("-server.pem"), QStringLiteral("-days"),
+                    QStringLiteral("2"), QStringLiteral("-extfile"), QStringLiteral("san.cnf")},
                    folder);
 }
 

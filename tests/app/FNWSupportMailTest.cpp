@@ -19,9 +19,13 @@ namespace {
 
 FNWSupportMailConfig testConfig()
 {
-    return {QStringLiteral("https://mail.example.net/"), QStringLiteral("fnwusr"), QStringLiteral("k3y-s3cr3t-42"),
-            QStringLiteral("support@example.net"), QStringLiteral("copy@example.net"),
-            QStringLiteral("fenwave@example.net"), QString()};
+    return {QStringLiteral("https://mail.example.net/"),
+            QStringLiteral("fnwusr"),
+            QStringLiteral("k3y-s3cr3t-42"),
+            QStringLiteral("support@example.net"),
+            QStringLiteral("copy@example.net"),
+            QStringLiteral("fenwave@example.net"),
+            QString()};
 }
 
 QByteArray textPart(const char* name, const QByteArray& value)
@@ -57,8 +61,10 @@ TEST(SendGridForm, TheBodyIsTheTenFieldsThenTheLogFileThenTheClosingBoundary)
 
     // An attachment that cannot be read is logged and sent empty.
     LogCapture capture;
-    const QByteArray withoutFile = sendGrid->bodyForMessage(message, QString(), folder.filePath(QStringLiteral("gone")));
-    EXPECT_TRUE(withoutFile.contains("filename=\"log.txt\"\r\nContent-Type: html/text\r\n\r\n\r\n--FENWAVE_BOUNDARY_STRING--"));
+    const QByteArray withoutFile =
+        sendGrid->bodyForMessage(message, QString(), folder.filePath(QStringLiteral("gone")));
+    EXPECT_TRUE(
+        withoutFile.contains("filename=\"log.txt\"\r\nContent-Type: html/text\r\n\r\n\r\n--FENWAVE_BOUNDARY_STRING--"));
     EXPECT_EQ(capture.messages().filter(QStringLiteral("ERROR: ")).size(), 1);
 }
 
@@ -103,7 +109,8 @@ TEST(SupportMailConfig, TheSystemFileOverridesTheBuiltInValuesAndTheEndpointMust
     EXPECT_TRUE(config.cc.isEmpty());
 
     FNWSupportMailConfig endpoint = config;
-    for (const char* safe : {"https://mail.example.net", "http://127.0.0.1:8080/", "http://localhost/", "http://[::1]:99/"}) {
+    for (const char* safe :
+         {"https://mail.example.net", "http://127.0.0.1:8080/", "http://localhost/", "http://[::1]:99/"}) {
         endpoint.endpoint = QString::fromLatin1(safe);
         EXPECT_TRUE(endpoint.endpointProblem().isEmpty()) << safe;
     }
@@ -172,7 +179,8 @@ TEST(SendDebugLogWindowRules, InputSendingSentOrBackToInputWithTheFailure)
     EXPECT_EQ(controller.state(), SendDebugLogWindowController::State::Input);
 
     for (const QString& line : capture.messages())
-        EXPECT_FALSE(line.contains(QStringLiteral("k3y-s3cr3t-42"))) << "the key is never logged: " << line.toStdString();
+        EXPECT_FALSE(line.contains(QStringLiteral("k3y-s3cr3t-42")))
+            << "the key is never logged: " << line.toStdString();
 }
 
 TEST(SendDebugLogWindowRules, OnlyOnePlainAddressOrNoneIsSentAndAnUnconfiguredBuildSaysSo)

@@ -171,15 +171,16 @@ TEST_F(AgentsDiscoveryTest, AKnownAddressIsRefreshedAndWhatTheUserTypedInOutlive
 TEST_F(AgentsDiscoveryTest, AnnouncementsWithoutAValidAddressOrPortAreSkipped)
 {
     LogCapture log;
-    for (const char* name : {"Lab,5201,999_1_1_1", "Lab,0,10_0_0_5", "Lab,70000,10_0_0_5", "Lab,port,10_0_0_5",
-                             "Lab,5201,10_0_0_5;touch_x", "Lab,5201,$(reboot)", "Lab,5201,fe80::1",
-                             "Lab,-5201,10_0_0_5"})
+    for (const char* name :
+         {"Lab,5201,999_1_1_1", "Lab,0,10_0_0_5", "Lab,70000,10_0_0_5", "Lab,port,10_0_0_5",
+          "Lab,5201,10_0_0_5;touch_x", "Lab,5201,$(reboot)", "Lab,5201,fe80::1", "Lab,-5201,10_0_0_5"})
         found(QString::fromUtf8(name));
     found(QStringLiteral("this-computer-under-another-name"));
     EXPECT_EQ(agents.rowCount(), 1);
     EXPECT_EQ(FNWAgentDAO().getAllAttachedAgents(false).size(), 1u);
     EXPECT_EQ(log.messages().filter(QStringLiteral("address or port is not valid")).size(), 8);
-    EXPECT_TRUE(log.messages().contains(QStringLiteral("AgentListView: No IP is presnet so not adding this agent in list.")));
+    EXPECT_TRUE(
+        log.messages().contains(QStringLiteral("AgentListView: No IP is presnet so not adding this agent in list.")));
 }
 
 // Without avahi-daemon (the tests have no system bus) the server still listens, the list logs

@@ -56,7 +56,8 @@ bool FNWAgent::start()
     const auto add = [&](const QString& label, const QString& program, QStringList arguments, std::uint16_t port,
                          bool oneTestPerRun = false) {
         const bool isIperf3 = label == QLatin1String("iperf3");
-        FNWAgentIperfServer::Setup setup{label, program, arguments + (isIperf3 ? bind : iperfBind), port, oneTestPerRun};
+        FNWAgentIperfServer::Setup setup{label, program, arguments + (isIperf3 ? bind : iperfBind), port,
+                                         oneTestPerRun};
         m_iperfServers.push_back(std::make_unique<FNWAgentIperfServer>(setup, m_config.restartDelay));
     };
     // A taken iperf port is not fatal: that server exits at once, its own error line is logged and

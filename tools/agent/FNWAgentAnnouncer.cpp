@@ -130,7 +130,8 @@ void FNWAgentAnnouncer::start()
 
 QString FNWAgentAnnouncer::serviceName(const QString& agentName, std::uint16_t port, const QString& address)
 {
-    const QString tail = QStringLiteral(",%1,%2").arg(port).arg(QString(address).replace(QLatin1Char('.'), QLatin1Char('_')));
+    const QString tail =
+        QStringLiteral(",%1,%2").arg(port).arg(QString(address).replace(QLatin1Char('.'), QLatin1Char('_')));
     QString name = agentName;
     name.replace(QLatin1Char(','), QLatin1Char(' '));
     const qsizetype room = kMaxServiceNameBytes - tail.toUtf8().size();
@@ -148,8 +149,8 @@ std::vector<FNWAgentAnnouncer::Address> FNWAgentAnnouncer::addressesToAnnounce(c
     std::vector<Address> found;
     in_addr bound{};
     const bool hasBound = !bindAddress.isEmpty();
-    if (hasBound && (inet_pton(AF_INET, bindAddress.toLatin1().constData(), &bound) != 1 ||
-                     (ntohl(bound.s_addr) >> 24) == 127))
+    if (hasBound &&
+        (inet_pton(AF_INET, bindAddress.toLatin1().constData(), &bound) != 1 || (ntohl(bound.s_addr) >> 24) == 127))
         return found;
     ifaddrs* interfaces = nullptr;
     if (getifaddrs(&interfaces) != 0)
@@ -229,7 +230,8 @@ void FNWAgentAnnouncer::announce(Announcement& announcement)
     for (int attempt = 0; attempt <= kMaxRenames; ++attempt) {
         announcement.name = serviceName(announcement.agentName, m_config.iperf3Port, announcement.address.address);
         const int result = avahi_entry_group_add_service(
-            announcement.group, announcement.address.interfaceIndex < 0 ? AVAHI_IF_UNSPEC : announcement.address.interfaceIndex,
+            announcement.group,
+            announcement.address.interfaceIndex < 0 ? AVAHI_IF_UNSPEC : announcement.address.interfaceIndex,
             AVAHI_PROTO_UNSPEC, AvahiPublishFlags(0), announcement.name.toUtf8().constData(), type.constData(), nullptr,
             nullptr, m_config.iperf3Port, static_cast<const char*>(nullptr));
         if (result == AVAHI_ERR_COLLISION) {
@@ -255,8 +257,7 @@ void FNWAgentAnnouncer::rename(Announcement& announcement)
     const QString taken = announcement.name;
     announcement.agentName = QString::fromUtf8(next);
     avahi_free(next);
-    agentLog(QStringLiteral("the name \"%1\" is taken on the network; renaming")
-                 .arg(taken));
+    agentLog(QStringLiteral("the name \"%1\" is taken on the network; renaming").arg(taken));
     announce(announcement);
 }
 

@@ -2,9 +2,9 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QSysInfo>
 
@@ -62,8 +62,7 @@ bool readNumber(const AgentOptions& parser, const QString& option, long long min
     return true;
 }
 
-bool readPort(const AgentOptions& parser, const QString& option, long long minimum, std::uint16_t* port,
-              QString* error)
+bool readPort(const AgentOptions& parser, const QString& option, long long minimum, std::uint16_t* port, QString* error)
 {
     long long value = *port;
     if (!readNumber(parser, option, minimum, 65535, &value, error))
@@ -91,12 +90,18 @@ bool readConfigFile(const QString& path, QHash<QString, QString>* values, QStrin
         *error = QStringLiteral("cannot read the configuration file %1: %2").arg(path, file.errorString());
         return false;
     }
-    static const QSet<QString> known{QStringLiteral("name"),          QStringLiteral("bind"),
-                                     QStringLiteral("iperf3-port"),   QStringLiteral("tcp-port"),
-                                     QStringLiteral("udp-port"),      QStringLiteral("wifi-port"),
-                                     QStringLiteral("iperf3"),        QStringLiteral("iperf"),
-                                     QStringLiteral("request-timeout"), QStringLiteral("restart-delay"),
-                                     QStringLiteral("max-connections"), QStringLiteral("max-per-address"),
+    static const QSet<QString> known{QStringLiteral("name"),
+                                     QStringLiteral("bind"),
+                                     QStringLiteral("iperf3-port"),
+                                     QStringLiteral("tcp-port"),
+                                     QStringLiteral("udp-port"),
+                                     QStringLiteral("wifi-port"),
+                                     QStringLiteral("iperf3"),
+                                     QStringLiteral("iperf"),
+                                     QStringLiteral("request-timeout"),
+                                     QStringLiteral("restart-delay"),
+                                     QStringLiteral("max-connections"),
+                                     QStringLiteral("max-per-address"),
                                      QStringLiteral("announce")};
     int number = 0;
     while (!file.atEnd()) {
@@ -181,8 +186,8 @@ FNWAgentCommand parseAgentArguments(const QStringList& arguments, FNWAgentConfig
         *error = QStringLiteral("invalid value '%1' for announce (expected yes or no)").arg(announce);
         return FNWAgentCommand::Invalid;
     }
-    result.announce = !parser.isSet(QStringLiteral("no-announce")) && (announce == QLatin1String("yes") ||
-                                                                          announce == QLatin1String("true"));
+    result.announce = !parser.isSet(QStringLiteral("no-announce")) &&
+                      (announce == QLatin1String("yes") || announce == QLatin1String("true"));
     result.iperf3Program = options.value(QStringLiteral("iperf3"));
     result.iperfProgram = options.value(QStringLiteral("iperf"));
     long long maxConnections = result.maxConnections;
@@ -221,37 +226,38 @@ QString defaultAgentConfigPath()
 QString agentUsage()
 {
     return QStringLiteral(
-        "Usage: fenwave-agent [OPTIONS]\n"
-        "Runs the iperf3 and iperf servers that Fenwave measures against, restarting any that exits,\n"
-        "and answers Fenwave's Wi-Fi query with this computer's network name and access point.\n"
-        "\n"
-        "Options:\n"
-        "  --name NAME            agent name (default: the host name)\n"
-        "  --bind ADDR            listen on this address only (default: every interface)\n"
-        "  --iperf3-port N        iperf3 server port (default 5201)\n"
-        "  --tcp-port N           iperf TCP server port (default 5001)\n"
-        "  --udp-port N           iperf UDP server port (default 5002)\n"
-        "  --wifi-port N          Wi-Fi query port (default 5208; 0 picks a free port)\n"
-        "  --iperf3 PATH          iperf3 program (default: iperf3 on PATH)\n"
-        "  --iperf PATH           iperf 2 program (default: iperf on PATH)\n"
-        "  --request-timeout MS   close a Wi-Fi query connection that has not sent its whole request\n"
-        "                         this long after connecting (default 5000)\n"
-        "  --restart-delay MS     first wait before restarting a server, doubling up to 30 s (default 1000)\n"
-        "  --max-connections N    simultaneous Wi-Fi query connections (default 256)\n"
-        "  --max-per-address N    simultaneous Wi-Fi query connections from one address (default 64);\n"
-        "                         past either limit a newcomer closes the oldest one still without a request\n"
-        "  --config FILE          read these options from FILE, one \"option = value\" per line\n"
-        "                         (default: ") +
+               "Usage: fenwave-agent [OPTIONS]\n"
+               "Runs the iperf3 and iperf servers that Fenwave measures against, restarting any that exits,\n"
+               "and answers Fenwave's Wi-Fi query with this computer's network name and access point.\n"
+               "\n"
+               "Options:\n"
+               "  --name NAME            agent name (default: the host name)\n"
+               "  --bind ADDR            listen on this address only (default: every interface)\n"
+               "  --iperf3-port N        iperf3 server port (default 5201)\n"
+               "  --tcp-port N           iperf TCP server port (default 5001)\n"
+               "  --udp-port N           iperf UDP server port (default 5002)\n"
+               "  --wifi-port N          Wi-Fi query port (default 5208; 0 picks a free port)\n"
+               "  --iperf3 PATH          iperf3 program (default: iperf3 on PATH)\n"
+               "  --iperf PATH           iperf 2 program (default: iperf on PATH)\n"
+               "  --request-timeout MS   close a Wi-Fi query connection that has not sent its whole request\n"
+               "                         this long after connecting (default 5000)\n"
+               "  --restart-delay MS     first wait before restarting a server, doubling up to 30 s (default 1000)\n"
+               "  --max-connections N    simultaneous Wi-Fi query connections (default 256)\n"
+               "  --max-per-address N    simultaneous Wi-Fi query connections from one address (default 64);\n"
+               "                         past either limit a newcomer closes the oldest one still without a request\n"
+               "  --config FILE          read these options from FILE, one \"option = value\" per line\n"
+               "                         (default: ") +
            defaultAgentConfigPath() +
-           QStringLiteral(" when it exists;\n"
-        "                         announce = no is --no-announce); the command line wins over it\n"
-        "  --no-announce          do not announce the agent over mDNS (by default Fenwave finds it as\n"
-        "                         \"NAME,IPERF3-PORT,ADDRESS\" under _FenwaveServer._tcp, one\n"
-        "                         announcement per IPv4 address it serves, through avahi-daemon)\n"
-        "  -h, --help             show this text\n"
-        "\n"
-        "SIGTERM or SIGINT stops the servers and exits. Exit status: 0 on a clean stop, 1 when the\n"
-        "agent cannot start, 2 for an invalid command line.\n");
+           QStringLiteral(
+               " when it exists;\n"
+               "                         announce = no is --no-announce); the command line wins over it\n"
+               "  --no-announce          do not announce the agent over mDNS (by default Fenwave finds it as\n"
+               "                         \"NAME,IPERF3-PORT,ADDRESS\" under _FenwaveServer._tcp, one\n"
+               "                         announcement per IPv4 address it serves, through avahi-daemon)\n"
+               "  -h, --help             show this text\n"
+               "\n"
+               "SIGTERM or SIGINT stops the servers and exits. Exit status: 0 on a clean stop, 1 when the\n"
+               "agent cannot start, 2 for an invalid command line.\n");
 }
 
 QString resolveAgentTool(const QString& toolName, const QString& configured, QString* error)

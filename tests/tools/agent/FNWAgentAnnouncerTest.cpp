@@ -15,8 +15,9 @@ TEST(FNWAgentAnnouncement, NamesKeepPortAndAddressWithinSixtyThreeBytes)
               QStringLiteral("Lab  floor 2,5201,10_0_0_2"));
 
     const QString tail = QStringLiteral(",65535,255_255_255_255");
-    for (const QString& longName : {QString(80, QLatin1Char('n')), QString(40, QChar(0x00e9)),
-                                    QString::fromUtf8("\xf0\x9f\x93\xa1").repeated(20), QString(41, QLatin1Char('x'))}) {
+    for (const QString& longName :
+         {QString(80, QLatin1Char('n')), QString(40, QChar(0x00e9)), QString::fromUtf8("\xf0\x9f\x93\xa1").repeated(20),
+          QString(41, QLatin1Char('x'))}) {
         const QString name = FNWAgentAnnouncer::serviceName(longName, 65535, QStringLiteral("255.255.255.255"));
         EXPECT_LE(name.toUtf8().size(), FNWAgentAnnouncer::kMaxServiceNameBytes) << name.toStdString();
         EXPECT_GT(name.toUtf8().size(), FNWAgentAnnouncer::kMaxServiceNameBytes - 4) << "cut no shorter than needed";

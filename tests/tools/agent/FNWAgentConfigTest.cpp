@@ -14,8 +14,9 @@ TEST(FNWAgentConfigFile, TheFileSetsTheOptionsAndTheCommandLineWins)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("agent.conf"));
-    fnw::test::writeFile(path, "# the lab's agent\n[agent]\nname = Lab 2\nbind=10.0.0.2\n\n; ports\niperf3-port = 5301\n"
-                               "wifi-port = 0\nannounce = no\n");
+    fnw::test::writeFile(path,
+                         "# the lab's agent\n[agent]\nname = Lab 2\nbind=10.0.0.2\n\n; ports\niperf3-port = 5301\n"
+                         "wifi-port = 0\nannounce = no\n");
     FNWAgentConfig config;
     QString error;
     ASSERT_EQ(parseAgentArguments({QStringLiteral("fenwave-agent"), QStringLiteral("--config"), path,
@@ -44,8 +45,9 @@ TEST(FNWAgentConfigFile, TheFileSetsTheOptionsAndTheCommandLineWins)
     };
     for (const auto& fault : faults) {
         fnw::test::writeFile(path, fault.text);
-        EXPECT_EQ(parseAgentArguments({QStringLiteral("fenwave-agent"), QStringLiteral("--config"), path}, &config, &error),
-                  FNWAgentCommand::Invalid)
+        EXPECT_EQ(
+            parseAgentArguments({QStringLiteral("fenwave-agent"), QStringLiteral("--config"), path}, &config, &error),
+            FNWAgentCommand::Invalid)
             << fault.text;
         EXPECT_TRUE(error.contains(QString::fromLatin1(fault.error))) << error.toStdString();
     }
