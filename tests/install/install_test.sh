@@ -37,7 +37,8 @@ grep -q "^ExecStart=.*/bin/fenwave-agent$" "$PREFIX/lib/systemd/system/fenwave-a
 # The application, with a home of its own and no system bus.
 HOME_DIR=$WORK/home
 mkdir -p "$HOME_DIR"
-env -i PATH="$PATH" HOME="$HOME_DIR" QT_QPA_PLATFORM=offscreen \
+# A sanitizer build's settings go along.
+env -i PATH="$PATH" HOME="$HOME_DIR" QT_QPA_PLATFORM=offscreen ${TSAN_OPTIONS:+TSAN_OPTIONS="$TSAN_OPTIONS"} \
     DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/no-bus" "$PREFIX/bin/fenwave" >"$WORK/app.log" 2>&1 &
 APP_PID=$!
 SUPPORT=$HOME_DIR/.local/share/FenwaveEnterprise
