@@ -5,6 +5,7 @@
 #include "app/SendDebugLogWindowController.h"
 #include "support/SendGrid.h"
 
+#include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
 #include <QElapsedTimer>
@@ -17,12 +18,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 using fnw::test::readFile;
 using fnw::test::waitUntil;
@@ -202,30 +197,9 @@ TEST_F(SupportMailOverHttp, AServerThatNeverAnswersFailsAfterTenSecondsAndTheLoo
     EXPECT_GE(ticks, static_cast<int>(elapsed / 100) - 10) << "the window's loop ran all along";
 }
 
-// Runs openssl in the folder and waits for it. Started with fork and exec: a QProcess started
-// while other threads run trips ThreadSanitizer's check of forks in threaded programs.
 bool openssl(const QStringList& arguments, const QString& folder)
 {
-    std::vector<std::string> words{"openssl"};
-    for (const QString& argument : arguments)
-        words.push_back(argument.toStdString());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const std::string directory = folder.toStdString();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        if (::chdir(directory.c_str()) == 0)
-            ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return fnw::test::runToEnd(QStringList{QStringLiteral("openssl")} + arguments, folder);
 }
 
 // A throw-away authority and a certificate it signs for 127.0.0.1.

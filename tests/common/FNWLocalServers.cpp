@@ -7,11 +7,15 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fnw::test {
 
@@ -23,8 +27,8 @@ int freePort(Transport transport)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
@@ -37,8 +41,8 @@ int listenOnLoopback(int& port)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         if (fd >= 0)
             ::close(fd);
         return -1;
@@ -155,6 +159,30 @@ bool waitUntilNoChildren(int timeoutMs)
         QThread::msleep(20);
     }
     return true;
+}
+
+bool runToEnd(const QStringList& command, const QString& workingDirectory)
+{
+    std::vector<std::string> words;
+    for (const QString& word : command)
+        words.push_back(word.toStdString());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const std::string directory = workingDirectory.toStdString();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        if (directory.empty() || ::chdir(directory.c_str()) == 0)
+            ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 LocalProcess::LocalProcess(const QString& program, const QStringList& arguments)

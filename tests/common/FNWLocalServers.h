@@ -35,6 +35,11 @@ QStringList descendantProcesses();
 // Waits until this process has no child left; false after the deadline.
 bool waitUntilNoChildren(int timeoutMs = 5000);
 
+// Runs a command (looked up on PATH) in the folder, or here, with its output dropped, and waits for
+// it; true when it exited 0. Started with fork and exec: a QProcess started while other threads
+// run trips ThreadSanitizer's check of forks in threaded programs.
+bool runToEnd(const QStringList& command, const QString& workingDirectory = QString());
+
 // A child process killed when the test is over.
 class LocalProcess final
 {
