@@ -17,6 +17,8 @@ PACKAGES=(
     openssl ca-certificates
     # make fuzz: clang with libFuzzer and the sanitizers' runtime.
     clang libclang-rt-14-dev
+    # The install test and make deb: desktop and AppStream checks, dpkg-shlibdeps, lintian.
+    desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include "support/DDLog.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QProxyStyle>
 #include <QSocketNotifier>
 
@@ -61,6 +62,8 @@ FNWApplication::FNWApplication(QApplication& app)
     QApplication::setApplicationDisplayName(QStringLiteral("Fenwave"));
     QApplication::setApplicationVersion(FNWAppDelegate::versionString());
     QApplication::setDesktopFileName(QStringLiteral("fenwave"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("fenwave"), QIcon(QStringLiteral(":/fenwave/fenwave.svg"))));
 
     // The application decides itself whether closing the last window quits.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -46,13 +46,13 @@ void copyiPerfExecutableToAppSupportDir()
     const QString destinationA = FNWUtils::getiPerfExecutablePath();
     DDLogInfo("FNWBaseModel: iPerf Executable Path is %@", destinationA);
     QString error;
-    if (!replaceFile(FNWUtils::pathForResource(QStringLiteral("native-iperf")), destinationA, &error))
+    if (!replaceFile(FNWUtils::pathForExecutable(QStringLiteral("native-iperf")), destinationA, &error))
         DDLogError("FNWAppDelegate: can't copy iPerf3 executable file at above path..%@.", error);
     else
         DDLogInfo("FNWAppDelegate: copied iperf3 executable...");
 
     const QString destinationB = FNWUtils::getiPerf_2_ExecutablePath();
-    if (!replaceFile(FNWUtils::pathForResource(QStringLiteral("native-iPerf-2")), destinationB, &error))
+    if (!replaceFile(FNWUtils::pathForExecutable(QStringLiteral("native-iPerf-2")), destinationB, &error))
         DDLogError("FNWAppDelegate: can't copy iPerf2 executable file at above path..%@.", error);
     else
         DDLogInfo("FNWAppDelegate: copied iPerf2 executable...");

@@ -148,6 +148,17 @@ QString FNWUtils::pathForResource(const QString& name)
     return resourcesDirectory() + QLatin1Char('/') + name;
 }
 
+QString FNWUtils::pathForExecutable(const QString& name)
+{
+    {
+        std::lock_guard lock(s_resourcesMutex);
+        if (!s_resourcesDirectory.isEmpty())
+            return s_resourcesDirectory + QLatin1Char('/') + name;
+    }
+    const QString installed = QDir::cleanPath(executableDirectory() + QLatin1String("/../libexec/fenwave/") + name);
+    return QFileInfo::exists(installed) ? installed : pathForResource(name);
+}
+
 QString FNWUtils::temporaryDirectory()
 {
     // Removed with everything in it when the process ends.

@@ -47,6 +47,10 @@ public:
     static QString resourcesDirectory();
     static void setResourcesDirectory(const QString& directory);
     static QString pathForResource(const QString& name);
+    // One of our own programs the application runs or installs (the iperf wrappers): installed in
+    // ../libexec/fenwave beside the executable, as packages keep compiled programs out of share;
+    // the build tree, or a resources folder set above, keeps them with the resources.
+    static QString pathForExecutable(const QString& name);
 
     // The process's private temporary directory, ending with "/". Made on first use, removed
     // when the process ends; never the shared /tmp itself.

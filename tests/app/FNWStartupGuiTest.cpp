@@ -61,6 +61,8 @@ void FNWStartupGuiTest::closingTheMainWindowQuitsAfterCleaningUp()
     FNWMainWindow* window = application.mainWindow();
     QVERIFY(window);
     QVERIFY(window->isVisible());
+    // The icon is drawn even where no icon theme has it.
+    QVERIFY(!window->windowIcon().pixmap(QSize(32, 32)).isNull());
     QCOMPARE(FNWUtils::getUserSettingForKey(QStringLiteral("StartStopButtonVisibility")).toBool(), false);
     QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 50);
 

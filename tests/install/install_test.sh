@@ -25,12 +25,28 @@ wait_for() {
 
 PREFIX=$WORK/prefix
 cmake --install "$BUILD_DIR" --prefix "$PREFIX" >/dev/null
-for file in bin/fenwave bin/fenwave-agent bin/fenwave-cli share/fenwave/fnwe.db share/fenwave/native-iperf \
-    share/fenwave/native-iPerf-2 share/fenwave/FenwaveDefaults.json share/fenwave/user-guide.html \
-    share/applications/fenwave.desktop share/man/man1/fenwave-cli.1 share/man/man1/fenwave-agent.1 \
-    lib/systemd/system/fenwave-agent.service etc/fenwave/agent.conf; do
+for file in bin/fenwave bin/fenwave-agent bin/fenwave-cli share/fenwave/fnwe.db libexec/fenwave/native-iperf \
+    libexec/fenwave/native-iPerf-2 share/fenwave/FenwaveDefaults.json share/fenwave/user-guide.html \
+    share/applications/fenwave.desktop share/metainfo/org.fenwave.Fenwave.metainfo.xml \
+    share/icons/hicolor/scalable/apps/fenwave.svg share/man/man1/fenwave.1 share/man/man1/fenwave-cli.1 \
+    share/man/man1/fenwave-agent.1 lib/systemd/system/fenwave-agent.service etc/fenwave/agent.conf \
+    share/doc/fenwave/copyright share/doc/fenwave-agent/changelog.Debian.gz; do
     [ -e "$PREFIX/$file" ] || fail "$file was not installed"
 done
+# Compiled programs stay out of share.
+if find "$PREFIX/share" -type f -exec sh -c 'head -c 4 "$1" | grep -q ELF' _ {} \; -print | grep .; then
+    fail "compiled programs installed under share"
+fi
+# Each fixed-size icon is drawn at the size of its folder (a PNG's width and height are bytes 16-23).
+for size in 16 22 24 32 48 64 128 256; do
+    png=$PREFIX/share/icons/hicolor/${size}x${size}/apps/fenwave.png
+    [ -e "$png" ] || fail "the ${size} px icon was not installed"
+    dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }')
+    [ "$dims" = "${size}x${size}" ] || fail "the ${size} px icon is $dims"
+done
+desktop-file-validate "$PREFIX/share/applications/fenwave.desktop" || fail "the desktop entry is not valid"
+appstreamcli validate --no-net "$PREFIX/share/metainfo/org.fenwave.Fenwave.metainfo.xml" >/dev/null ||
+    fail "the AppStream file is not valid"
 grep -q "^ExecStart=.*/bin/fenwave-agent$" "$PREFIX/lib/systemd/system/fenwave-agent.service" ||
     fail "the service does not start the agent"
 
