@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench clean format sanitize-asan sanitize-tsan screenshot fuzz
+.PHONY: all deps configure build run test test-sanitize bench clean format sanitize-asan sanitize-tsan screenshot fuzz deb
 
 all: build
 
@@ -59,6 +59,20 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS) --target fenwave_fuzzers
 	./scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
+# The Debian packages "fenwave" and "fenwave-agent" in build-deb/packages: a /usr build with
+# Debian's hardening flags, packaged by CPack, then checked (file lists, metadata, lintian).
+deb: deps
+	@if [ ! -f build-deb/build.ninja ]; then \
+		eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && \
+		export CFLAGS="$$CFLAGS $$CPPFLAGS" CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" && \
+		cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+			-DWITH_TESTS=OFF -DWITH_BENCH=OFF; \
+	fi
+	cmake --build build-deb -j $(JOBS)
+	rm -rf build-deb/packages
+	cd build-deb && cpack
+	./scripts/check-debs.sh build-deb/packages
+
 # Both sanitizer builds, one after the other (CI runs this after `make test`).
 test-sanitize: sanitize-asan sanitize-tsan
 
@@ -66,4 +80,4 @@ format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-deb

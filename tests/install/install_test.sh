@@ -28,8 +28,8 @@ cmake --install "$BUILD_DIR" --prefix "$PREFIX" >/dev/null
 for file in bin/fenwave bin/fenwave-agent bin/fenwave-cli share/fenwave/fnwe.db libexec/fenwave/native-iperf \
     libexec/fenwave/native-iPerf-2 share/fenwave/FenwaveDefaults.json share/fenwave/user-guide.html \
     share/applications/fenwave.desktop share/metainfo/org.fenwave.Fenwave.metainfo.xml \
-    share/icons/hicolor/scalable/apps/fenwave.svg share/man/man1/fenwave.1 share/man/man1/fenwave-cli.1 \
-    share/man/man1/fenwave-agent.1 lib/systemd/system/fenwave-agent.service etc/fenwave/agent.conf \
+    share/icons/hicolor/scalable/apps/fenwave.svg share/man/man1/fenwave.1.gz share/man/man1/fenwave-cli.1.gz \
+    share/man/man1/fenwave-agent.1.gz lib/systemd/system/fenwave-agent.service etc/fenwave/agent.conf \
     share/doc/fenwave/copyright share/doc/fenwave-agent/changelog.Debian.gz; do
     [ -e "$PREFIX/$file" ] || fail "$file was not installed"
 done

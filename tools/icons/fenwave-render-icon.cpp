@@ -1,6 +1,5 @@
 // fenwave-render-icon SVG SIZE OUT.png: draws the application icon at SIZE x SIZE pixels for the
 // icon theme's fixed-size folders. Run by the build; not installed.
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -13,10 +12,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: fenwave-render-icon SVG SIZE OUT.png\n");
         return 2;
     }
-    // No display is needed to draw into an image.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-
     QSvgRenderer renderer(QString::fromLocal8Bit(argv[1]));
     bool ok = false;
     const int size = QByteArray(argv[2]).toInt(&ok);
