@@ -22,42 +22,23 @@ QString formatUtc(const QString& pattern, const QDateTime& date)
     return formatter.stringFromDate(date);
 }
 
-TEST(FNWDateFormatter, Fields)
+TEST(FNWDateFormatter, FieldsLiteralsAndQuotes)
 {
+    // clang-format off
     const struct
     {
         const char* pattern;
         const char* expected;
     } cases[] = {
-        {"hh:mm MM/dd/yy", "02:05 03/02/21"},
-        {"HH:mm:ss  MM/dd/yy", "14:05:09  03/02/21"},
-        {"h:m:s", "2:5:9"},
-        {"y|yy|yyy|yyyy|yyyyy", "2021|21|2021|2021|02021"},
-        {"M|MM|MMM|MMMM", "3|03|Mar|March"},
-        {"LLL|LLLL", "Mar|March"},
-        {"d|dd", "2|02"},
-        {"S|SS|SSS|SSSS", "0|04|042|0420"},
-        {"E|EEE|EEEE", "Tue|Tue|Tuesday"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(formatUtc(QString::fromUtf8(c.pattern), sampleDate()), QString::fromUtf8(c.expected)) << c.pattern;
-}
-
-TEST(FNWDateFormatter, LiteralsAndQuotes)
-{
-    const struct
-    {
-        const char* pattern;
-        const char* expected;
-    } cases[] = {
-        {"", ""},
-        {"'at' HH", "at 14"},
-        {"'o''clock' h", "o'clock 2"},
-        {"'hh:mm'", "hh:mm"},
+        {"hh:mm MM/dd/yy", "02:05 03/02/21"}, {"HH:mm:ss  MM/dd/yy", "14:05:09  03/02/21"}, {"h:m:s", "2:5:9"},
+        {"y|yy|yyy|yyyy|yyyyy", "2021|21|2021|2021|02021"}, {"M|MM|MMM|MMMM", "3|03|Mar|March"},
+        {"LLL|LLLL", "Mar|March"}, {"d|dd", "2|02"}, {"S|SS|SSS|SSSS", "0|04|042|0420"}, {"E|EEE|EEEE", "Tue|Tue|Tuesday"},
+        {"", ""}, {"'at' HH", "at 14"}, {"'o''clock' h", "o'clock 2"}, {"'hh:mm'", "hh:mm"},
         {"'unclosed hh", "unclosed hh"},
         // Letters that are no field stand for themselves.
         {"T Z x/", "T Z x/"},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(formatUtc(QString::fromUtf8(c.pattern), sampleDate()), QString::fromUtf8(c.expected)) << c.pattern;
 }

@@ -21,66 +21,41 @@ struct FormatCase
     const char* expected;
 };
 
-TEST(FNWFormatting, SpeedTexts)
+TEST(FNWFormatting, SpeedAndSizeTextsHaveAPointInEveryLocale)
 {
-    const FormatCase cases[] = {
-        {0, 12345678, "12.35 Mbps"},
-        {1, 12345678, "12345.68 Kbps"},
-        {2, 12345678, "1.54 MBps"},
+    // clang-format off
+    const FormatCase speeds[] = {
+        {0, 12345678, "12.35 Mbps"}, {1, 12345678, "12345.68 Kbps"}, {2, 12345678, "1.54 MBps"},
         // Every index but 0, 1 and 2 means KBps, negative ones included.
-        {3, 12345678, "1543.21 KBps"},
-        {-1, 12345678, "1543.21 KBps"},
-        {0, 1234999, "1.23 Mbps"},
-        {0, 1235001, "1.24 Mbps"},
+        {3, 12345678, "1543.21 KBps"}, {-1, 12345678, "1543.21 KBps"},
+        {0, 1234999, "1.23 Mbps"}, {0, 1235001, "1.24 Mbps"},
         // Negative values are read as unsigned 64-bit numbers.
-        {0, -1, "18446744073709.55 Mbps"},
-        {2, -1, "2305843009213.69 MBps"},
+        {0, -1, "18446744073709.55 Mbps"}, {2, -1, "2305843009213.69 MBps"},
         {0, std::numeric_limits<qint64>::min(), "9223372036854.78 Mbps"},
     };
-    for (const FormatCase& c : cases) {
-        EXPECT_EQ(FNWUtils::formatBitsToSpeedFormat(c.format, c.value), QLatin1String(c.expected))
-            << "format " << c.format << ", value " << c.value;
-    }
-}
-
-TEST(FNWFormatting, SizeTexts)
-{
-    const FormatCase cases[] = {
-        {0, 1048576, "1.00 MB"},    {1, 1048576, "1024.00 KB"}, {2, 1048576, "1.00 MB"},
-        {3, 1048576, "1024.00 KB"}, {-5, 1536, "1.50 KB"},      {0, 0, "0.00 MB"},
-        {1, 1023, "1.00 KB"},       {1, 1, "0.00 KB"},          {0, -1, "17592186044416.00 MB"},
+    const FormatCase sizes[] = {
+        {0, 1048576, "1.00 MB"}, {1, 1048576, "1024.00 KB"}, {2, 1048576, "1.00 MB"}, {3, 1048576, "1024.00 KB"},
+        {-5, 1536, "1.50 KB"}, {0, 0, "0.00 MB"}, {1, 1023, "1.00 KB"}, {1, 1, "0.00 KB"},
+        {0, -1, "17592186044416.00 MB"},
     };
-    for (const FormatCase& c : cases) {
-        EXPECT_EQ(FNWUtils::formatBytesToDataSizeFormat(c.format, c.value), QLatin1String(c.expected))
-            << "format " << c.format << ", value " << c.value;
-    }
-}
-
-TEST(FNWFormatting, DecimalPointIgnoresLocale)
-{
+    // clang-format on
     const QLocale previous;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const QString speed = FNWUtils::formatBitsToSpeedFormat(0, 12345678);
-    const QString size = FNWUtils::formatBytesToDataSizeFormat(1, 1536);
+    for (const QLocale& locale : {previous, QLocale(QLocale::German, QLocale::Germany)}) {
+        QLocale::setDefault(locale);
+        for (const FormatCase& c : speeds)
+            EXPECT_EQ(FNWUtils::formatBitsToSpeedFormat(c.format, c.value), QLatin1String(c.expected))
+                << locale.name().toStdString() << ", format " << c.format << ", value " << c.value;
+        for (const FormatCase& c : sizes)
+            EXPECT_EQ(FNWUtils::formatBytesToDataSizeFormat(c.format, c.value), QLatin1String(c.expected))
+                << locale.name().toStdString() << ", format " << c.format << ", value " << c.value;
+    }
     QLocale::setDefault(previous);
-    EXPECT_EQ(speed, QLatin1String("12.35 Mbps"));
-    EXPECT_EQ(size, QLatin1String("1.50 KB"));
 }
 
 TEST(FNWFormatting, CurrentDateText)
 {
-    const struct
-    {
-        QDate date;
-        QTime time;
-        const char* expected;
-    } cases[] = {
-        {QDate(2021, 3, 2), QTime(14, 5, 9), "03-02-21-14-05-09"},
-        {QDate(2099, 12, 31), QTime(23, 59, 59, 999), "12-31-99-23-59-59"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(FNWUtils::getCurrentDate(QDateTime(c.date, c.time)), QLatin1String(c.expected)) << c.expected;
-
+    EXPECT_EQ(FNWUtils::getCurrentDate(QDateTime(QDate(2021, 3, 2), QTime(14, 5, 9))), "03-02-21-14-05-09");
+    EXPECT_EQ(FNWUtils::getCurrentDate(QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59, 999))), "12-31-99-23-59-59");
     static const QRegularExpression shape(QStringLiteral("^\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d$"));
     EXPECT_TRUE(shape.match(FNWUtils::getCurrentDate()).hasMatch()) << FNWUtils::getCurrentDate().toStdString();
 }
@@ -121,23 +96,21 @@ TEST(FNWFormatting, FormattedDateInNewYorkOrNone)
     ScopedLocalZone zone("America/New_York");
     ASSERT_EQ(localOffsetAt(0), -5 * 3600) << "the local zone change did not reach Qt";
 
+    // clang-format off
     const struct
     {
         double seconds;
         const char* expected;
     } cases[] = {
-        {0, "19:00:00  12/31/69"},
-        {1614711909, "14:05:09  03/02/21"},
+        {0, "19:00:00  12/31/69"}, {1614711909, "14:05:09  03/02/21"},
         // Daylight saving time: four hours behind UTC.
         {1625152500, "11:15:00  07/01/21"},
         // Fractions are cut, also before 1970.
-        {1614711909.999, "14:05:09  03/02/21"},
-        {-0.5, "18:59:59  12/31/69"},
+        {1614711909.999, "14:05:09  03/02/21"}, {-0.5, "18:59:59  12/31/69"},
         // No date at all.
-        {std::nan(""), ""},
-        {std::numeric_limits<double>::infinity(), ""},
-        {1e300, ""},
+        {std::nan(""), ""}, {std::numeric_limits<double>::infinity(), ""}, {1e300, ""},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(FNWUtils::getFormattedNSDate(c.seconds), QLatin1String(c.expected)) << c.seconds;
 }

@@ -10,11 +10,6 @@
 
 namespace {
 
-QSettings otherReader()
-{
-    return QSettings(QStringLiteral("Fenwave"), QStringLiteral("Fenwave"));
-}
-
 TEST(FNWSettings, AWriteIsOnDiskAtOnceAndReadsBackFromAnotherStore)
 {
     FNWUtils::setUserSetting(1, QStringLiteral("iPerf_Version"));
@@ -35,7 +30,8 @@ TEST(FNWSettings, DefaultsAnswerForAbsentKeysButAreNeverStored)
     EXPECT_FALSE(FNWUtils::getUserSettingForKey(QStringLiteral("showGridLinesOnGraph")).isValid());
     FNWUtils::registerDefaults({{QStringLiteral("showGridLinesOnGraph"), 1}, {QStringLiteral("some_default"), "a"}});
     EXPECT_EQ(FNWUtils::getUserSettingForKey(QStringLiteral("showGridLinesOnGraph")).toInt(), 1);
-    EXPECT_FALSE(otherReader().contains(QStringLiteral("showGridLinesOnGraph")));
+    EXPECT_FALSE(QSettings(QStringLiteral("Fenwave"), QStringLiteral("Fenwave"))
+                     .contains(QStringLiteral("showGridLinesOnGraph")));
 
     FNWUtils::setUserSetting(0, QStringLiteral("showGridLinesOnGraph"));
     EXPECT_EQ(FNWUtils::getUserSettingForKey(QStringLiteral("showGridLinesOnGraph")).toInt(), 0);
@@ -44,6 +40,11 @@ TEST(FNWSettings, DefaultsAnswerForAbsentKeysButAreNeverStored)
 
 TEST(FNWSettings, TheDefaultsResourceIsReadFromTheResourcesFolder)
 {
+    // The build tree's share/fenwave beside bin/ holds the shipped resource, which chooses iperf3.
+    const QVariantMap shipped = FNWUtils::loadDefaultsResource();
+    ASSERT_TRUE(shipped.contains(QStringLiteral("iPerf_Version"))) << FNWUtils::resourcesDirectory().toStdString();
+    EXPECT_EQ(shipped.value(QStringLiteral("iPerf_Version")).toInt(), 0);
+
     QTemporaryDir resources;
     FNWUtils::setResourcesDirectory(resources.path());
     // Missing or broken: nothing is registered, so every key reads as absent (0, NO: iperf3).
@@ -58,14 +59,6 @@ TEST(FNWSettings, TheDefaultsResourceIsReadFromTheResourcesFolder)
     EXPECT_EQ(defaults.value(QStringLiteral("iPerf_Version")).toInt(), 0);
     EXPECT_EQ(defaults.value(QStringLiteral("showGridLinesOnGraph")).toInt(), 1);
     FNWUtils::setResourcesDirectory(QString());
-}
-
-TEST(FNWSettings, TheShippedDefaultsChooseIperf3)
-{
-    // The build tree's share/fenwave beside bin/ holds the real resource.
-    const QVariantMap defaults = FNWUtils::loadDefaultsResource();
-    ASSERT_TRUE(defaults.contains(QStringLiteral("iPerf_Version"))) << FNWUtils::resourcesDirectory().toStdString();
-    EXPECT_EQ(defaults.value(QStringLiteral("iPerf_Version")).toInt(), 0);
 }
 
 TEST(FNWTemporaryDirectory, IsPrivateAndClearingItLeavesOtherProgramsFilesAlone)
