@@ -63,7 +63,7 @@ protected:
     std::shared_ptr<DDFileLogger> logger;
 };
 
-TEST_F(DDFileLoggerTest, WritesTimestampedUtf8LinesWithOneNewlineEach)
+TEST_F(DDFileLoggerTest, WritesTimestampedUtf8LinesErrorsAtOnceAndInfosAfterAFlush)
 {
     start();
     write(QStringLiteral("FNWAppDelegate: copied iperf3 executable..."));
@@ -71,7 +71,8 @@ TEST_F(DDFileLoggerTest, WritesTimestampedUtf8LinesWithOneNewlineEach)
     write(QStringLiteral("Zürich ✓"));
     const QStringList paths = manager->sortedLogFilePaths();
     ASSERT_EQ(paths.size(), 1);
-    const QString text = QString::fromUtf8(readFile(paths.front()));
+    const QString path = paths.front();
+    const QString text = QString::fromUtf8(readFile(path));
     const QRegularExpression line(QStringLiteral(R"(^\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}:\d{3}  (.*)$)"));
     const QStringList lines = text.split('\n');
     ASSERT_EQ(lines.size(), 4) << text.toStdString();
@@ -79,16 +80,11 @@ TEST_F(DDFileLoggerTest, WritesTimestampedUtf8LinesWithOneNewlineEach)
     EXPECT_EQ(line.match(lines[0]).captured(1), "FNWAppDelegate: copied iperf3 executable...");
     EXPECT_EQ(line.match(lines[1]).captured(1), "already terminated");
     EXPECT_EQ(line.match(lines[2]).captured(1), QStringLiteral("Zürich ✓"));
-}
 
-TEST_F(DDFileLoggerTest, ErrorIsInTheFileWhenTheCallReturnsAndInfosAfterAFlush)
-{
-    start();
+    // Through the shared dispatcher an error is in the file when the call returns, infos after a flush.
     DDLog::sharedInstance().addLogger(logger);
     DDLogError("FNWAppDelegate: can't copy iPerf3 executable file at above path..%@.", "denied");
-    const QString path = manager->sortedLogFilePaths().value(0);
     EXPECT_TRUE(readFile(path).contains("can't copy iPerf3 executable file at above path..denied."));
-
     for (int i = 0; i < 200; ++i)
         DDLogInfo("queued info %d", i);
     DDLog::sharedInstance().flushLog();
@@ -100,13 +96,11 @@ TEST_F(DDFileLoggerTest, ErrorIsInTheFileWhenTheCallReturnsAndInfosAfterAFlush)
 
 TEST(DDLogFileManagerDefault, RecognisesLogFileNames)
 {
-    EXPECT_TRUE(DDLogFileManagerDefault::isLogFile("log-ABC123.txt"));
-    EXPECT_TRUE(DDLogFileManagerDefault::isLogFile("log-FFFFFF.anything"));
-    EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("log-abc123.txt"));
-    EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("log-ABC12G.txt"));
-    EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("log-ABC12"));
-    EXPECT_FALSE(DDLogFileManagerDefault::isLogFile("Log-ABC123.txt"));
-    EXPECT_FALSE(DDLogFileManagerDefault::isLogFile(".log-ABC123.txt.archived"));
+    for (const char* name : {"log-ABC123.txt", "log-FFFFFF.anything"})
+        EXPECT_TRUE(DDLogFileManagerDefault::isLogFile(name)) << name;
+    for (const char* name :
+         {"log-abc123.txt", "log-ABC12G.txt", "log-ABC12", "Log-ABC123.txt", ".log-ABC123.txt.archived"})
+        EXPECT_FALSE(DDLogFileManagerDefault::isLogFile(name)) << name;
 
     const QRegularExpression hex(QStringLiteral("^[0-9A-F]{6}$"));
     for (int i = 0; i < 20; ++i)
@@ -127,7 +121,7 @@ TEST(DDLogFileManagerDefault, CreatesTheLogsFolderAndDrawsAgainWhenANameIsTaken)
     EXPECT_TRUE(draws.isEmpty());
 }
 
-TEST_F(DDFileLoggerTest, ContinuesTheNewestYoungUnarchivedFileOnRestart)
+TEST_F(DDFileLoggerTest, ContinuesTheNewestYoungUnarchivedFileOnRestartUntilItIsRemoved)
 {
     const QString path = existingLogFile("log-ABC123.txt", "2026/12/06 06:00:00:000  earlier run\n");
     start();
@@ -136,6 +130,14 @@ TEST_F(DDFileLoggerTest, ContinuesTheNewestYoungUnarchivedFileOnRestart)
     const QByteArray content = readFile(path);
     EXPECT_TRUE(content.startsWith("2026/12/06 06:00:00:000  earlier run\n"));
     EXPECT_TRUE(content.endsWith("  second run\n"));
+
+    // Removed from under the logger, the file is replaced by a fresh one.
+    QFile::remove(path);
+    write(QStringLiteral("after"));
+    const QStringList paths = manager->sortedLogFilePaths();
+    ASSERT_EQ(paths.size(), 1);
+    EXPECT_NE(paths.front(), path);
+    EXPECT_TRUE(readFile(paths.front()).endsWith("  after\n"));
 }
 
 TEST_F(DDFileLoggerTest, StartsANewFileWhenTheNewestIsArchivedFullOrOld)
@@ -247,9 +249,10 @@ TEST_F(DDFileLoggerTest, AgeTimerFiresOnTheLoggersQueue)
     EXPECT_TRUE(DDLogFileInfo(path).isArchived());
 }
 
-TEST_F(DDFileLoggerTest, ArchivedMarkerIsTheExtendedAttribute)
+TEST_F(DDFileLoggerTest, ArchivedMarkerIsTheExtendedAttributeOrElseAHiddenFile)
 {
     start();
+    manager->setMaximumNumberOfLogFiles(1);
     write(QStringLiteral("x"));
     const QString path = logger->currentLogFileInfo()->filePath();
     const QByteArray encoded = QFile::encodeName(path);
@@ -257,23 +260,18 @@ TEST_F(DDFileLoggerTest, ArchivedMarkerIsTheExtendedAttribute)
     logger->rollLogFile();
     EXPECT_GE(getxattr(encoded.constData(), "user.lumberjack.log.archived", nullptr, 0), 0);
     EXPECT_FALSE(QFileInfo::exists(DDLogFileInfo(path).fallbackMarkerPath()));
-}
 
-TEST_F(DDFileLoggerTest, WithoutExtendedAttributesAHiddenMarkerFileStandsIn)
-{
     DDLogFileInfo::setExtendedAttributesDisabledForTesting(true);
-    start();
-    manager->setMaximumNumberOfLogFiles(1);
-    write(QStringLiteral("x"));
-    const QString first = logger->currentLogFileInfo()->filePath();
+    write(QStringLiteral("y"));
+    const QString second = logger->currentLogFileInfo()->filePath();
     logger->rollLogFile();
-    DDLogFileInfo info(first);
+    DDLogFileInfo info(second);
     EXPECT_TRUE(info.isArchived());
     EXPECT_TRUE(QFileInfo::exists(info.fallbackMarkerPath()));
     // The marker is not a log file, and it goes when its log file is deleted.
-    write(QStringLiteral("y"));
+    write(QStringLiteral("z"));
     EXPECT_EQ(manager->sortedLogFilePaths().size(), 1);
-    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(second));
     EXPECT_FALSE(QFileInfo::exists(info.fallbackMarkerPath()));
 }
 
@@ -305,19 +303,6 @@ TEST_F(DDFileLoggerTest, KeepsSevenFilesWhenAnEighthExists)
     logger->rollLogFile();
     write(QStringLiteral("newer"));
     EXPECT_EQ(manager->sortedLogFilePaths().size(), 4);
-}
-
-TEST_F(DDFileLoggerTest, StartsAFreshFileWhenTheCurrentOneIsRemovedFromUnderIt)
-{
-    start();
-    write(QStringLiteral("before"));
-    const QString first = logger->currentLogFileInfo()->filePath();
-    QFile::remove(first);
-    write(QStringLiteral("after"));
-    const QStringList paths = manager->sortedLogFilePaths();
-    ASSERT_EQ(paths.size(), 1);
-    EXPECT_NE(paths.front(), first);
-    EXPECT_TRUE(readFile(paths.front()).endsWith("  after\n"));
 }
 
 } // namespace

@@ -25,6 +25,9 @@ TEST(FNWFormat, ObjectPlaceholderTakesTheTextFormOfAnyValue)
     EXPECT_EQ(FNWStringWithFormat("%@", QStringLiteral("Zürich – 東京")), QStringLiteral("Zürich – 東京"));
 }
 
+enum Status : long long { Running = 1, Failed = 3 };
+enum class Version { Iperf2 = 1 };
+
 TEST(FNWFormat, NumericConversionsFollowPrintf)
 {
     EXPECT_EQ(FNWStringWithFormat("%ld", qint64(-9000000000LL)), "-9000000000");
@@ -40,19 +43,13 @@ TEST(FNWFormat, NumericConversionsFollowPrintf)
     // Integers given to a real conversion and the other way round are converted.
     EXPECT_EQ(FNWStringWithFormat("%f", 2), "2.000000");
     EXPECT_EQ(FNWStringWithFormat("%ld", 3.9), "3");
-}
-
-enum Status : long long { Running = 1, Failed = 3 };
-enum class Version { Iperf2 = 1 };
-
-TEST(FNWFormat, EnumerationsPrintTheirValueNotATruthValue)
-{
+    // Enumerations print their value, not a truth value.
     EXPECT_EQ(FNWStringWithFormat("executionStatus=%ld", Failed), "executionStatus=3");
     EXPECT_EQ(FNWStringWithFormat("%@", Version::Iperf2), "1");
     EXPECT_EQ(FNWStringWithFormat("%d %d", true, false), "1 0");
 }
 
-TEST(FNWFormat, TextAndLiteralsSurviveUnchanged)
+TEST(FNWFormat, TextLiteralsAndMissingOrExtraArguments)
 {
     EXPECT_EQ(FNWStringWithFormat("100%% done"), "100% done");
     EXPECT_EQ(FNWStringWithFormat("%s and %s", "a", QStringLiteral("b")), "a and b");
@@ -60,10 +57,7 @@ TEST(FNWFormat, TextAndLiteralsSurviveUnchanged)
     EXPECT_EQ(FNWStringWithFormat("no placeholders: a=b"), "no placeholders: a=b");
     // A conversion we do not know, and a lone % at the end, stay as written.
     EXPECT_EQ(FNWStringWithFormat("%k and %"), "%k and %");
-}
-
-TEST(FNWFormat, MissingArgumentsPrintNullAndExtraOnesAreIgnored)
-{
+    // Missing arguments print as null, extra ones are ignored.
     EXPECT_EQ(FNWStringWithFormat("%@ and %@", "one"), "one and (null)");
     EXPECT_EQ(FNWStringWithFormat("%ld", nullptr), "0");
     EXPECT_EQ(FNWStringWithFormat("only %@", "one", "two", 3), "only one");
