@@ -88,16 +88,12 @@ QStringList lines(const QString& text)
 
 } // namespace
 
-TEST(FNWCSVExportTest, HeadersKeepTheirSpacing)
+TEST(FNWCSVExportTest, HeadersAndSummaryLine)
 {
     EXPECT_EQ(TestProfileExecutionBean::getCSVSummeryHeader(),
               QStringLiteral("Test Name, Bandwidth, Total, Duration/# of Bytes, SSID ,Execution_Date\n"));
     EXPECT_EQ(TestProfileExecutionBean::getIntervalResultHeader(),
               QStringLiteral("Settings, , Interval, Transfer, Bandwidth, Jitter, Lost/Total Datagrams \n"));
-}
-
-TEST(FNWCSVExportTest, SummaryLine)
-{
     ExportedRun run = makeRun();
     EXPECT_EQ(run.execution->getCSVSummeryLine(),
               QStringLiteral("10.0.0.5 - Bulk, 12.35 Mbps, 1.00 MB, 30 s, Office, ") + dateText() + u'\n');
@@ -150,9 +146,13 @@ TEST(FNWCSVExportTest, IntervalCells)
     udp->datagrams = QStringLiteral("3/1200 (0.25%)");
     EXPECT_EQ(FNWCSVExport::getCSVIntervalResultsFromDataFormat(*udp, FNWDataFormatMBps),
               QStringLiteral("1.00-2.00 s, 2.00 MB, 2.00 MBps, 0.031 ms, 3/1200 (0.25%),\n"));
+    // Figures beyond a float's precision export exactly.
+    EXPECT_EQ(FNWCSVExport::getCSVIntervalResultsFromDataFormat(
+                  *makeResult("0.00", "10.00", 1234567891.0, 45678901234.0), FNWDataFormatKbps),
+              QStringLiteral("0.00-10.00 s, 1205632.71 KB, 45678901.23 Kbps, , ,\n"));
 }
 
-TEST(FNWCSVExportTest, BlockOfFewResultsFillsElevenRows)
+TEST(FNWCSVExportTest, BlockFillsElevenRowsAndContinuesBelowTheSettings)
 {
     ExportedRun run = makeRun();
     const QStringList rows = lines(block(run, makeResults(5)));
@@ -170,19 +170,13 @@ TEST(FNWCSVExportTest, BlockOfFewResultsFillsElevenRows)
     EXPECT_EQ(rows[9], QStringLiteral("Interval, 2 s, "));
     EXPECT_EQ(rows[10], QStringLiteral("Time, ") + dateText() + QStringLiteral(", "));
 
-    // No results at all still gives the eleven settings rows.
+    // No results at all still gives the eleven settings rows; more than eleven continue below them.
     EXPECT_EQ(lines(block(run, {})).size(), 11);
-}
-
-TEST(FNWCSVExportTest, BlockOfManyResultsContinuesBelowTheSettings)
-{
-    ExportedRun run = makeRun();
-    const QStringList rows = lines(block(run, makeResults(13)));
-    ASSERT_EQ(rows.size(), 13);
-    EXPECT_TRUE(rows[10].startsWith(QStringLiteral("Time, ") + dateText() + QStringLiteral(", 2.00-3.00 s, ")));
-    EXPECT_EQ(rows[11], QStringLiteral(" , , 1.00-2.00 s, 1.00 MB, 8.00 Mbps, , ,"));
-    EXPECT_EQ(rows[12], QStringLiteral(" , , 0.00-1.00 s, 1.00 MB, 8.00 Mbps, , ,"));
-
+    const QStringList many = lines(block(run, makeResults(13)));
+    ASSERT_EQ(many.size(), 13);
+    EXPECT_TRUE(many[10].startsWith(QStringLiteral("Time, ") + dateText() + QStringLiteral(", 2.00-3.00 s, ")));
+    EXPECT_EQ(many[11], QStringLiteral(" , , 1.00-2.00 s, 1.00 MB, 8.00 Mbps, , ,"));
+    EXPECT_EQ(many[12], QStringLiteral(" , , 0.00-1.00 s, 1.00 MB, 8.00 Mbps, , ,"));
     EXPECT_EQ(lines(block(run, makeResults(12))).last(), QStringLiteral(" , , 0.00-1.00 s, 1.00 MB, 8.00 Mbps, , ,"));
 }
 
@@ -272,11 +266,4 @@ TEST(FNWCSVExportTest, NamesNeedingQuotesReadBackCellForCell)
     EXPECT_EQ(rows[5], (QStringList{"Target SSID", "Say \"hi\"", QString()}));
     for (const QStringList& row : rows.mid(2))
         EXPECT_TRUE(row.size() == 3 || row.size() == 8) << row.join(u'|').toStdString();
-}
-
-TEST(FNWCSVExportTest, FiguresBeyondFloatPrecisionExportExactly)
-{
-    EXPECT_EQ(FNWCSVExport::getCSVIntervalResultsFromDataFormat(
-                  *makeResult("0.00", "10.00", 1234567891.0, 45678901234.0), FNWDataFormatKbps),
-              QStringLiteral("0.00-10.00 s, 1205632.71 KB, 45678901.23 Kbps, , ,\n"));
 }

@@ -92,44 +92,22 @@ void loadRow(FNWBaseBean& bean, const QVariantMap& row)
 TEST(FNWRecordsTest, FreshRecordsHaveTheirInitialValues)
 {
     // Stored fields, as an insert of the fresh record would bind them.
+    // clang-format off
     EXPECT_EQ(FNWPresetBean().getDictionaryOfObject(FNWPresetBean::storedFieldNames()),
-              (QVariantMap{{"id", 0},
-                           {"name", ""},
-                           {"duration", 10},
-                           {"test_type", 0},
-                           {"number_of_byte", 100},
-                           {"datagram_size", 8},
-                           {"send_bw", -1},
-                           {"data_format", 0},
-                           {"buffer_length", 128},
-                           {"tcp_window_size", -1},
-                           {"tcp_max_segment_size", 40},
-                           {"no_tcp_delay", 0},
-                           {"preset_type", ""},
-                           {"agent_id", 0},
-                           {"isAttachedToQueue", 0},
-                           {"time_interval", 2},
-                           {"viewPosition", -1},
-                           {"direction", 0}}));
+              (QVariantMap{{"id", 0}, {"name", ""}, {"duration", 10}, {"test_type", 0}, {"number_of_byte", 100},
+                           {"datagram_size", 8}, {"send_bw", -1}, {"data_format", 0}, {"buffer_length", 128},
+                           {"tcp_window_size", -1}, {"tcp_max_segment_size", 40}, {"no_tcp_delay", 0},
+                           {"preset_type", ""}, {"agent_id", 0}, {"isAttachedToQueue", 0}, {"time_interval", 2},
+                           {"viewPosition", -1}, {"direction", 0}}));
     EXPECT_EQ(FNWAgentBean().getDictionaryOfObject(FNWAgentBean::storedFieldNames()),
-              (QVariantMap{{"id", 0},
-                           {"ip_address", ""},
-                           {"port_number", 5201},
-                           {"agent_name", ""},
-                           {"addedManually", 0},
-                           {"isAttachedToQueue", 0},
-                           {"viewPosition", -1},
-                           {"lastSeen", ""}}));
+              (QVariantMap{{"id", 0}, {"ip_address", ""}, {"port_number", 5201}, {"agent_name", ""},
+                           {"addedManually", 0}, {"isAttachedToQueue", 0}, {"viewPosition", -1}, {"lastSeen", ""}}));
     EXPECT_EQ(TestQueueBean().getDictionaryOfObject(TestQueueBean::storedFieldNames()),
               (QVariantMap{{"id", 0}, {"testProfileName", ""}, {"viewPosition", 0}, {"isDeleted", 0}}));
-    EXPECT_EQ(TestBean().getDictionaryOfObject(TestBean::storedFieldNames()), (QVariantMap{{"id", 0},
-                                                                                           {"testName", ""},
-                                                                                           {"preset_id", -1},
-                                                                                           {"agent_id", 0},
-                                                                                           {"testOrder", -1},
-                                                                                           {"testQueueID", -1},
-                                                                                           {"created_date", ""},
-                                                                                           {"sourceIPAddress", ""}}));
+    EXPECT_EQ(TestBean().getDictionaryOfObject(TestBean::storedFieldNames()),
+              (QVariantMap{{"id", 0}, {"testName", ""}, {"preset_id", -1}, {"agent_id", 0}, {"testOrder", -1},
+                           {"testQueueID", -1}, {"created_date", ""}, {"sourceIPAddress", ""}}));
+    // clang-format on
 
     // Unset texts are nil, except a test's name, which starts as an empty text.
     EXPECT_TRUE(FNWPresetBean().name.isNull());
@@ -145,29 +123,25 @@ TEST(FNWRecordsTest, FreshRecordsHaveTheirInitialValues)
     EXPECT_EQ(execution.message(), QStringLiteral("bad"));
 }
 
-TEST(FNWRecordsTest, PresetCopyCarriesParametersOnly)
+TEST(FNWRecordsTest, CopiesCarryParametersOnlyAndStartAfresh)
 {
     const auto preset = makeFilledPreset();
-    const auto copy = preset->copy();
-    ASSERT_NE(copy, preset);
-    EXPECT_EQ(copy->ID, -1);
-    EXPECT_EQ(copy->agent_id, -1);
-    EXPECT_EQ(copy->originalID, 0);
-    EXPECT_FALSE(copy->isEdited);
-    EXPECT_TRUE(copy->preset_type.isNull());
-
-    const QStringList carried = withoutNames(FNWPresetBean::storedFieldNames(), {"id", "agent_id", "preset_type"});
+    const auto presetCopy = preset->copy();
+    ASSERT_NE(presetCopy, preset);
+    EXPECT_EQ(presetCopy->ID, -1);
+    EXPECT_EQ(presetCopy->agent_id, -1);
+    EXPECT_EQ(presetCopy->originalID, 0);
+    EXPECT_FALSE(presetCopy->isEdited);
+    EXPECT_TRUE(presetCopy->preset_type.isNull());
+    QStringList carried = withoutNames(FNWPresetBean::storedFieldNames(), {"id", "agent_id", "preset_type"});
     EXPECT_EQ(carried.size(), 15);
-    EXPECT_EQ(copy->getDictionaryOfObject(carried), preset->getDictionaryOfObject(carried));
-}
+    EXPECT_EQ(presetCopy->getDictionaryOfObject(carried), preset->getDictionaryOfObject(carried));
 
-TEST(FNWRecordsTest, AgentAndProfileCopies)
-{
     const auto agent = makeFilledAgent();
     const auto agentCopy = agent->copy();
     EXPECT_EQ(agentCopy->ID, -1);
     EXPECT_EQ(agentCopy->viewPosition, -1);
-    const QStringList carried = withoutNames(FNWAgentBean::storedFieldNames(), {"id", "viewPosition"});
+    carried = withoutNames(FNWAgentBean::storedFieldNames(), {"id", "viewPosition"});
     EXPECT_EQ(agentCopy->getDictionaryOfObject(carried), agent->getDictionaryOfObject(carried));
     EXPECT_EQ(agentCopy->lastSeen, agent->lastSeen);
 
@@ -178,10 +152,8 @@ TEST(FNWRecordsTest, AgentAndProfileCopies)
     EXPECT_EQ(profileCopy->ID, 0);
     EXPECT_TRUE(profileCopy->testList.empty());
     EXPECT_EQ(profileCopy->testProfileName, QStringLiteral("Nightly"));
-}
 
-TEST(FNWRecordsTest, TestCopySharesPresetAndAgentAndStartsAfresh)
-{
+    // A test's copy shares the preset and agent it holds.
     TestBean test;
     test.ID = 12;
     test.testName = QStringLiteral("10.0.0.2 - Quick");
@@ -195,8 +167,6 @@ TEST(FNWRecordsTest, TestCopySharesPresetAndAgentAndStartsAfresh)
     test.haveSameOrderAsNextRow = true;
     test.setExecutionStatus(FNWExecutionStatusFailed);
     test.setMessage(QStringLiteral("Connection refused"));
-    const auto preset = makeFilledPreset();
-    const auto agent = makeFilledAgent();
     test.setPreset(preset);
     test.setAgent(agent);
     // Holding the objects is independent of the stored ids.
@@ -207,7 +177,7 @@ TEST(FNWRecordsTest, TestCopySharesPresetAndAgentAndStartsAfresh)
     EXPECT_EQ(copy->preset(), preset);
     EXPECT_EQ(copy->agent(), agent);
     EXPECT_EQ(copy->ID, 0);
-    const QStringList carried = withoutNames(TestBean::storedFieldNames(), {"id", "sourceIPAddress"});
+    carried = withoutNames(TestBean::storedFieldNames(), {"id", "sourceIPAddress"});
     EXPECT_EQ(copy->getDictionaryOfObject(carried), test.getDictionaryOfObject(carried));
     EXPECT_FALSE(copy->haveSameOrderAsLastRow || copy->haveSameOrderAsNextRow);
     EXPECT_EQ(copy->executionStatus(), FNWExecutionStatusNotStarted);
@@ -265,6 +235,11 @@ TEST(FNWRecordsTest, RowsLoadBackIntoEqualRecords)
         EXPECT_EQ(c.loaded->getDictionaryOfObject(c.columns), c.saved->getDictionaryOfObject(c.columns));
         EXPECT_EQ(c.loaded->description(), c.saved->description());
     }
+    EXPECT_EQ(makeFilledAgent()->description(), QStringLiteral("Lab,192.168.1.20,5301"));
+    EXPECT_EQ(FNWAgentBean().description(), QStringLiteral("(null),(null),5201"));
+    FNWAgentBean loaded;
+    loaded.setValueForKey(kEmpty, "agent_name");
+    EXPECT_EQ(loaded.description(), QStringLiteral(",(null),5201"));
 }
 
 TEST(FNWRecordsTest, SetValueForKeyConvertsStoredValues)
@@ -306,15 +281,6 @@ TEST(FNWRecordsTest, SetValueForKeyConvertsStoredValues)
     EXPECT_TRUE(agent.setValueForKey(QStringLiteral("86400.25"), "lastSeen"));
     EXPECT_EQ(agent.lastSeen, QDateTime(QDate(1970, 1, 2), QTime(0, 0, 0, 250), Qt::UTC));
     EXPECT_FALSE(agent.setValueForKey(QStringLiteral("yesterday"), "lastSeen"));
-}
-
-TEST(FNWRecordsTest, AgentDescription)
-{
-    EXPECT_EQ(makeFilledAgent()->description(), QStringLiteral("Lab,192.168.1.20,5301"));
-    EXPECT_EQ(FNWAgentBean().description(), QStringLiteral("(null),(null),5201"));
-    FNWAgentBean loaded;
-    loaded.setValueForKey(kEmpty, "agent_name");
-    EXPECT_EQ(loaded.description(), QStringLiteral(",(null),5201"));
 }
 
 // The test manager's threads write status, message and the held objects while the view reads
