@@ -165,6 +165,10 @@ TEST_F(FMDatabaseTest, ABusyDatabaseIsRetriedUntilFreeOrForTheIntervalAtMost)
 
 TEST(FMDatabaseQueue, RunsBlocksOneAtATimeReopensAfterCloseAndRefusesNesting)
 {
+    fnw::test::LogCapture log;
+    EXPECT_EQ(FMDatabaseQueue::databaseQueueWithPath("/proc/no/such/dir/fnwe.db"), nullptr);
+    EXPECT_TRUE(log.messages().contains("Could not create database queue for path /proc/no/such/dir/fnwe.db"));
+
     QTemporaryDir directory;
     auto queue = FMDatabaseQueue::databaseQueueWithPath(directory.path() + "/fnwe.db");
     ASSERT_TRUE(queue);
@@ -191,7 +195,6 @@ TEST(FMDatabaseQueue, RunsBlocksOneAtATimeReopensAfterCloseAndRefusesNesting)
     queue->close();
     int count = 0;
     int distinct = 0;
-    fnw::test::LogCapture log;
     bool nested = true;
     queue->inDatabase([&](FMDatabase* db) {
         ASSERT_NE(db, nullptr);
@@ -207,13 +210,6 @@ TEST(FMDatabaseQueue, RunsBlocksOneAtATimeReopensAfterCloseAndRefusesNesting)
     EXPECT_FALSE(nested);
     EXPECT_TRUE(log.messages().contains(
         "inDatabase: was called reentrantly on the same queue, which would lead to a deadlock"));
-}
-
-TEST(FMDatabaseQueue, ReportsAFileThatCannotBeOpened)
-{
-    fnw::test::LogCapture log;
-    EXPECT_EQ(FMDatabaseQueue::databaseQueueWithPath("/proc/no/such/dir/fnwe.db"), nullptr);
-    EXPECT_TRUE(log.messages().contains("Could not create database queue for path /proc/no/such/dir/fnwe.db"));
 }
 
 } // namespace

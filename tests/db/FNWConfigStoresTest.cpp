@@ -129,38 +129,32 @@ TEST_F(FNWConfigStoresTest, SavingInsertsANewRowEveryTimeAndReadsBackEqual)
     EXPECT_FALSE(loadedAgent->lastSeen.isValid());
 }
 
-TEST_F(FNWConfigStoresTest, LibraryItemsAndQueueCopiesAreKeptApart)
+// The looked-up text is bound, not pasted into the statement: a quote is an ordinary character and
+// text shaped as SQL matches nothing (pasted, each of these probes would answer YES or break the query).
+TEST_F(FNWConfigStoresTest, LookupsAndListsKeepLibraryItemsApartFromQueueCopiesAndTreatSQLAsText)
 {
-    for (const auto& p : {preset("Long", false, 2), preset("Short", false, 1), preset("Copy only", true, 0)})
+    for (const auto& p : {preset("Long", false, 2), preset("Short", false, 1), preset("Copy only", true, 0),
+                          preset("O'Brien's run", false, 3)})
         ASSERT_TRUE(p->save());
     for (const auto& a : {agent("10.0.0.2", false, 5), agent("10.0.0.1", false, 3), agent("10.0.0.9", true, 0)})
         ASSERT_TRUE(a->save());
+    ASSERT_TRUE(profile("Bob's lab")->save());
 
     EXPECT_TRUE(FNWPresetBean::findPreset(QStringLiteral("Long")));
     EXPECT_FALSE(FNWPresetBean::findPreset(QStringLiteral("long")));
     EXPECT_FALSE(FNWPresetBean::findPreset(QStringLiteral("Copy only")));
+    EXPECT_TRUE(FNWPresetBean::findPreset(QStringLiteral("O'Brien's run")));
     EXPECT_TRUE(FNWAgentBean::findAgent(QStringLiteral("10.0.0.1")));
     EXPECT_FALSE(FNWAgentBean::findAgent(QStringLiteral("10.0.0.9")));
+    EXPECT_TRUE(TestQueueBean::findTestName(QStringLiteral("Bob's lab")));
 
     // Library lists come in list order, copies only when asked for.
-    EXPECT_EQ(names(FNWPresetDAO().getAllAttachedPresets(false), &FNWPresetBean::name), QStringList({"Short", "Long"}));
+    EXPECT_EQ(names(FNWPresetDAO().getAllAttachedPresets(false), &FNWPresetBean::name),
+              QStringList({"Short", "Long", "O'Brien's run"}));
     EXPECT_EQ(names(FNWPresetDAO().getAllAttachedPresets(true), &FNWPresetBean::name), QStringList({"Copy only"}));
     EXPECT_EQ(names(FNWAgentDAO().getAllAttachedAgents(false), &FNWAgentBean::ip_address),
               QStringList({"10.0.0.1", "10.0.0.2"}));
     EXPECT_EQ(names(FNWAgentDAO().getAllAttachedAgents(true), &FNWAgentBean::ip_address), QStringList({"10.0.0.9"}));
-}
-
-// The looked-up text is bound, not pasted into the statement: a quote is an ordinary character and
-// text shaped as SQL matches nothing (pasted, each of these probes would answer YES or break the query).
-TEST_F(FNWConfigStoresTest, LookupsTreatQuotesAndSQLAsPlainText)
-{
-    ASSERT_TRUE(preset("O'Brien's run", false)->save());
-    ASSERT_TRUE(agent("10.0.0.1", false)->save());
-    ASSERT_TRUE(profile("Bob's lab")->save());
-
-    EXPECT_TRUE(FNWPresetBean::findPreset(QStringLiteral("O'Brien's run")));
-    EXPECT_TRUE(FNWAgentBean::findAgent(QStringLiteral("10.0.0.1")));
-    EXPECT_TRUE(TestQueueBean::findTestName(QStringLiteral("Bob's lab")));
 
     const QString alwaysTrue = QStringLiteral("x' or '1'='1");
     const QString destructive = QStringLiteral("x'; delete from presets; delete from test_profiles; --");
@@ -169,8 +163,8 @@ TEST_F(FNWConfigStoresTest, LookupsTreatQuotesAndSQLAsPlainText)
         EXPECT_FALSE(FNWAgentBean::findAgent(probe)) << probe.toStdString();
         EXPECT_FALSE(TestQueueBean::findTestName(probe)) << probe.toStdString();
     }
-    EXPECT_EQ(count("presets"), 1);
-    EXPECT_EQ(count("agents"), 1);
+    EXPECT_EQ(count("presets"), 4);
+    EXPECT_EQ(count("agents"), 3);
     EXPECT_EQ(count("test_profiles"), 1);
 
     // Such a name is stored and found as itself.
@@ -178,7 +172,7 @@ TEST_F(FNWConfigStoresTest, LookupsTreatQuotesAndSQLAsPlainText)
     ASSERT_TRUE(profile(destructive)->save());
     EXPECT_TRUE(FNWPresetBean::findPreset(alwaysTrue));
     EXPECT_TRUE(TestQueueBean::findTestName(destructive));
-    EXPECT_EQ(count("presets"), 2);
+    EXPECT_EQ(count("presets"), 5);
 }
 
 TEST_F(FNWConfigStoresTest, RemovedAndUnnamedProfilesAreNotListed)

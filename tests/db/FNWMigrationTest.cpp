@@ -21,11 +21,6 @@ using fnw::test::writeFile;
 
 constexpr quint64 kAllVersions = std::numeric_limits<quint64>::max();
 
-QList<quint64> versions(std::initializer_list<quint64> list)
-{
-    return QList<quint64>(list);
-}
-
 bool hasTable(FMDatabase* db, const QString& table)
 {
     auto rs = db->executeQuery("SELECT name FROM sqlite_master WHERE type='table' AND name=?", QVariantList{table});
@@ -87,14 +82,14 @@ TEST_F(FNWMigration, AppliesInNumericOrderOnceAndIgnoresOtherFiles)
     EXPECT_FALSE(manager->hasMigrationsTable());
     EXPECT_TRUE(manager->needsMigration());
     EXPECT_EQ(manager->currentVersion(), 0u);
-    EXPECT_EQ(manager->pendingVersions(), versions({1, 2, 10}));
+    EXPECT_EQ(manager->pendingVersions(), (QList<quint64>{1, 2, 10}));
 
     ASSERT_TRUE(manager->createMigrationsTable(nullptr));
     FMError error;
     ASSERT_TRUE(manager->migrateDatabaseToVersion(kAllVersions, {}, &error)) << error.message.toStdString();
     EXPECT_EQ(manager->originVersion(), 1u);
     EXPECT_EQ(manager->currentVersion(), 10u);
-    EXPECT_EQ(manager->appliedVersions(), versions({1, 2, 10}));
+    EXPECT_EQ(manager->appliedVersions(), (QList<quint64>{1, 2, 10}));
     EXPECT_FALSE(manager->needsMigration());
     manager.reset();
 
@@ -119,7 +114,7 @@ TEST_F(FNWMigration, AFailingStepIsRolledBackWholeAndTriedAgainNextStart)
     EXPECT_FALSE(manager->migrateDatabaseToVersion(kAllVersions, {}, &error));
     // The file's own error, not the rollback's.
     EXPECT_TRUE(error.message.contains("nowhere")) << error.message.toStdString();
-    EXPECT_EQ(manager->appliedVersions(), versions({1}));
+    EXPECT_EQ(manager->appliedVersions(), (QList<quint64>{1}));
     EXPECT_TRUE(hasTable(manager->database(), "a"));
     EXPECT_FALSE(hasTable(manager->database(), "b"));
     EXPECT_FALSE(hasTable(manager->database(), "c"));
@@ -127,7 +122,7 @@ TEST_F(FNWMigration, AFailingStepIsRolledBackWholeAndTriedAgainNextStart)
 
     // Neither an unreadable file nor a cancel records its version.
     manager = start();
-    ASSERT_EQ(manager->pendingVersions(), versions({2, 3}));
+    ASSERT_EQ(manager->pendingVersions(), (QList<quint64>{2, 3}));
     QFile::remove(folder.filePath("2_bad.sql"));
     EXPECT_FALSE(manager->migrateDatabaseToVersion(kAllVersions, {}, &error));
     EXPECT_EQ(error.domain, kFMDBMigrationManagerErrorDomain);
@@ -136,11 +131,11 @@ TEST_F(FNWMigration, AFailingStepIsRolledBackWholeAndTriedAgainNextStart)
     const auto cancel = [](quint64, const FMDBMigrating&) { return false; };
     EXPECT_FALSE(manager->migrateDatabaseToVersion(kAllVersions, cancel, &error));
     EXPECT_EQ(error.code, FMDBMigrationManagerErrorMigrationCancelled);
-    EXPECT_EQ(manager->appliedVersions(), versions({1}));
+    EXPECT_EQ(manager->appliedVersions(), (QList<quint64>{1}));
     EXPECT_FALSE(hasTable(manager->database(), "b"));
 
     EXPECT_TRUE(manager->migrateDatabaseToVersion(kAllVersions, {}, &error));
-    EXPECT_EQ(manager->appliedVersions(), versions({1, 2, 3}));
+    EXPECT_EQ(manager->appliedVersions(), (QList<quint64>{1, 2, 3}));
 }
 
 TEST_F(FNWMigration, ADuplicateVersionFailsTheRunAfterTheFirstFile)
@@ -152,7 +147,7 @@ TEST_F(FNWMigration, ADuplicateVersionFailsTheRunAfterTheFirstFile)
     FMError error;
     EXPECT_FALSE(manager->migrateDatabaseToVersion(kAllVersions, {}, &error));
     EXPECT_TRUE(error.message.contains("UNIQUE")) << error.message.toStdString();
-    EXPECT_EQ(manager->appliedVersions(), versions({1}));
+    EXPECT_EQ(manager->appliedVersions(), (QList<quint64>{1}));
     EXPECT_TRUE(hasTable(manager->database(), "a"));
     EXPECT_FALSE(hasTable(manager->database(), "b"));
     EXPECT_FALSE(hasTable(manager->database(), "c"));
@@ -285,19 +280,16 @@ protected:
     QTemporaryDir data;
 };
 
-TEST_F(FNWSchema, TheShippedDatabaseHasTheSchemaAndNothingPending)
+TEST_F(FNWSchema, TheShippedDatabaseAndTheShippedMigrationsOnAnEmptyFileHaveTheSchema)
 {
-    const QString copy = data.filePath("fnwe.db");
+    const QString copy = data.filePath("shipped.db");
     ASSERT_TRUE(QFile::copy(FNWUtils::pathForResource("fnwe.db"), copy))
         << FNWUtils::pathForResource("fnwe.db").toStdString();
-    auto manager = FMDBMigrationManager::managerWithDatabaseAtPath(copy, FNWUtils::resourcesDirectory());
-    expectSchema(manager->database());
-    EXPECT_FALSE(manager->appliedVersions().isEmpty());
-    EXPECT_FALSE(manager->needsMigration());
-}
+    auto shipped = FMDBMigrationManager::managerWithDatabaseAtPath(copy, FNWUtils::resourcesDirectory());
+    expectSchema(shipped->database());
+    EXPECT_FALSE(shipped->appliedVersions().isEmpty());
+    EXPECT_FALSE(shipped->needsMigration());
 
-TEST_F(FNWSchema, TheShippedMigrationsBuildTheSameSchemaOnAnEmptyFile)
-{
     auto manager =
         FMDBMigrationManager::managerWithDatabaseAtPath(data.filePath("fnwe.db"), FNWUtils::resourcesDirectory());
     ASSERT_FALSE(manager->migrations().empty());
