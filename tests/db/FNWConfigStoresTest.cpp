@@ -11,9 +11,7 @@
 #include "model/TestBean.h"
 #include "model/TestQueueBean.h"
 
-#include "FNWTestSupport.h"
-
-#include <QTemporaryDir>
+#include "db/FNWStoreTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,39 +21,9 @@
 
 namespace {
 
-// Every case gets a fresh database file, migrated like at start-up, behind a fresh shared queue.
-class FNWConfigStoresTest : public ::testing::Test
+class FNWConfigStoresTest : public FNWStoreTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_directory.isValid());
-        FNWBaseModel::resetSharedQueueForTesting();
-        DBUtils::setAppDBPathForTesting(m_directory.path() + QStringLiteral("/fnwe.db"));
-        ASSERT_TRUE(DBUtils::performDBMigration());
-    }
-
-    void TearDown() override
-    {
-        FNWBaseModel::resetSharedQueueForTesting();
-        DBUtils::setAppDBPathForTesting(QString());
-    }
-
-    static QList<QVariantMap> rows(const QString& sql)
-    {
-        return FNWBaseModel(QStringLiteral("presets"), {}).getRecordsWithSQLQuery(sql);
-    }
-
-    static qint64 count(const QString& table, const QString& where = QStringLiteral("1"))
-    {
-        return rows(QStringLiteral("select count(*) as cn from %1 where %2").arg(table, where))
-            .value(0)
-            .value(QStringLiteral("cn"), -1)
-            .toLongLong();
-    }
-
-    static void execute(const QString& sql) { ASSERT_TRUE(fnw::test::executeSQL(sql)); }
-
     static std::shared_ptr<FNWPresetBean> preset(const QString& name, bool attached, qint64 position = -1)
     {
         auto preset = std::make_shared<FNWPresetBean>();
@@ -82,8 +50,6 @@ protected:
         profile->viewPosition = position;
         return profile;
     }
-
-    QTemporaryDir m_directory{fnw::test::testHome() + QStringLiteral("/stores-XXXXXX")};
 };
 
 template <class Bean> QStringList names(const std::vector<std::shared_ptr<Bean>>& records, QString Bean::*field)

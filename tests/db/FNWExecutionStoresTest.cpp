@@ -15,7 +15,7 @@
 #include "model/TestIntervalResults.h"
 #include "model/TestProfileExecutionBean.h"
 
-#include "FNWTestSupport.h"
+#include "db/FNWStoreTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,18 +23,9 @@
 
 namespace {
 
-// Every case starts from a freshly migrated, empty database.
-class FNWExecutionStoresTest : public ::testing::Test
+class FNWExecutionStoresTest : public FNWStoreTest
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(fnw::test::useFreshDatabase()); }
-
-    void TearDown() override { FNWBaseModel::resetSharedQueueForTesting(); }
-
-    static void execute(const QString& sql) { ASSERT_TRUE(fnw::test::executeSQL(sql)); }
-
-    static QList<QVariantMap> rows(const QString& sql) { return TestExecutionDAO().getRecordsWithSQLQuery(sql); }
-
     // A saved test of the profile on the given agent, with a saved preset of its own.
     static std::shared_ptr<TestBean> saveTest(qint64 profileID, const std::shared_ptr<FNWAgentBean>& agent)
     {
@@ -94,14 +85,6 @@ protected:
         result->save();
         EXPECT_GT(result->ID, 0);
         return result;
-    }
-
-    static qint64 count(const QString& table, const QString& where)
-    {
-        return rows(QStringLiteral("select count(*) as cn from ") + table + QStringLiteral(" where ") + where)
-            .value(0)
-            .value(QStringLiteral("cn"))
-            .toLongLong();
     }
 };
 
@@ -202,22 +185,22 @@ TEST_F(FNWExecutionStoresTest, RemovalDeletesResultsThenRows)
     saveResult(*otherExecution, 5);
     run->loadAllExecutedTest();
     EXPECT_TRUE(run->remove());
-    EXPECT_EQ(count("test_profile_execution", QStringLiteral("1")), 1);
+    EXPECT_EQ(count("test_profile_execution"), 1);
     EXPECT_EQ(count("test_execution_details", QStringLiteral("test_profile_execution_id = %1").arg(run->ID)), 0);
-    EXPECT_EQ(count("test_results", QStringLiteral("1")), 1);
+    EXPECT_EQ(count("test_results"), 1);
 
     // One that cannot be deleted entirely is not deleted at all.
     execute(QStringLiteral("CREATE TRIGGER keep_results BEFORE DELETE ON test_results "
                            "BEGIN SELECT RAISE(ABORT, 'results are locked'); END"));
     EXPECT_FALSE(TestProfileExecutionDAO().removeWithAllExecutions({other->ID}));
-    EXPECT_EQ(count("test_profile_execution", QStringLiteral("1")), 1);
-    EXPECT_EQ(count("test_execution_details", QStringLiteral("1")), 1);
+    EXPECT_EQ(count("test_profile_execution"), 1);
+    EXPECT_EQ(count("test_execution_details"), 1);
 
     // A single execution whose results cannot be deleted still goes, its results stay.
     EXPECT_TRUE(otherExecution->remove());
     EXPECT_TRUE(log.messages().contains(QStringLiteral(
         "TestExecutionDAO: can't delete results assosiated with this execution ... results are locked")));
-    EXPECT_EQ(count("test_execution_details", QStringLiteral("1")), 0);
+    EXPECT_EQ(count("test_execution_details"), 0);
     EXPECT_EQ(count("test_results", QStringLiteral("execution_id = %1").arg(otherExecution->ID)), 1);
 }
 
