@@ -44,7 +44,7 @@ TEST(FNWNotificationCenter, DeliversNameObjectAndUserInfoSynchronouslyOnThePoste
     EXPECT_EQ(deliveredOn, workerId);
 }
 
-TEST(FNWNotificationCenter, ObserversRunInRegistrationOrderUntilTheirTokenGoes)
+TEST(FNWNotificationCenter, ObserversRunInRegistrationOrderUntilTheirTokenGoesAndMayChangeTheList)
 {
     FNWNotificationCenter center;
     QStringList calls;
@@ -58,11 +58,8 @@ TEST(FNWNotificationCenter, ObserversRunInRegistrationOrderUntilTheirTokenGoes)
     first.reset();
     center.postNotificationName("Other");
     EXPECT_EQ(calls, (QStringList{"first", "all:N", "scoped", "first", "all:N", "all:Other"}));
-}
 
-TEST(FNWNotificationCenter, HandlersMayPostRegisterAndRemoveThemselves)
-{
-    FNWNotificationCenter center;
+    // Handlers may post, register and remove themselves.
     int outer = 0;
     int inner = 0;
     FNWObserverToken late;

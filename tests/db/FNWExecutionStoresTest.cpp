@@ -8,7 +8,6 @@
 #include "db/TestIntervalResultsDAO.h"
 #include "db/TestProfileExecutionDAO.h"
 #include "model/FNWAgentBean.h"
-#include "model/FNWCSVExport.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
 #include "model/TestExecutionBean.h"
@@ -18,8 +17,6 @@
 #include "db/FNWStoreTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <thread>
 
 namespace {
 
@@ -323,25 +320,4 @@ TEST_F(FNWExecutionStoresTest, DetailedExportShowsTheTestAsStoredNow)
 
     TestProfileExecutionBean empty;
     EXPECT_TRUE(empty.getDetailedCSV().isEmpty());
-}
-
-// Meaningful under ThreadSanitizer: the run's threads fill a record the interface is reading.
-TEST(FNWExecutionRecordsTest, RunFieldsAreSafeToFillWhileReadElsewhere)
-{
-    TestProfileExecutionBean run;
-    auto execution = std::make_shared<TestExecutionBean>();
-    std::thread filler([&] {
-        for (int i = 0; i < 1000; ++i) {
-            execution->setTargetSsid(QStringLiteral("Lab %1").arg(i));
-            execution->setAverageSpeed(i);
-            run.addExecutedTest(execution);
-        }
-    });
-    for (int i = 0; i < 1000; ++i) {
-        EXPECT_FALSE(FNWCSVExport::getCSVSummeryLine(*execution, nullptr, nullptr).isEmpty());
-        EXPECT_LE(run.allExecutedTest().size(), 1000U);
-        execution->targetSsid();
-    }
-    filler.join();
-    EXPECT_EQ(run.allExecutedTest().size(), 1000U);
 }

@@ -1,8 +1,10 @@
 #include "base/FNWEnums.h"
 #include "model/FNWAgentBean.h"
+#include "model/FNWCSVExport.h"
 #include "model/FNWPresetBean.h"
 #include "model/TestBean.h"
 #include "model/TestExecutionBean.h"
+#include "model/TestProfileExecutionBean.h"
 #include "model/TestQueueBean.h"
 
 #include <QDateTime>
@@ -283,16 +285,19 @@ TEST(FNWRecordsTest, SetValueForKeyConvertsStoredValues)
     EXPECT_FALSE(agent.setValueForKey(QStringLiteral("yesterday"), "lastSeen"));
 }
 
-// The test manager's threads write status, message and the held objects while the view reads
-// them; every message is a new text, so an unguarded field frees texts under a reader's feet and
-// ThreadSanitizer (or AddressSanitizer) reports it here.
+// The test manager's threads write status, message and the held objects, and a run's figures and
+// list, while the view reads them; every message is a new text, so an unguarded field frees texts
+// under a reader's feet and ThreadSanitizer (or AddressSanitizer) reports it here.
 TEST(FNWRecordsTest, RunStateIsSafeAcrossThreads)
 {
     TestBean test;
+    TestProfileExecutionBean run;
+    const auto execution = std::make_shared<TestExecutionBean>();
     const QString prefix = QStringLiteral("iperf failed: ");
     const auto presetA = std::make_shared<FNWPresetBean>();
     const auto presetB = std::make_shared<FNWPresetBean>();
     constexpr int kRounds = 5000;
+    constexpr size_t kListed = 1000;
     std::atomic<bool> unexpected{false};
 
     std::vector<std::thread> threads;
@@ -302,6 +307,12 @@ TEST(FNWRecordsTest, RunStateIsSafeAcrossThreads)
                 test.setExecutionStatus(writer == 0 ? FNWExecutionStatusRunning : FNWExecutionStatusFailed);
                 test.setMessage(prefix + QString::number(writer * kRounds + i));
                 test.setPreset(writer == 0 ? presetA : presetB);
+                if (writer == 0) {
+                    execution->setTargetSsid(QStringLiteral("Lab %1").arg(i));
+                    execution->setAverageSpeed(i);
+                    if (size_t(i) < kListed)
+                        run.addExecutedTest(execution);
+                }
             }
         });
     }
@@ -311,10 +322,14 @@ TEST(FNWRecordsTest, RunStateIsSafeAcrossThreads)
                 const qint64 status = test.executionStatus();
                 const QString message = test.message();
                 const auto preset = test.preset();
+                const QString ssid = execution->targetSsid();
                 if ((status != FNWExecutionStatusNotStarted && status != FNWExecutionStatusRunning &&
                      status != FNWExecutionStatusFailed) ||
                     (!message.isEmpty() && !message.startsWith(prefix)) ||
-                    (preset && preset != presetA && preset != presetB))
+                    (preset && preset != presetA && preset != presetB) ||
+                    (!ssid.isEmpty() && !ssid.startsWith(QStringLiteral("Lab "))) ||
+                    FNWCSVExport::getCSVSummeryLine(*execution, nullptr, nullptr).isEmpty() ||
+                    run.allExecutedTest().size() > kListed)
                     unexpected = true;
             }
         });
@@ -326,4 +341,5 @@ TEST(FNWRecordsTest, RunStateIsSafeAcrossThreads)
     EXPECT_TRUE(test.message().startsWith(prefix));
     EXPECT_TRUE(test.executionStatus() == FNWExecutionStatusRunning ||
                 test.executionStatus() == FNWExecutionStatusFailed);
+    EXPECT_EQ(run.allExecutedTest().size(), kListed);
 }

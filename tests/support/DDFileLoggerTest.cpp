@@ -29,11 +29,15 @@ class DDFileLoggerTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        if (logger) {
-            log.removeLogger(logger);
-            logger.reset();
-        }
+        stop();
         DDLogFileInfo::setExtendedAttributesDisabledForTesting(false);
+    }
+
+    void stop()
+    {
+        if (logger)
+            log.removeLogger(logger);
+        logger.reset();
     }
 
     // A file logger on the test folder, added to a private dispatcher.
@@ -151,8 +155,7 @@ TEST_F(DDFileLoggerTest, StartsANewFileWhenTheNewestIsArchivedFullOrOld)
     const QString first = logger->currentLogFileInfo()->filePath();
     EXPECT_NE(first, archived);
     EXPECT_EQ(readFile(archived), "archived\n");
-    log.removeLogger(logger);
-    logger.reset();
+    stop();
 
     // Old: a restart more than a day later archives it and starts another.
     clock->advance(24 * 60 * 60 + 1);
@@ -161,8 +164,7 @@ TEST_F(DDFileLoggerTest, StartsANewFileWhenTheNewestIsArchivedFullOrOld)
     const QString second = logger->currentLogFileInfo()->filePath();
     EXPECT_NE(second, first);
     EXPECT_TRUE(DDLogFileInfo(first).isArchived());
-    log.removeLogger(logger);
-    logger.reset();
+    stop();
 
     // Full: a young file of 1 MiB is not continued.
     clock->setNow(QDateTime::currentDateTime());

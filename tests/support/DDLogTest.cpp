@@ -32,15 +32,10 @@ public:
     }
     QString loggerName() const override { return QStringLiteral("test.recording"); }
 
-    void closeGate()
+    void setGateOpen(bool open)
     {
         std::lock_guard lock(m_mutex);
-        m_gateOpen = false;
-    }
-    void openGate()
-    {
-        std::lock_guard lock(m_mutex);
-        m_gateOpen = true;
+        m_gateOpen = open;
         m_open.notify_all();
     }
     QStringList messages() const
@@ -68,7 +63,7 @@ protected:
     void SetUp() override { DDLog::sharedInstance().addLogger(recorder); }
     void TearDown() override
     {
-        recorder->openGate();
+        recorder->setGateOpen(true);
         DDLog::sharedInstance().flushLog();
         DDLog::sharedInstance().removeLogger(recorder);
     }
@@ -95,11 +90,11 @@ TEST_F(DDLogTest, ErrorsAreWrittenBeforeTheCallReturnsWhileInfosAndWarningsAreQu
     EXPECT_EQ(recorder->messages(), QStringList{"PerfTest: Starting test..."});
 
     // With the output stalled, queued messages return at once; they arrive once it resumes.
-    recorder->closeGate();
+    recorder->setGateOpen(false);
     DDLogInfo("info %ld", 1);
     DDLogWarn("warning %@", "two");
     EXPECT_EQ(recorder->messages().size(), 1);
-    recorder->openGate();
+    recorder->setGateOpen(true);
     DDLog::sharedInstance().flushLog();
     EXPECT_EQ(recorder->messages(), (QStringList{"PerfTest: Starting test...", "info 1", "warning two"}));
     EXPECT_EQ(recorder->flags(), (std::vector<DDLogFlag>{DDLogFlagError, DDLogFlagInfo, DDLogFlagWarning}));
@@ -115,7 +110,7 @@ TEST_F(DDLogTest, ErrorsAreWrittenBeforeTheCallReturnsWhileInfosAndWarningsAreQu
 
 TEST_F(DDLogTest, AtMostAThousandMessagesWaitAndTheNextCallerWaitsForRoom)
 {
-    recorder->closeGate();
+    recorder->setGateOpen(false);
     std::atomic<int> returned{0};
     std::thread producer([&] {
         for (int i = 0; i < 1001; ++i) {
@@ -128,7 +123,7 @@ TEST_F(DDLogTest, AtMostAThousandMessagesWaitAndTheNextCallerWaitsForRoom)
         std::this_thread::yield();
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(returned, 1000);
-    recorder->openGate();
+    recorder->setGateOpen(true);
     producer.join();
     DDLog::sharedInstance().flushLog();
     const QStringList messages = recorder->messages();
