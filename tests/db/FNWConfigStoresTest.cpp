@@ -97,14 +97,29 @@ TEST_F(FNWConfigStoresTest, SavingInsertsANewRowEveryTimeAndReadsBackEqual)
 
 // The looked-up text is bound, not pasted into the statement: a quote is an ordinary character and
 // text shaped as SQL matches nothing (pasted, each of these probes would answer YES or break the query).
-TEST_F(FNWConfigStoresTest, LookupsAndListsKeepLibraryItemsApartFromQueueCopiesAndTreatSQLAsText)
+TEST_F(FNWConfigStoresTest, LookupsAndListsShowLibraryItemsOnlyAndTreatSQLAsText)
 {
     for (const auto& p : {preset("Long", false, 2), preset("Short", false, 1), preset("Copy only", true, 0),
                           preset("O'Brien's run", false, 3)})
         ASSERT_TRUE(p->save());
     for (const auto& a : {agent("10.0.0.2", false, 5), agent("10.0.0.1", false, 3), agent("10.0.0.9", true, 0)})
         ASSERT_TRUE(a->save());
-    ASSERT_TRUE(profile("Bob's lab")->save());
+    const auto gone = profile("Gone", 3);
+    for (const auto& p : {profile("Office", 2), profile("Lab", 1), profile("", 0), gone, profile("Bob's lab", 4)})
+        ASSERT_TRUE(p->save());
+    // A removed profile is marked, not deleted, and is neither found nor listed; unnamed ones are not listed.
+    ASSERT_TRUE(gone->remove());
+    EXPECT_FALSE(gone->isDeleted);
+    EXPECT_EQ(count("test_profiles", QStringLiteral("isDeleted = 1 and id = %1").arg(gone->ID)), 1);
+    EXPECT_FALSE(TestQueueBean::findTestName(QStringLiteral("Gone")));
+    EXPECT_TRUE(TestQueueBean::findTestName(QStringLiteral("Office")));
+    EXPECT_EQ(names(TestQueueBeanDAO().getAllNamedProfiles(), &TestQueueBean::testProfileName),
+              QStringList({"Lab", "Office", "Bob's lab"}));
+    // It still loads by id, for the executions that point at it.
+    const TestQueueBean reloaded(gone->ID);
+    EXPECT_EQ(reloaded.testProfileName, QStringLiteral("Gone"));
+    EXPECT_TRUE(reloaded.isDeleted);
+    EXPECT_EQ(reloaded.viewPosition, 3);
 
     EXPECT_TRUE(FNWPresetBean::findPreset(QStringLiteral("Long")));
     EXPECT_FALSE(FNWPresetBean::findPreset(QStringLiteral("long")));
@@ -131,7 +146,7 @@ TEST_F(FNWConfigStoresTest, LookupsAndListsKeepLibraryItemsApartFromQueueCopiesA
     }
     EXPECT_EQ(count("presets"), 4);
     EXPECT_EQ(count("agents"), 3);
-    EXPECT_EQ(count("test_profiles"), 1);
+    EXPECT_EQ(count("test_profiles"), 5);
 
     // Such a name is stored and found as itself.
     ASSERT_TRUE(preset(alwaysTrue, false)->save());
@@ -139,31 +154,6 @@ TEST_F(FNWConfigStoresTest, LookupsAndListsKeepLibraryItemsApartFromQueueCopiesA
     EXPECT_TRUE(FNWPresetBean::findPreset(alwaysTrue));
     EXPECT_TRUE(TestQueueBean::findTestName(destructive));
     EXPECT_EQ(count("presets"), 5);
-}
-
-TEST_F(FNWConfigStoresTest, RemovedAndUnnamedProfilesAreNotListed)
-{
-    const auto office = profile("Office", 2);
-    const auto lab = profile("Lab", 1);
-    const auto adHoc = profile("", 0);
-    const auto gone = profile("Gone", 3);
-    for (const auto& p : {office, lab, adHoc, gone})
-        ASSERT_TRUE(p->save());
-
-    ASSERT_TRUE(gone->remove());
-    EXPECT_FALSE(gone->isDeleted);
-    EXPECT_EQ(count("test_profiles", QStringLiteral("isDeleted = 1 and id = %1").arg(gone->ID)), 1);
-    EXPECT_FALSE(TestQueueBean::findTestName(QStringLiteral("Gone")));
-    EXPECT_TRUE(TestQueueBean::findTestName(QStringLiteral("Office")));
-
-    EXPECT_EQ(names(TestQueueBeanDAO().getAllNamedProfiles(), &TestQueueBean::testProfileName),
-              QStringList({"Lab", "Office"}));
-
-    // A removed profile still loads by id, for the executions that point at it.
-    const TestQueueBean reloaded(gone->ID);
-    EXPECT_EQ(reloaded.testProfileName, QStringLiteral("Gone"));
-    EXPECT_TRUE(reloaded.isDeleted);
-    EXPECT_EQ(reloaded.viewPosition, 3);
 }
 
 TEST_F(FNWConfigStoresTest, PositionsAndOrdersAreWrittenAlone)

@@ -9,7 +9,7 @@
 #include "model/FNWAgentBean.h"
 #include "model/FNWPresetBean.h"
 
-#include "FNWTestSupport.h"
+#include "db/FNWStoreTestSupport.h"
 
 #include <QElapsedTimer>
 
@@ -21,12 +21,12 @@ using namespace fnw::test;
 
 namespace {
 
-class FNWDatabaseLockTest : public ::testing::Test
+class FNWDatabaseLockTest : public FNWStoreTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(useFreshDatabase());
+        FNWStoreTest::SetUp();
         FNWDeferredWrites::shared().setRetryIntervalForTesting(std::chrono::milliseconds(50));
         for (const char* name : {FNWDatabaseWriteFailedNotification, FNWDatabaseWritesWaitingNotification,
                                  FNWDatabaseWritesSavedNotification})
@@ -47,9 +47,7 @@ protected:
     static QStringList presetNamesInOrder()
     {
         QStringList names;
-        for (const QVariantMap& row :
-             FNWBaseModel(QStringLiteral("presets"), {})
-                 .getRecordsWithSQLQuery(QStringLiteral("select name from presets order by id")))
+        for (const QVariantMap& row : rows(QStringLiteral("select name from presets order by id")))
             names << row.value(QStringLiteral("name")).toString();
         return names;
     }
@@ -65,10 +63,8 @@ protected:
 TEST_F(FNWDatabaseLockTest, TheWindowsChangesFailWithinAFrameAndSayWhyWhileReadsGoOn)
 {
     const QString path = DBUtils::appDBPath();
-    const QVariantMap mode = FNWBaseModel(QStringLiteral("presets"), {})
-                                 .getRecordsWithSQLQuery(QStringLiteral("PRAGMA journal_mode"))
-                                 .value(0);
-    EXPECT_EQ(mode.value(QStringLiteral("journal_mode")).toString(), QStringLiteral("wal"));
+    EXPECT_EQ(rows(QStringLiteral("PRAGMA journal_mode")).value(0).value(QStringLiteral("journal_mode")).toString(),
+              QStringLiteral("wal"));
     ASSERT_TRUE(preset(QStringLiteral("Before"))->save());
 
     DatabaseLockHolder other(path, 10000);
