@@ -187,7 +187,7 @@ TEST(FNWRecordsTest, CopiesCarryParametersOnlyAndStartAfresh)
     EXPECT_TRUE(copy->sourceIPAddress.isEmpty());
 }
 
-TEST(FNWRecordsTest, DictionaryNeverHoldsNull)
+TEST(FNWRecordsTest, ValuesConvertToColumnsWithoutNullAndBack)
 {
     FNWAgentBean agent;
     agent.ID = 23;
@@ -208,6 +208,44 @@ TEST(FNWRecordsTest, DictionaryNeverHoldsNull)
     row = agent.getDictionaryOfObject({"lastSeen"});
     EXPECT_EQ(row.value("lastSeen").typeId(), QMetaType::Double);
     EXPECT_DOUBLE_EQ(row.value("lastSeen").toDouble(), 1700000000.25);
+
+    // Back from the columns: setValueForKey converts what the store hands out.
+    FNWPresetBean preset;
+    // Numbers: '' and NULL read as 0, text and reals are read as numbers.
+    EXPECT_TRUE(preset.setValueForKey(kEmpty, "viewPosition"));
+    EXPECT_EQ(preset.viewPosition, 0);
+    EXPECT_TRUE(preset.setValueForKey(QVariant(), "send_bw"));
+    EXPECT_EQ(preset.send_bw, 0);
+    EXPECT_TRUE(preset.setValueForKey(QStringLiteral(" 12 "), "duration"));
+    EXPECT_EQ(preset.duration, 12);
+    EXPECT_TRUE(preset.setValueForKey(kEmpty, "isAttachedToQueue"));
+    EXPECT_FALSE(preset.isAttachedToQueue);
+    EXPECT_TRUE(preset.setValueForKey(qint64(44), "id"));
+    EXPECT_EQ(preset.ID, 44);
+
+    // Refused values and unknown keys leave the record as it was.
+    EXPECT_FALSE(preset.setValueForKey(QStringLiteral("ten"), "duration"));
+    EXPECT_EQ(preset.duration, 12);
+    EXPECT_FALSE(preset.setValueForKey(1e300, "number_of_byte"));
+    EXPECT_EQ(preset.number_of_byte, 100);
+    EXPECT_FALSE(preset.setValueForKey(5, "no_such_field"));
+    EXPECT_FALSE(preset.valueForKey("no_such_field").isValid());
+
+    // Texts: NULL clears, numbers read as their text.
+    EXPECT_TRUE(preset.setValueForKey(QStringLiteral("Quick"), "name"));
+    EXPECT_EQ(preset.valueForKey("name").toString(), QStringLiteral("Quick"));
+    EXPECT_TRUE(preset.setValueForKey(QVariant(), "name"));
+    EXPECT_TRUE(preset.name.isNull());
+
+    // Dates: a REAL or numeric text of seconds since 1970; '' and NULL clear.
+    EXPECT_TRUE(agent.setValueForKey(1700000000.5, "lastSeen"));
+    EXPECT_EQ(agent.lastSeen.toMSecsSinceEpoch(), 1700000000500);
+    EXPECT_DOUBLE_EQ(agent.valueForKey("lastSeen").toDouble(), 1700000000.5);
+    EXPECT_TRUE(agent.setValueForKey(kEmpty, "lastSeen"));
+    EXPECT_FALSE(agent.lastSeen.isValid());
+    EXPECT_TRUE(agent.setValueForKey(QStringLiteral("86400.25"), "lastSeen"));
+    EXPECT_EQ(agent.lastSeen, QDateTime(QDate(1970, 1, 2), QTime(0, 0, 0, 250), Qt::UTC));
+    EXPECT_FALSE(agent.setValueForKey(QStringLiteral("yesterday"), "lastSeen"));
 }
 
 TEST(FNWRecordsTest, RowsLoadBackIntoEqualRecords)
@@ -242,47 +280,6 @@ TEST(FNWRecordsTest, RowsLoadBackIntoEqualRecords)
     FNWAgentBean loaded;
     loaded.setValueForKey(kEmpty, "agent_name");
     EXPECT_EQ(loaded.description(), QStringLiteral(",(null),5201"));
-}
-
-TEST(FNWRecordsTest, SetValueForKeyConvertsStoredValues)
-{
-    FNWPresetBean preset;
-    // Numbers: '' and NULL read as 0, text and reals are read as numbers.
-    EXPECT_TRUE(preset.setValueForKey(kEmpty, "viewPosition"));
-    EXPECT_EQ(preset.viewPosition, 0);
-    EXPECT_TRUE(preset.setValueForKey(QVariant(), "send_bw"));
-    EXPECT_EQ(preset.send_bw, 0);
-    EXPECT_TRUE(preset.setValueForKey(QStringLiteral(" 12 "), "duration"));
-    EXPECT_EQ(preset.duration, 12);
-    EXPECT_TRUE(preset.setValueForKey(kEmpty, "isAttachedToQueue"));
-    EXPECT_FALSE(preset.isAttachedToQueue);
-    EXPECT_TRUE(preset.setValueForKey(qint64(44), "id"));
-    EXPECT_EQ(preset.ID, 44);
-
-    // Refused values and unknown keys leave the record as it was.
-    EXPECT_FALSE(preset.setValueForKey(QStringLiteral("ten"), "duration"));
-    EXPECT_EQ(preset.duration, 12);
-    EXPECT_FALSE(preset.setValueForKey(1e300, "number_of_byte"));
-    EXPECT_EQ(preset.number_of_byte, 100);
-    EXPECT_FALSE(preset.setValueForKey(5, "no_such_field"));
-    EXPECT_FALSE(preset.valueForKey("no_such_field").isValid());
-
-    // Texts: NULL clears, numbers read as their text.
-    EXPECT_TRUE(preset.setValueForKey(QStringLiteral("Quick"), "name"));
-    EXPECT_EQ(preset.valueForKey("name").toString(), QStringLiteral("Quick"));
-    EXPECT_TRUE(preset.setValueForKey(QVariant(), "name"));
-    EXPECT_TRUE(preset.name.isNull());
-
-    // Dates: a REAL or numeric text of seconds since 1970; '' and NULL clear.
-    FNWAgentBean agent;
-    EXPECT_TRUE(agent.setValueForKey(1700000000.5, "lastSeen"));
-    EXPECT_EQ(agent.lastSeen.toMSecsSinceEpoch(), 1700000000500);
-    EXPECT_DOUBLE_EQ(agent.valueForKey("lastSeen").toDouble(), 1700000000.5);
-    EXPECT_TRUE(agent.setValueForKey(kEmpty, "lastSeen"));
-    EXPECT_FALSE(agent.lastSeen.isValid());
-    EXPECT_TRUE(agent.setValueForKey(QStringLiteral("86400.25"), "lastSeen"));
-    EXPECT_EQ(agent.lastSeen, QDateTime(QDate(1970, 1, 2), QTime(0, 0, 0, 250), Qt::UTC));
-    EXPECT_FALSE(agent.setValueForKey(QStringLiteral("yesterday"), "lastSeen"));
 }
 
 // The test manager's threads write status, message and the held objects, and a run's figures and
