@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -48,11 +47,10 @@ public:
         proposedNames << proposedName;
         return chosenPath;
     }
-    void showOkAlert(const QString& message, const QString& information, FNWAlertStyle style) override
+    void showOkAlert(const QString& message, const QString& info, FNWAlertStyle style) override
     {
-        alerts.push_back({message, information, style});
+        alerts.push_back({message, info, style});
     }
-
     QString chosenPath;
     QStringList proposedNames;
     std::vector<Alert> alerts;
@@ -67,6 +65,7 @@ public:
     int stops = 0;
 };
 
+// Each page counts its calls; a start answers as told.
 class FakeHome final : public FNWHomePage
 {
 public:
@@ -78,22 +77,16 @@ public:
             duringStart();
         return startSucceeds;
     }
-    std::function<void()> duringStart;
     void setIsCreateNewMyTestProfile(bool isCreateNew) override { composingNewProfile = isCreateNew; }
-    bool startSucceeds = true;
-    int starts = 0;
-    int prepared = 0;
-    bool composingNewProfile = true;
+    std::function<void()> duringStart;
+    bool startSucceeds = true, composingNewProfile = true;
+    int starts = 0, prepared = 0;
 };
 
 class FakeMyTests final : public FNWMyTestsPage
 {
 public:
-    bool startProfileExecutionButtonDidPressed() override
-    {
-        ++starts;
-        return true;
-    }
+    bool startProfileExecutionButtonDidPressed() override { return ++starts > 0; }
     int starts = 0;
 };
 
@@ -108,8 +101,7 @@ public:
         return rerunStarts;
     }
     bool rerunStarts = true;
-    int prepared = 0;
-    int reloads = 0;
+    int prepared = 0, reloads = 0;
     std::vector<std::int64_t> reruns;
 };
 
@@ -296,7 +288,6 @@ TEST_F(FNWMainWindowCoordinatorTest, WarningsReplaceEachOtherAndClearAfterTheLas
     EXPECT_GE(sinceSecond.elapsed(), 300); // not 150 ms after the second, as the first would give
 }
 
-// Ending a run shows the control on the home tab only.
 TEST_F(FNWMainWindowCoordinatorTest, AnEndedRunShowsTheControlOnTheHomeTabOnly)
 {
     FNWUtils::setUserSetting(false, name(kStartStopButtonVisibilityKey));
@@ -394,39 +385,32 @@ private:
     FNWObserverToken m_deletions;
 };
 
-TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTellsEachInOrder)
+// An unknown run is skipped and a run the database refuses to delete stays whole and unannounced.
+TEST_F(FNWMainWindowStoredRunsTest, DeletingRunsRemovesTheirTestsAndResultsAndTellsEachDeletedInOrder)
 {
     std::vector<qint64> runs;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         runs.push_back(saveRun(QString())->ID);
-    QVariantList ids;
-    for (const qint64 id : {runs[2], qint64(9999), runs[0], runs[1]})
-        ids << idInfo(id);
-    post(DeleteOneTestProfileNotification, {{name(kIdsToDeleteKey), ids}});
-
-    EXPECT_EQ(deleted, (QStringList{QString::number(runs[2]), QString::number(runs[0]), QString::number(runs[1])}));
-    EXPECT_EQ(count(QStringLiteral("test_profile_execution")), 1);
-    // Failed tests go too, and every result of them; the remaining run keeps all of its own.
-    EXPECT_EQ(count(QStringLiteral("test_execution_details")), 2);
-    EXPECT_EQ(count(QStringLiteral("test_execution_details"),
-                    QStringLiteral(" where test_profile_execution_id = %1").arg(runs[3])),
-              2);
-    EXPECT_EQ(count(QStringLiteral("test_results")), 4);
-}
-
-TEST_F(FNWMainWindowStoredRunsTest, ARunThatCouldNotBeDeletedIsNotAnnouncedAsDeleted)
-{
-    const qint64 kept = saveRun(QString())->ID;
-    const qint64 gone = saveRun(QString())->ID;
     ASSERT_TRUE(fnw::test::executeSQL(
         QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON test_profile_execution WHEN old.id = %1 "
                        "BEGIN SELECT RAISE(ABORT, 'kept'); END;")
-            .arg(kept)));
+            .arg(runs[4])));
+    QVariantList ids;
+    for (const qint64 id : {runs[2], qint64(9999), runs[4], runs[0], runs[1]})
+        ids << idInfo(id);
     fnw::test::LogCapture log;
-    post(DeleteOneTestProfileNotification, {{name(kIdsToDeleteKey), QVariantList{idInfo(kept), idInfo(gone)}}});
-    EXPECT_EQ(deleted, QStringList{QString::number(gone)});
-    EXPECT_EQ(count(QStringLiteral("test_profile_execution")), 1);
+    post(DeleteOneTestProfileNotification, {{name(kIdsToDeleteKey), ids}});
+
+    EXPECT_EQ(deleted, (QStringList{QString::number(runs[2]), QString::number(runs[0]), QString::number(runs[1])}));
     EXPECT_EQ(log.messages().filter(QStringLiteral("could not delete test profile execution")).size(), 1);
+    EXPECT_EQ(count(QStringLiteral("test_profile_execution")), 2);
+    // Failed tests go too, and every result of them; the remaining runs keep all of their own.
+    EXPECT_EQ(count(QStringLiteral("test_execution_details")), 4);
+    for (const qint64 kept : {runs[3], runs[4]})
+        EXPECT_EQ(count(QStringLiteral("test_execution_details"),
+                        QStringLiteral(" where test_profile_execution_id = %1").arg(kept)),
+                  2);
+    EXPECT_EQ(count(QStringLiteral("test_results")), 8);
 }
 
 TEST_F(FNWMainWindowStoredRunsTest, ExportsWriteTheRecordsDocumentsWhereTheUserChose)
