@@ -82,69 +82,48 @@ TEST(PerfTestArguments, BuildsTheListForIperf3AndIperf2)
 {
     struct Case
     {
-        const char* name;
         qint64 version;
-        std::function<void(FNWPresetBean&)> edit;
+        std::vector<std::pair<const char*, qint64>> edits; // on a timed TCP preset of 10 seconds
         QStringList expected;
     };
     const Case cases[] = {
-        {"iperf3 TCP", 0, [](FNWPresetBean&) {}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-i1", "-p5201"}},
-        {"iperf3 UDP, blank bandwidth",
-         0,
-         [](FNWPresetBean& p) { p.test_type = 1; },
-         {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-i1", "-p5201"}},
-        {"iperf3 UDP, bandwidth 0",
-         0,
-         [](FNWPresetBean& p) {
-             p.test_type = 1;
-             p.send_bw = 0;
-         },
-         {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-b0M", "-i1", "-p5201"}},
-        {"iperf3 by amount, everything set",
-         0,
-         [](FNWPresetBean& p) {
-             p.number_of_byte = 100;
-             p.direction = 1;
-             p.buffer_length = 128;
-             p.tcp_window_size = 64;
-             p.tcp_max_segment_size = 1460;
-             p.no_tcp_delay = 1;
-         },
+        {0, {}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-i1", "-p5201"}},
+        {0, {{"test_type", 1}}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-i1", "-p5201"}},
+        {0, {{"test_type", 1}, {"send_bw", 0}}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-b0M", "-i1", "-p5201"}},
+        {0,
+         {{"number_of_byte", 100},
+          {"direction", 1},
+          {"buffer_length", 128},
+          {"tcp_window_size", 64},
+          {"tcp_max_segment_size", 1460},
+          {"no_tcp_delay", 1}},
          {"./iperf3 ", "-c", "10.0.0.5", "-R", "-n100M", "-l128KB", "-w64KB", "-M MSS-1460", "-N", "-i1", "-p5201"}},
-        {"iperf3, duration 1 skipped",
-         0,
-         [](FNWPresetBean& p) { p.duration = 1; },
-         {"./iperf3 ", "-c", "10.0.0.5", "-i1", "-p5201"}},
-        {"iperf2 UDP",
-         1,
-         [](FNWPresetBean& p) {
-             p.test_type = 1;
-             p.direction = 1;
-             p.buffer_length = 128;
-         },
+        {0, {{"duration", 1}}, {"./iperf3 ", "-c", "10.0.0.5", "-i1", "-p5201"}},
+        {1,
+         {{"test_type", 1}, {"direction", 1}, {"buffer_length", 128}},
          {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-u", "-fb", "-i1", "-p5002"}},
-        {"iperf2 TCP", 1, [](FNWPresetBean&) {}, {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-fb", "-i1", "-p5001"}},
-        {"other version", 2, [](FNWPresetBean& p) { p.test_type = 1; }, {"./iperf3 ", "-c", "10.0.0.5", "-p5201"}},
+        {1, {}, {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-fb", "-i1", "-p5001"}},
+        {2, {{"test_type", 1}}, {"./iperf3 ", "-c", "10.0.0.5", "-p5201"}}, // another version: no options
     };
     for (const Case& c : cases) {
         useIperfVersion(c.version);
         auto preset = timedPreset(10);
-        c.edit(*preset);
+        for (const auto& [key, value] : c.edits)
+            ASSERT_TRUE(preset->setValueForKey(value, QLatin1String(key))) << key;
         auto run = PerfTest::initWithTestBean(makeTest(preset, QStringLiteral("10.0.0.5"), 5201));
         auto execution = std::make_shared<TestExecutionBean>();
         run->setExecutionBean(execution);
         LogCapture log;
-        EXPECT_EQ(run->buildArguments(), c.expected) << c.name;
-        EXPECT_EQ(execution->iperfVersion(), c.version == 1 ? 1 : 0) << c.name;
+        EXPECT_EQ(run->buildArguments(), c.expected);
+        EXPECT_EQ(execution->iperfVersion(), c.version == 1 ? 1 : 0) << c.expected.join(u' ').toStdString();
         const QStringList messages = log.messages();
         const bool blankBandwidth = preset->test_type == 1 && preset->send_bw == -1;
         EXPECT_EQ(messages.contains(QLatin1String(
                       "PerfTest: need to set bandwidth explicitly to unlimited for UDP as user has left it blank..")),
                   blankBandwidth)
-            << c.name;
-        if (preset->duration == 1) {
-            EXPECT_TRUE(messages.contains(QLatin1String("PerfTest: Skipping option duration for value 1")));
-        }
+            << c.expected.join(u' ').toStdString();
+        EXPECT_EQ(messages.contains(QLatin1String("PerfTest: Skipping option duration for value 1")),
+                  preset->duration == 1);
     }
 }
 

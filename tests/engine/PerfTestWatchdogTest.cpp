@@ -13,29 +13,24 @@ namespace {
 
 FNWRunProgress timed(qint64 duration, qint64 interval, milliseconds sinceLaunch, milliseconds sinceLastInterval)
 {
-    FNWRunProgress progress;
-    progress.durationSeconds = duration;
-    progress.intervalSeconds = interval;
-    progress.sinceLaunch = sinceLaunch;
-    progress.sinceLastInterval = sinceLastInterval;
-    return progress;
+    return {.sinceLaunch = sinceLaunch,
+            .sinceLastInterval = sinceLastInterval,
+            .intervalSeconds = interval,
+            .durationSeconds = duration};
 }
 
 FNWRunProgress byAmount(qint64 megabytes, double slowestRate, milliseconds sinceLaunch,
                         milliseconds sinceLastInterval = milliseconds{0})
 {
-    FNWRunProgress progress;
-    progress.amountMegabytes = megabytes;
-    progress.intervalSeconds = 1;
-    progress.slowestRate = slowestRate;
-    progress.sinceLaunch = sinceLaunch;
-    progress.sinceLastInterval = sinceLastInterval;
-    return progress;
+    return {.sinceLaunch = sinceLaunch,
+            .sinceLastInterval = sinceLastInterval,
+            .amountMegabytes = megabytes,
+            .slowestRate = slowestRate};
 }
 
 } // namespace
 
-TEST(PerfTestWatchdog, ASilenceOfThreeIntervalsOrTenSecondsStopsARun)
+TEST(PerfTestWatchdog, ASilenceOfThreeIntervalsOrTenSecondsOrBeyondTheDurationWithoutIntervalsStopsARun)
 {
     EXPECT_EQ(silenceLimit(1, {}), seconds(10));
     EXPECT_EQ(silenceLimit(3, {}), seconds(10));
@@ -49,12 +44,12 @@ TEST(PerfTestWatchdog, ASilenceOfThreeIntervalsOrTenSecondsStopsARun)
         milliseconds sinceLastInterval;
         FNWWatchdogVerdict verdict;
     };
-    for (const Case& c : {Case{1, milliseconds(9999), FNWWatchdogVerdict::Running},
-                          Case{1, seconds(10), FNWWatchdogVerdict::Silent},
-                          Case{5, seconds(14), FNWWatchdogVerdict::Running},
-                          Case{5, seconds(15), FNWWatchdogVerdict::Silent}}) {
+    for (const Case& c :
+         {Case{1, milliseconds(9999), FNWWatchdogVerdict::Running}, Case{1, seconds(10), FNWWatchdogVerdict::Silent},
+          Case{5, seconds(14), FNWWatchdogVerdict::Running}, Case{5, seconds(15), FNWWatchdogVerdict::Silent}}) {
         // However long the run has gone on: a healthy hour-long run is not stopped.
-        const FNWWatchdogDecision decision = judgeRunProgress(timed(3600, c.interval, seconds(3000), c.sinceLastInterval));
+        const FNWWatchdogDecision decision =
+            judgeRunProgress(timed(3600, c.interval, seconds(3000), c.sinceLastInterval));
         EXPECT_EQ(decision.verdict, c.verdict) << c.interval << " " << c.sinceLastInterval.count();
         EXPECT_EQ(decision.message.isEmpty(), c.verdict == FNWWatchdogVerdict::Running);
     }
@@ -65,10 +60,8 @@ TEST(PerfTestWatchdog, ASilenceOfThreeIntervalsOrTenSecondsStopsARun)
     const FNWWatchdogLimits quick{milliseconds(500), 3, 3.0};
     EXPECT_EQ(silenceLimit(1, quick), seconds(3));
     EXPECT_EQ(judgeRunProgress(timed(20, 1, seconds(3), seconds(3)), quick).verdict, FNWWatchdogVerdict::Silent);
-}
 
-TEST(PerfTestWatchdog, AToolWithoutIntervalLinesHasItsDurationAndTheSilenceOnTop)
-{
+    // A tool without interval lines has its duration and the silence on top.
     EXPECT_EQ(judgeRunProgress(timed(30, 0, milliseconds(39999), milliseconds(39999))).verdict,
               FNWWatchdogVerdict::Running);
     const FNWWatchdogDecision late = judgeRunProgress(timed(30, 0, seconds(40), seconds(40)));
@@ -116,34 +109,27 @@ TEST(PerfTestWatchdog, ARunByAmountIsOverdueAtThreeTimesWhatItsSlowestRateTakes)
 
 TEST(PerfTestWatchdog, TheShapeOfARunComesFromItsArguments)
 {
-    struct Case
+    const struct
     {
-        QStringList arguments;
-        qint64 interval;
-        qint64 duration;
-        qint64 amount;
+        const char* arguments;
+        qint64 interval, duration, amount;
+    } cases[] = {
+        {"./iperf3 -c 127.0.0.1 -t20 -i2 -p5201", 2, 20, -1},
+        {"./iperf3 -c 127.0.0.1 -n100M -i1 -p5201", 1, -1, 100},
+        // iperf3 reports every second unless told otherwise; iperf2 only at the end.
+        {"./iperf3 -c 127.0.0.1 -t30 -p5201", 1, 30, -1},
+        {"./iperf2 -c 127.0.0.1 -t30 -fb -p5001", 0, 30, -1},
+        // Without a duration (one second is not passed on) iperf runs for ten.
+        {"./iperf3 -c 127.0.0.1 -p5201", 1, 10, -1},
+        // The port and the bandwidth are not mistaken for them.
+        {"./iperf3 -c 127.0.0.1 -u -b10M -p5201", 1, 10, -1},
     };
-    const QString iperf3 = QStringLiteral("./iperf3 ");
-    const QString iperf2 = QStringLiteral("./iperf2 ");
-    const QString c = QStringLiteral("-c");
-    const QString address = QStringLiteral("127.0.0.1");
-    for (const Case& t : {
-             Case{{iperf3, c, address, QStringLiteral("-t20"), QStringLiteral("-i2"), QStringLiteral("-p5201")}, 2, 20, -1},
-             Case{{iperf3, c, address, QStringLiteral("-n100M"), QStringLiteral("-i1"), QStringLiteral("-p5201")}, 1, -1,
-                  100},
-             // iperf3 reports every second unless told otherwise; iperf2 only at the end.
-             Case{{iperf3, c, address, QStringLiteral("-t30"), QStringLiteral("-p5201")}, 1, 30, -1},
-             Case{{iperf2, c, address, QStringLiteral("-t30"), QStringLiteral("-fb"), QStringLiteral("-p5001")}, 0, 30,
-                  -1},
-             // Without a duration (one second is not passed on) iperf runs for ten.
-             Case{{iperf3, c, address, QStringLiteral("-p5201")}, 1, 10, -1},
-             // The port and the bandwidth are not mistaken for them.
-             Case{{iperf3, c, address, QStringLiteral("-u"), QStringLiteral("-b10M"), QStringLiteral("-p5201")}, 1, 10,
-                  -1},
-         }) {
-        const FNWRunProgress shape = progressShapeOfArguments(t.arguments);
-        EXPECT_EQ(shape.intervalSeconds, t.interval) << t.arguments.join(u' ').toStdString();
-        EXPECT_EQ(shape.durationSeconds, t.duration) << t.arguments.join(u' ').toStdString();
-        EXPECT_EQ(shape.amountMegabytes, t.amount) << t.arguments.join(u' ').toStdString();
+    for (const auto& t : cases) {
+        QStringList arguments = QString::fromLatin1(t.arguments).split(u' ');
+        arguments[0] += u' '; // "./iperf3 ", as PerfTest builds it
+        const FNWRunProgress shape = progressShapeOfArguments(arguments);
+        EXPECT_EQ(shape.intervalSeconds, t.interval) << t.arguments;
+        EXPECT_EQ(shape.durationSeconds, t.duration) << t.arguments;
+        EXPECT_EQ(shape.amountMegabytes, t.amount) << t.arguments;
     }
 }
