@@ -76,36 +76,51 @@ protected:
     FNWObserverToken m_notices;
 };
 
-TEST_F(FNWCreatePresetWindowControllerTest, durationAndIntervalLimits)
+TEST_F(FNWCreatePresetWindowControllerTest, limitsFollowTheModeAndTheTestType)
 {
-    struct Case
+    const int D = Controller::DurationMode;
+    // The fields typed as "field=text ...", then the message a save answers with.
+    const struct
     {
+        int type;
         int mode;
-        QString duration;
-        QString interval;
+        const char* fields;
         const char* message;
-    };
-    const Case cases[] = {
-        {Controller::DurationMode, "10", "2", ""},
-        {Controller::DurationMode, "86400", "2", ""},
-        {Controller::DurationMode, "9", "2", "Test Duration must be at least 10s."},
-        {Controller::DurationMode, "86401", "2", "Maximum allowed Test Duration is 86400 seconds."},
-        {Controller::DurationMode, "", "2", "Test Duration must be at least 10s."},
-        {Controller::DurationMode, "30", "30", "Test interval must be less than Test Duration."},
-        {Controller::DurationMode, "100", "60", ""},
-        {Controller::DurationMode, "100", "61", "Maximum allowed Test interval is 60 seconds."},
-        {Controller::NumberOfBytesMode, "", "120", ""},
+    } cases[] = {
+        {1, D, "buffer_length=8", ""},
+        {1, D, "buffer_length=9", "Maximum allowed Buffer Length is 8KB for UDP."},
+        {0, D, "buffer_length=1024", ""},
+        {0, D, "buffer_length=1025", "Maximum allowed Buffer Length is 1024KB for TCP."},
+        // Only a segment size the wrappers pass to iperf is taken; 0 leaves it to the system.
+        {0, D, "tcp_max_segment_size=0", ""},
+        {0, D, "tcp_max_segment_size=88", ""},
+        {0, D, "tcp_max_segment_size=87", "TCP Max Segment Size must be between 88 and 32767 bytes."},
+        {0, D, "tcp_max_segment_size=32768", "TCP Max Segment Size must be between 88 and 32767 bytes."},
+        {0, D, "duration=10 time_interval=2", ""},
+        {0, D, "duration=86400 time_interval=2", ""},
+        {0, D, "duration=9 time_interval=2", "Test Duration must be at least 10s."},
+        {0, D, "duration=86401 time_interval=2", "Maximum allowed Test Duration is 86400 seconds."},
+        {0, D, "duration= time_interval=2", "Test Duration must be at least 10s."},
+        {0, D, "duration=30 time_interval=30", "Test interval must be less than Test Duration."},
+        {0, D, "duration=100 time_interval=60", ""},
+        {0, D, "duration=100 time_interval=61", "Maximum allowed Test interval is 60 seconds."},
+        {0, Controller::NumberOfBytesMode, "duration= time_interval=120", ""},
     };
     int row = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(row);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fields);
         openNew(QStringLiteral("p%1").arg(row++));
+        m_controller.testTypeDidChange(c.type);
+        EXPECT_EQ(m_controller.shouldEnableUIControl(), c.type == 0);
         m_controller.changeSelectionOfMatrix(c.mode);
-        m_controller.setFieldText(QStringLiteral("duration"), c.duration);
-        m_controller.setFieldText(QStringLiteral("time_interval"), c.interval);
+        for (const QString& field : QString::fromLatin1(c.fields).split(u' '))
+            m_controller.setFieldText(field.section(u'=', 0, 0), field.section(u'=', 1));
         EXPECT_EQ(save(), QString::fromLatin1(c.message));
     }
-    EXPECT_EQ(libraryPresets().size(), 4u);
+    EXPECT_EQ(libraryPresets().size(), 8u);
+    // Opening a UDP preset disables the TCP-only controls whatever was shown before.
+    reopen(libraryPresets().front());
+    EXPECT_FALSE(m_controller.shouldEnableUIControl());
 }
 
 TEST_F(FNWCreatePresetWindowControllerTest, modeDecidesWhichAmountIsStored)
@@ -137,39 +152,6 @@ TEST_F(FNWCreatePresetWindowControllerTest, modeDecidesWhichAmountIsStored)
     reopen(presets[0]);
     EXPECT_EQ(m_controller.getDurationOrNumberOfBytes(), Controller::NumberOfBytesMode);
     EXPECT_TRUE(m_controller.isNumberOfBytesFieldEnabled());
-}
-
-TEST_F(FNWCreatePresetWindowControllerTest, bufferAndSegmentLimitsFollowTheTestType)
-{
-    const struct
-    {
-        int type;
-        const char* field;
-        const char* value;
-        const char* message;
-    } cases[] = {
-        {1, "buffer_length", "8", ""},
-        {1, "buffer_length", "9", "Maximum allowed Buffer Length is 8KB for UDP."},
-        {0, "buffer_length", "1024", ""},
-        {0, "buffer_length", "1025", "Maximum allowed Buffer Length is 1024KB for TCP."},
-        // Only a segment size the wrappers pass to iperf is taken; 0 leaves it to the system.
-        {0, "tcp_max_segment_size", "0", ""},
-        {0, "tcp_max_segment_size", "88", ""},
-        {0, "tcp_max_segment_size", "87", "TCP Max Segment Size must be between 88 and 32767 bytes."},
-        {0, "tcp_max_segment_size", "32768", "TCP Max Segment Size must be between 88 and 32767 bytes."},
-    };
-    int row = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(row);
-        openNew(QStringLiteral("b%1").arg(row++));
-        m_controller.testTypeDidChange(c.type);
-        EXPECT_EQ(m_controller.shouldEnableUIControl(), c.type == 0);
-        m_controller.setFieldText(QString::fromLatin1(c.field), QString::fromLatin1(c.value));
-        EXPECT_EQ(save(), QString::fromLatin1(c.message));
-    }
-    // Opening a UDP preset disables the TCP-only controls whatever was shown before.
-    reopen(libraryPresets().front());
-    EXPECT_FALSE(m_controller.shouldEnableUIControl());
 }
 
 TEST_F(FNWCreatePresetWindowControllerTest, namesAreRequiredAndUniqueAmongLibraryPresets)

@@ -266,13 +266,16 @@ TEST_F(TestProfilesTest, AnUpdateWritesWhatTheWindowShowsAndKeepsThePastIntact)
 
     // Dragging C to the top, editing B's preset and removing A, then cancelling, writes nothing
     // and leaves the list's record as stored.
-    window.enableEditModeOnQueueButtonDidClicked(true);
-    EXPECT_TRUE(window.acceptDropOfRows(QStringLiteral("2"), 0));
-    window.showPresetSettingWindowForRow(2);
-    auto edited = window.testList()[2]->preset()->copy();
-    edited->duration = 30;
-    window.didEditedPresetFromQueueView(edited);
-    window.deleteIndividualTestButtonDidClicked(1);
+    const auto editTheWindow = [&] {
+        window.enableEditModeOnQueueButtonDidClicked(true);
+        EXPECT_TRUE(window.acceptDropOfRows(QStringLiteral("2"), 0));
+        window.showPresetSettingWindowForRow(2);
+        auto edited = window.testList()[2]->preset()->copy();
+        edited->duration = 30;
+        window.didEditedPresetFromQueueView(edited);
+        window.deleteIndividualTestButtonDidClicked(1);
+    };
+    editTheWindow();
     controller.cancelButtonDidClicked();
     EXPECT_EQ(storedNames(profile->ID), (QStringList{"127.0.0.1 - Quick", "127.0.0.2 - Quick", "127.0.0.3 - Quick"}));
     ASSERT_EQ(profile->testList.size(), 3u);
@@ -281,13 +284,7 @@ TEST_F(TestProfilesTest, AnUpdateWritesWhatTheWindowShowsAndKeepsThePastIntact)
     // The same again with Update: the duplicate check skips the profile's own name, and removing
     // a test asks first ("No" writes nothing).
     controller.showUpdateTestWindow();
-    window.enableEditModeOnQueueButtonDidClicked(true);
-    EXPECT_TRUE(window.acceptDropOfRows(QStringLiteral("2"), 0));
-    window.showPresetSettingWindowForRow(2);
-    edited = window.testList()[2]->preset()->copy();
-    edited->duration = 30;
-    window.didEditedPresetFromQueueView(edited);
-    window.deleteIndividualTestButtonDidClicked(1);
+    editTheWindow();
     ASSERT_EQ(controller.deletedTestList.size(), 1u);
     answer = 0;
     EXPECT_FALSE(controller.updateTestProfileButtonDidClicked(QStringLiteral("Nightly")));

@@ -48,13 +48,10 @@ protected:
             key(RerunTestProfileNotification), [this](const FNWNotification& notification) {
                 reruns.push_back(notification.userInfo.value(key(kTestProfileIdKey)).toLongLong());
             }));
-        m_observers.push_back(FNWNotificationCenter::defaultCenter().addObserver(
-            key(exportIntervalResultsNotification),
-            [this](const FNWNotification&) { exports.push_back(key(exportIntervalResultsNotification)); }));
-        m_observers.push_back(FNWNotificationCenter::defaultCenter().addObserver(
-            key(exportSummeryViewIndividualSummeryResultsNotification), [this](const FNWNotification&) {
-                exports.push_back(key(exportSummeryViewIndividualSummeryResultsNotification));
-            }));
+        for (const char* name :
+             {exportIntervalResultsNotification, exportSummeryViewIndividualSummeryResultsNotification})
+            m_observers.push_back(FNWNotificationCenter::defaultCenter().addObserver(
+                key(name), [this, name](const FNWNotification&) { exports.push_back(key(name)); }));
     }
     void TearDown() override
     {
@@ -71,6 +68,10 @@ protected:
         for (const FNWHistoryRun& row : list().executionRecords())
             ids.push_back(row.run->ID);
         return ids;
+    }
+    QStringList lines(int row, int column)
+    {
+        return list().index(row, column).data(IndividualTestHistoryView::LinesRole).toStringList();
     }
     static qint64 storedRuns() { return static_cast<qint64>(TestProfileExecutionDAO().getAllRecords().size()); }
 
@@ -100,18 +101,9 @@ TEST_F(HistoryViewTest, ListsFinishedRunsNewestFirstWithOneLinePerTest)
     history.loadViewsDataFromDatabase();
     EXPECT_EQ(listedIDs(), (std::vector<qint64>{three, one})) << "a run in which no test finished is not listed";
     EXPECT_TRUE(list().isEditButtonEnabled());
-    const QModelIndex names = list().index(0, IndividualTestHistoryView::Name);
-    EXPECT_EQ(names.data(IndividualTestHistoryView::LinesRole).toStringList(),
-              (QStringList{QStringLiteral("127.0.0.2 - Bulk"), QStringLiteral("127.0.0.1 - Quick")}));
-    EXPECT_EQ(
-        list().index(0, IndividualTestHistoryView::Duration).data(IndividualTestHistoryView::LinesRole).toStringList(),
-        (QStringList{QStringLiteral("100 MB"), QStringLiteral("10 s")}));
-    EXPECT_EQ(list()
-                  .index(0, IndividualTestHistoryView::Run)
-                  .data(IndividualTestHistoryView::LinesRole)
-                  .toStringList()
-                  .value(1),
-              QStringLiteral("Ad-hoc run"));
+    EXPECT_EQ(lines(0, IndividualTestHistoryView::Name), (QStringList{"127.0.0.2 - Bulk", "127.0.0.1 - Quick"}));
+    EXPECT_EQ(lines(0, IndividualTestHistoryView::Duration), (QStringList{"100 MB", "10 s"}));
+    EXPECT_EQ(lines(0, IndividualTestHistoryView::Run).value(1), QStringLiteral("Ad-hoc run"));
     EXPECT_EQ(list().index(1, IndividualTestHistoryView::Run).data(Qt::ToolTipRole).toString().section(u'\n', 1),
               QStringLiteral("Nightly"));
     EXPECT_EQ(IndividualTestHistoryView::rowHeight(3), 78.0);
