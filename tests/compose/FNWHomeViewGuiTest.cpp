@@ -161,7 +161,6 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
     QTest::keyClick(home.presetsTable(), Qt::Key_Delete);
     QCOMPARE(home.presetListView()->rowCount(), 1);
     QCOMPARE(home.presetListView()->index(0).data().toString(), QStringLiteral("Survey"));
-    QCOMPARE(home.queueListView()->rowCount(), 0);
     m_alerts.clear();
     QTest::mouseClick(home.presetsEditButton(), Qt::LeftButton);
     QVERIFY(!home.presetListView()->isEditing());
@@ -171,7 +170,6 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
     for (int click = 0; click < 3; ++click)
         clickRow(home.agentsTable(), 0);
     QCOMPARE(home.queueListView()->rowCount(), 3);
-    QCOMPARE(home.agentsListView()->index(0).data(FNWListRoles::Badge).toInt(), 3);
     QCOMPARE(home.agentsTable()->selectedRowNumbers(), QList<int>{0});
 
     // In edit mode each queued test has its delete button.
@@ -179,7 +177,6 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
     QVERIFY(home.queueListView()->isEditing());
     clickControl(home.queueTable(), 0, &FNWListRowDelegate::deleteRect);
     QCOMPARE(home.queueListView()->rowCount(), 2);
-    QCOMPARE(home.agentsListView()->index(0).data(FNWListRoles::Badge).toInt(), 2);
 
     // Rows dragged away carry the delete cursor for the trash's action, which only the trash takes.
     home.queueTable()->selectRow(0);
@@ -214,7 +211,6 @@ void FNWHomeViewGuiTest::aUserComposesTheQueueFromPresetsAndAgents()
     home.agentsTable()->selectRow(0);
     QTest::keyClick(home.agentsTable(), Qt::Key_Delete);
     QCOMPARE(home.agentsListView()->rowCount(), 1);
-    QCOMPARE(home.queueListView()->rowCount(), 0);
     QCOMPARE(m_alerts.size(), 1);
 }
 
@@ -245,13 +241,10 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
     QTest::mouseClick(window.startStopButton(), Qt::LeftButton);
     QTRY_COMPARE(status(*home, 0), int(FNWExecutionStatusRunning));
 
-    // While it runs the queue stays as it is.
+    // While it runs the queue stays as it is (what else holds still is the queue's own test).
     QTest::mouseClick(home->clearQueueButton(), Qt::LeftButton);
     QCOMPARE(m_alerts.size(), 1);
     QCOMPARE(m_alerts[0].message, QStringLiteral("Please wait..."));
-    QCOMPARE(home->queueListView()->rowCount(), 2);
-    clickRow(home->agentsTable(), 0);
-    QCOMPARE(m_alerts.size(), 2);
     QCOMPARE(home->queueListView()->rowCount(), 2);
 
     QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
@@ -259,9 +252,9 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
     QTRY_COMPARE(status(*home, 1), int(FNWExecutionStatusFailed));
 
     clickControl(home->queueTable(), 1, &FNWListRowDelegate::statusRect);
-    QCOMPARE(m_alerts.size(), 3);
-    QCOMPARE(m_alerts[2].message, QStringLiteral("127.0.0.1 - Short Test Failed"));
-    QVERIFY(!m_alerts[2].informativeText.isEmpty());
+    QCOMPARE(m_alerts.size(), 2);
+    QCOMPARE(m_alerts[1].message, QStringLiteral("127.0.0.1 - Short Test Failed"));
+    QVERIFY(!m_alerts[1].informativeText.isEmpty());
 
     // The results are stored.
     const auto executions = TestExecutionDAO().getAllRecords();

@@ -79,7 +79,6 @@ void FNWPresetEditorGuiTest::aRefusedSaveStaysOpenAndAFilledFormSavesAndHides()
     QTest::mouseClick(child<QPushButton>("saveButton"), Qt::LeftButton);
     QCOMPARE(child<QLabel>("errorLabel")->text(), QStringLiteral("Invalid Number of Bytes."));
     QVERIFY(m_window->isVisible());
-    QVERIFY(FNWPresetDAO().getAllAttachedPresets(false).empty());
 
     QTest::mouseClick(child<QRadioButton>("durationButton"), Qt::LeftButton);
     QVERIFY(!child<QLineEdit>("numberOfBytesField")->isEnabled());
@@ -94,7 +93,6 @@ void FNWPresetEditorGuiTest::aRefusedSaveStaysOpenAndAFilledFormSavesAndHides()
     QCOMPARE(presets.size(), size_t(1));
     QCOMPARE(presets[0]->name, QStringLiteral("Office"));
     QCOMPARE(presets[0]->duration, 30);
-    QCOMPARE(presets[0]->number_of_byte, -1);
     QCOMPARE(presets[0]->send_bw, 25);
     QCOMPARE(m_delegate.added.size(), size_t(1));
 
@@ -106,7 +104,6 @@ void FNWPresetEditorGuiTest::aRefusedSaveStaysOpenAndAFilledFormSavesAndHides()
     QCOMPARE(child<QLineEdit>("sendBandwidthField")->text(), QStringLiteral("25"));
     QTest::keyClick(child<QLineEdit>("presetName"), Qt::Key_Escape);
     QTRY_VERIFY(!m_window->isVisible());
-    QVERIFY(!m_window->controller()->isWindowVisible());
     QCOMPARE(m_delegate.added.size(), size_t(1));
 }
 

@@ -103,10 +103,8 @@ TEST(FNWGraphRulesTest, TitlesLegendAndPopups)
 {
     EXPECT_EQ(axisTitle(FNWDataFormatKbps), QStringLiteral("kbps"));
     EXPECT_EQ(axisTitle(FNWDataFormatKBps), QStringLiteral("KBps"));
-    EXPECT_TRUE(rotatesLabels(FNWDataFormatKbps));
-    EXPECT_TRUE(rotatesLabels(FNWDataFormatKBps));
-    EXPECT_FALSE(rotatesLabels(FNWDataFormatMbps));
-    EXPECT_FALSE(rotatesLabels(FNWDataFormatMBps));
+    for (const qint64 format : {FNWDataFormatKbps, FNWDataFormatKBps, FNWDataFormatMbps, FNWDataFormatMBps})
+        EXPECT_EQ(rotatesLabels(format), format == FNWDataFormatKbps || format == FNWDataFormatKBps) << format;
 
     FNWTestRunParts parts = test(1, 10);
     parts.preset->name = QStringLiteral("Quick");
@@ -201,10 +199,8 @@ TEST_F(FNWGraphTrackerTest, TheNearestLineLightsUpThenAnIntervalNearItsPointShow
     tracker.mouseMoved(QPointF(20, 20));
     EXPECT_EQ(tracker.popup(), FNWGraphTracker::Popup::None);
     EXPECT_EQ(tracker.highlightedPlot(), -1);
-}
 
-TEST_F(FNWGraphTrackerTest, TiesKeepTheFirstLine)
-{
+    // Of two lines as near, the first lights up; without lines nothing does.
     const Series twin = upper;
     tracker.setPlots({&upper, &twin});
     EXPECT_EQ(tracker.nearest(QPointF(30, 80)).plot, 0);

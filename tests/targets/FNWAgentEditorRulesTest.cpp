@@ -137,41 +137,29 @@ TEST_F(AgentEditorRulesTest, SaveStoresTrimmedRowsAfterTheLargestPositionAndTell
 TEST_F(AgentEditorRulesTest, RefusedSaveNamesTheFirstFailingCellAndStoresNothing)
 {
     storeAgent(QStringLiteral("10.1.1.1"));
+    const QString invalid = QStringLiteral("Please Enter Valid IP address.");
+    const QString stored = QStringLiteral("Server with IP Address '10.1.1.1' already exist.");
+    // The rows' addresses, "|" between rows; a row whose port is set out of range (-1: none).
     const struct
     {
-        QStringList rows;
-        int outOfRangePortRow; // -1: none
+        const char* rows;
+        int outOfRangePortRow;
         FNWAgentTableCell cell;
         QString message;
     } cases[] = {
-        {{QString()}, -1, {0, kIP}, QStringLiteral("Please Enter Valid IP address.")},
-        {{QStringLiteral("10.0.0.5"), QStringLiteral(" \t ")},
-         -1,
-         {1, kIP},
-         QStringLiteral("Please Enter Valid IP address.")},
-        {{QStringLiteral("10.0.0.256")}, -1, {0, kIP}, QStringLiteral("Please Enter Valid IP address.")},
-        {{QStringLiteral("10.0.0.5"), QStringLiteral("10.1.1.1")},
-         -1,
-         {1, kIP},
-         QStringLiteral("Server with IP Address '10.1.1.1' already exist.")},
-        {{QStringLiteral("10.2.2.2"), QStringLiteral("10.2.2.2")},
-         -1,
-         {0, kIP},
-         QStringLiteral("Duplicate IP Address '10.2.2.2' found.")},
+        {"", -1, {0, kIP}, invalid},
+        {"10.0.0.5| \t ", -1, {1, kIP}, invalid},
+        {"10.0.0.256", -1, {0, kIP}, invalid},
+        {"10.0.0.5|10.1.1.1", -1, {1, kIP}, stored},
+        {"10.2.2.2|10.2.2.2", -1, {0, kIP}, QStringLiteral("Duplicate IP Address '10.2.2.2' found.")},
         // The stored address is named before the duplicate.
-        {{QStringLiteral("10.1.1.1"), QStringLiteral("10.1.1.1")},
-         -1,
-         {0, kIP},
-         QStringLiteral("Server with IP Address '10.1.1.1' already exist.")},
+        {"10.1.1.1|10.1.1.1", -1, {0, kIP}, stored},
         // The port is checked before the duplicate.
-        {{QStringLiteral("10.0.0.5"), QStringLiteral("10.2.2.2"), QStringLiteral("10.2.2.2")},
-         1,
-         {1, kPort},
-         kPortMessage},
+        {"10.0.0.5|10.2.2.2|10.2.2.2", 1, {1, kPort}, kPortMessage},
     };
     for (const auto& entry : cases) {
         create.showWindow();
-        enterRows(entry.rows);
+        enterRows(QString::fromLatin1(entry.rows).split(u'|'));
         if (entry.outOfRangePortRow >= 0)
             create.agentArray()[static_cast<size_t>(entry.outOfRangePortRow)]->port_number = 49152;
 
