@@ -29,10 +29,8 @@ TEST(FNWAgentAnnouncement, NamesKeepPortAndAddressWithinSixtyThreeBytes)
 
 TEST(FNWAgentAnnouncement, OnlyIPv4AddressesOtherThanLoopbackAreAnnounced)
 {
-    EXPECT_TRUE(FNWAgentAnnouncer::addressesToAnnounce(QStringLiteral("127.0.0.1")).empty());
-    EXPECT_TRUE(FNWAgentAnnouncer::addressesToAnnounce(QStringLiteral("127.9.0.1")).empty());
-    EXPECT_TRUE(FNWAgentAnnouncer::addressesToAnnounce(QStringLiteral("::1")).empty());
-    EXPECT_TRUE(FNWAgentAnnouncer::addressesToAnnounce(QStringLiteral("fe80::1")).empty());
+    for (const char* unannounced : {"127.0.0.1", "127.9.0.1", "::1", "fe80::1"})
+        EXPECT_TRUE(FNWAgentAnnouncer::addressesToAnnounce(QString::fromLatin1(unannounced)).empty()) << unannounced;
     // An address no interface holds yet is still announced, on every interface.
     const auto unheld = FNWAgentAnnouncer::addressesToAnnounce(QStringLiteral("192.0.2.77"));
     ASSERT_EQ(unheld.size(), 1u);

@@ -24,7 +24,7 @@ namespace {
 using fnw::engine::FNWWiFiDetails;
 namespace wifi = fnw::engine::wifi;
 
-TEST(FNWWiFiInfo, FormatsAccessPointAddressesInUpperCase)
+TEST(FNWWiFiInfo, FormatsAccessPointAddressesInUpperCaseAndDecodesNetworkNamesIntoAscii)
 {
     const unsigned char bytes[6] = {0x00, 0x1a, 0xff, 0x0b, 0xc0, 0x9e};
     EXPECT_EQ(wifi::formatMacAddress(bytes, 6), QStringLiteral("00:1A:FF:0B:C0:9E"));
@@ -34,10 +34,7 @@ TEST(FNWWiFiInfo, FormatsAccessPointAddressesInUpperCase)
     EXPECT_EQ(wifi::normalizeMacAddress(QStringLiteral("00-1a-ff-0b-c0-9e")), QStringLiteral("00:1A:FF:0B:C0:9E"));
     for (const char* bad : {"", "00:1a:ff:0b:c0", "0:1a:ff:0b:c0:9e", "00:1a:ff:0b:c0:zz", "00:1a:ff:0b:c0:9e:01"})
         EXPECT_EQ(wifi::normalizeMacAddress(QString::fromLatin1(bad)), QString()) << bad;
-}
 
-TEST(FNWWiFiInfo, DecodesNetworkNamesAndMakesThemAscii)
-{
     EXPECT_EQ(wifi::decodeSsid(QByteArray("Caf\xc3\xa9")), QStringLiteral("Café"));
     // Drivers that count the terminating NUL.
     EXPECT_EQ(wifi::decodeSsid(QByteArray("Home\0\0", 6)), QStringLiteral("Home"));
