@@ -73,9 +73,6 @@ TEST(PerfTestOptions, MapsEveryKeyForBothVersionsAndNoneForOthers)
                 << "version " << version << ", " << row.key << " = " << row.value;
         }
     }
-    EXPECT_EQ(FNWUtils::allOptionsKeyNames().join(u','),
-              QLatin1String("duration,test_type,direction,number_of_byte,datagram_size,send_bw,data_format,"
-                            "buffer_length,tcp_window_size,tcp_max_segment_size,no_tcp_delay,time_interval"));
 }
 
 TEST(PerfTestArguments, BuildsTheListForIperf3AndIperf2)
