@@ -1,7 +1,6 @@
 #include "app/FNWMainWindow.h"
 #include "app/FNWMainWindowCoordinator.h"
 #include "compose/FNWHomeView.h"
-#include "compose/PresetsListView.h"
 #include "db/TestProfileExecutionDAO.h"
 #include "engine/TestManager.h"
 #include "model/FNWAgentBean.h"
@@ -15,12 +14,9 @@
 #include "results/FNWResultsGraphView.h"
 #include "results/HistoryView.h"
 #include "ui/FNWAlert.h"
-#include "ui/FNWPresetsTableView.h"
 #include "ui/FNWSlideStackedWidget.h"
-#include "ui/FNWStartStopButton.h"
 
 #include "FNWEngineTestSupport.h"
-#include "FNWListClicks.h"
 #include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
@@ -63,102 +59,30 @@ private slots:
     }
     void cleanup() { FNWAlert::setTestResponder({}); }
 
-    void aFinishedRunIsListedFirstWithItsResultsAndCanBeDeleted();
-    void theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPicture();
+    void aThreeTestRunIsListedReadOutInItsGraphAndDeleted();
 
 private:
     QList<FNWAlertRequest> m_alerts;
 };
 
-void FNWHistoryTabGuiTest::aFinishedRunIsListedFirstWithItsResultsAndCanBeDeleted()
+void FNWHistoryTabGuiTest::aThreeTestRunIsListedReadOutInItsGraphAndDeleted()
 {
     QVERIFY(installWrappers());
-    const int port = freePort();
-    ServerProcess server(QStringLiteral("iperf3"), loopbackIperf3Arguments(port));
-    QVERIFY(waitUntilListening(port, Transport::Tcp));
-    auto preset = timedPreset(2);
-    preset->name = QStringLiteral("Short");
-    preset->viewPosition = 1;
-    QVERIFY(preset->save());
-    auto agent = std::make_shared<FNWAgentBean>();
-    agent->ip_address = QStringLiteral("127.0.0.1");
-    agent->port_number = port;
-    agent->agent_name = QStringLiteral("Lab");
-    agent->viewPosition = 1;
-    QVERIFY(agent->save());
-
-    const std::shared_ptr<TestManager> manager = TestManager::sharedTestManager();
-    manager->setWiFiDetailsReader([] { return fnw::engine::FNWWiFiDetails{}; });
+    // In the main window, whose hub carries out the deletions.
     FNWMainWindow window;
+    auto* page = new FNWHistoryTab;
     auto* home = new FNWHomeView;
-    auto* history = new FNWHistoryTab;
     window.setHomePage(home, home);
-    window.setHistoryPage(history, history);
-    window.setTestRunControl(manager.get());
+    window.setHistoryPage(page, page);
     window.prepareMainWindow();
-    window.resize(1100, 700);
+    window.resize(1000, 900);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(home->isSetUp());
-    QTRY_VERIFY(!history->historyView()->isLoading());
-    QVERIFY(!history->emptyLabel()->isHidden());
+    window.coordinator()->topNativationViewButtonDidClicked(FNWMainWindowCoordinator::HistoryTab);
+    FNWHistoryTab& history = *page;
+    QTRY_VERIFY(!history.historyView()->isLoading());
+    QVERIFY(history.emptyLabel()->isVisible());
 
-    clickRow(home->presetsTable(), 0);
-    clickRow(home->agentsTable(), 0);
-    QTRY_VERIFY(window.startStopButton()->isVisible());
-    QTest::mouseClick(window.startStopButton(), Qt::LeftButton);
-
-    // The run ends, the window turns to History, and the run stands first.
-    QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
-    QTRY_COMPARE(window.coordinator()->visibleView(), int(FNWMainWindowCoordinator::HistoryTab));
-    IndividualTestHistoryView* list = history->historyView()->individualResultsView();
-    QTRY_COMPARE(list->rowCount(), 1);
-    QVERIFY(history->executionTable()->isVisible());
-    QCOMPARE(list->index(0, IndividualTestHistoryView::Name).data().toString(), QStringLiteral("127.0.0.1 - Short"));
-    const double average = megabits(list->index(0, IndividualTestHistoryView::Average).data().toString());
-    QVERIFY2(average > 1.0, qPrintable(list->index(0, IndividualTestHistoryView::Average).data().toString()));
-    QCOMPARE(list->index(0, IndividualTestHistoryView::Duration).data().toString(), QStringLiteral("2 s"));
-
-    // Enter opens it: the details show its interval rows, the final totals first.
-    QTreeView* table = history->executionTable();
-    table->setFocus();
-    table->setCurrentIndex(list->index(0, 0));
-    QTest::keyClick(table, Qt::Key_Return);
-    QCOMPARE(history->historyView()->page(), HistoryView::Page::Results);
-    ProfileResultsDetailedListView* details =
-        history->historyView()->resultsNavigationBaseView()->profileResultsDetailedListView();
-    QTRY_VERIFY(!details->isLoading());
-    QVERIFY(details->resultCount(0) >= 3);
-    QCOMPARE(details->innerText(0, ProfileResultsDetailedListView::Interval, 0).left(5), QStringLiteral("0.00-"));
-    QVERIFY(megabits(details->innerText(0, ProfileResultsDetailedListView::Throughput, 0)) > 1.0);
-    QVERIFY(details->innerText(0, ProfileResultsDetailedListView::Settings, 0)
-                .startsWith(QStringLiteral("127.0.0.1 - Short")));
-    QTRY_VERIFY(!history->pages()->isAnimating());
-
-    // Escape goes back; in edit mode the row's delete button, after asking, deletes it.
-    QTest::keyClick(history->detailTable(), Qt::Key_Escape);
-    QCOMPARE(history->historyView()->page(), HistoryView::Page::Home);
-    QTRY_VERIFY(!history->pages()->isAnimating());
-    QTest::mouseClick(history->editButton(), Qt::LeftButton);
-    QVERIFY(IndividualTestHistoryView::isEditing());
-    QVERIFY(history->deleteAllButton()->isVisible());
-    const QModelIndex actions = list->index(0, IndividualTestHistoryView::Actions);
-    const QRect cell = table->visualRect(actions);
-    const QRect button = FNWHistoryRowDelegate::buttonRect(
-        cell, actions.data(IndividualTestHistoryView::ButtonsRole).toInt(), IndividualTestHistoryView::DeleteButton);
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, button.center());
-    QCOMPARE(m_alerts.last().message, QStringLiteral("Are you sure you would like to delete this test execution?"));
-    QCOMPARE(list->rowCount(), 0);
-    QVERIFY(TestProfileExecutionDAO().getAllRecords().empty());
-    QVERIFY(!IndividualTestHistoryView::isEditing());
-    QVERIFY(!history->editButton()->isEnabled());
-    QVERIFY(history->emptyLabel()->isVisible());
-    manager->setDelegate(nullptr);
-}
-
-void FNWHistoryTabGuiTest::theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPicture()
-{
-    QVERIFY(installWrappers());
     // Three servers, one test each, run at the same time.
     std::vector<std::unique_ptr<ServerProcess>> servers;
     auto profile = std::make_shared<TestQueueBean>();
@@ -185,18 +109,38 @@ void FNWHistoryTabGuiTest::theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPic
     manager->startProfileExecutionWithTestProfile(profile);
     QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 60000));
 
-    FNWHistoryTab history;
-    history.resize(1000, 900);
-    history.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&history));
+    // The run is one row with a line per test, each with what it measured.
     history.loadViewsDataFromDatabase();
     QTRY_VERIFY(!history.historyView()->isLoading());
     IndividualTestHistoryView* list = history.historyView()->individualResultsView();
     QCOMPARE(list->rowCount(), 1);
-    QCOMPARE(list->index(0, 0).data(IndividualTestHistoryView::LinesRole).toStringList().size(), 3);
-    list->didClickonTableRow(0);
+    QVERIFY(history.executionTable()->isVisible());
+    const auto lines = [&](int column) {
+        return list->index(0, column).data(IndividualTestHistoryView::LinesRole).toStringList();
+    };
+    QStringList names = lines(IndividualTestHistoryView::Name);
+    names.sort();
+    QCOMPARE(names, (QStringList{"127.0.0.1 - Short 0", "127.0.0.1 - Short 1", "127.0.0.1 - Short 2"}));
+    for (const QString& average : lines(IndividualTestHistoryView::Average))
+        QVERIFY2(megabits(average) > 1.0, qPrintable(average));
+    QCOMPARE(lines(IndividualTestHistoryView::Duration), (QStringList{"2 s", "2 s", "2 s"}));
+
+    // Enter opens it: the details show its interval rows, the final totals first.
+    QTreeView* table = history.executionTable();
+    table->setFocus();
+    table->setCurrentIndex(list->index(0, 0));
+    QTest::keyClick(table, Qt::Key_Return);
+    QCOMPARE(history.historyView()->page(), HistoryView::Page::Results);
     ProfileResultsNavigationBaseView* results = history.historyView()->resultsNavigationBaseView();
-    QTRY_VERIFY(!results->profileResultsDetailedListView()->isLoading());
+    ProfileResultsDetailedListView* details = results->profileResultsDetailedListView();
+    QTRY_VERIFY(!details->isLoading());
+    QVERIFY(details->resultCount(0) >= 3);
+    QCOMPARE(details->innerText(0, ProfileResultsDetailedListView::Interval, 0).left(5), QStringLiteral("0.00-"));
+    QVERIFY(megabits(details->innerText(0, ProfileResultsDetailedListView::Throughput, 0)) > 1.0);
+    QVERIFY(details->innerText(0, ProfileResultsDetailedListView::Settings, 0)
+                .startsWith(QStringLiteral("127.0.0.1 - Short")));
+    QTRY_VERIFY(!history.pages()->isAnimating());
+
     QTest::mouseClick(history.graphButton(), Qt::LeftButton);
     QCOMPARE(results->visibleContent(), ProfileResultsNavigationBaseView::Content::Graph);
     QTRY_VERIFY(!history.pages()->isAnimating());
@@ -247,6 +191,29 @@ void FNWHistoryTabGuiTest::theGraphOfAThreeTestRunReadsOutAnIntervalAndSavesAPic
     const QImage picture(path);
     QVERIFY(!picture.isNull());
     QVERIFY(picture.width() >= graph->width() - 20);
+
+    // Back to the details, Escape goes back; in edit mode the row's delete button, after asking,
+    // deletes it.
+    QTest::mouseClick(history.detailsButton(), Qt::LeftButton);
+    QCOMPARE(results->visibleContent(), ProfileResultsNavigationBaseView::Content::DetailTable);
+    QTRY_VERIFY(!history.pages()->isAnimating());
+    QTest::keyClick(history.detailTable(), Qt::Key_Escape);
+    QCOMPARE(history.historyView()->page(), HistoryView::Page::Home);
+    QTRY_VERIFY(!history.pages()->isAnimating());
+    QTest::mouseClick(history.editButton(), Qt::LeftButton);
+    QVERIFY(IndividualTestHistoryView::isEditing());
+    QVERIFY(history.deleteAllButton()->isVisible());
+    const QModelIndex actions = list->index(0, IndividualTestHistoryView::Actions);
+    const QRect cell = table->visualRect(actions);
+    const QRect button = FNWHistoryRowDelegate::buttonRect(
+        cell, actions.data(IndividualTestHistoryView::ButtonsRole).toInt(), IndividualTestHistoryView::DeleteButton);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, button.center());
+    QCOMPARE(m_alerts.last().message, QStringLiteral("Are you sure you would like to delete this test execution?"));
+    QCOMPARE(list->rowCount(), 0);
+    QVERIFY(TestProfileExecutionDAO().getAllRecords().empty());
+    QVERIFY(!IndividualTestHistoryView::isEditing());
+    QVERIFY(!history.editButton()->isEnabled());
+    QVERIFY(history.emptyLabel()->isVisible());
 }
 
 int main(int argc, char** argv)
