@@ -20,6 +20,14 @@ using namespace fnw::engine::parsing;
 
 namespace {
 
+// "start-end bytes speed jitter|datagrams", of a line read or a result stored.
+template <class Line> QString row(const Line& line)
+{
+    return QStringLiteral("%1-%2 %3 %4 %5|%6")
+        .arg(line.start_time, line.end_time, QString::number(line.data_transfered, 'g', 7),
+             QString::number(line.speed, 'g', 7), line.jitter, line.datagrams);
+}
+
 class PerfTestParser : public ::testing::Test
 {
 protected:
@@ -44,12 +52,13 @@ protected:
         return run;
     }
 
-    // Oldest first.
-    static std::vector<std::shared_ptr<TestIntervalResults>> stored()
+    // The execution's results oldest first, each as its row and its test.
+    static QStringList stored()
     {
-        auto results = TestIntervalResultsDAO().loadAllResultsForTestExectionID(42);
-        std::reverse(results.begin(), results.end());
-        return results;
+        QStringList rows;
+        for (const auto& r : TestIntervalResultsDAO().loadAllResultsForTestExectionID(42))
+            rows.prepend(row(*r) + u' ' + QString::number(r->test_id));
+        return rows;
     }
 
     std::shared_ptr<FNWPresetBean> preset;
@@ -71,14 +80,11 @@ TEST(PerfTestParsing, ReadsNumbersAndFields)
     const auto line =
         parseDataLine(QStringLiteral("RESULT_x$# 0.00-1.00 sec $#1200 KBytes$#9600 Kbits/sec$# 0.5 ms $#0/9 "));
     ASSERT_TRUE(line);
-    EXPECT_EQ(line->start_time, QLatin1String("0.00"));
-    EXPECT_EQ(line->end_time, QLatin1String("1.00"));
-    EXPECT_FLOAT_EQ(line->data_transfered, 1200.0F);
-    EXPECT_FLOAT_EQ(line->speed, 9600.0F);
-    EXPECT_EQ(line->jitter, QLatin1String("0.5 ms"));
-    EXPECT_EQ(line->datagrams, QLatin1String("0/9"));
+    EXPECT_EQ(row(*line), QLatin1String("0.00-1.00 1200 9600 0.5 ms|0/9"));
     // Other unit words are not converted: the number before them is kept.
-    EXPECT_FLOAT_EQ(parseDataLine(QStringLiteral("RESULT_$#0-1$#3 MBytes$#5 Mbits/sec"))->speed, 5.0F);
+    const auto megabits = parseDataLine(QStringLiteral("RESULT_$#0-1$#3 MBytes$#5 Mbits/sec"));
+    ASSERT_TRUE(megabits);
+    EXPECT_EQ(row(*megabits), QLatin1String("0-1 3 5 |"));
     EXPECT_FALSE(parseDataLine(QStringLiteral("RESULT_$#0.00-1.00 sec$#1200")));
     EXPECT_FALSE(parseDataLine(QStringLiteral("RESULT_$#1.00 sec$#1200$#9600")));
 }
@@ -149,24 +155,14 @@ TEST_F(PerfTestParser, StoresIntervalLinesInOrderWithJitterOnlyForReverseUdp)
         QStringLiteral("Connected: local\nRESULT_$#0.00-1.00 sec$#1200$#9600$#0.1 ms$#0/10\n"
                        "RESULT_$#1.00-2.00 sec$#1200 KBytes$#9600 Kbits/sec\nRESULT_$#2.00-3.00 sec$#1200\n"
                        "RESULT_$#3.00-4.00 sec$#1300$#10400\n"));
-    auto results = stored();
-    ASSERT_EQ(results.size(), 3U);
-    EXPECT_EQ(results[0]->start_time, QLatin1String("0.00"));
-    EXPECT_EQ(results[0]->end_time, QLatin1String("1.00"));
-    EXPECT_FLOAT_EQ(results[0]->data_transfered, 1200.0F);
-    EXPECT_FLOAT_EQ(results[0]->speed, 9600.0F);
-    EXPECT_EQ(results[0]->jitter, QLatin1String(""));
-    EXPECT_EQ(results[1]->end_time, QLatin1String("2.00"));
-    EXPECT_EQ(results[2]->end_time, QLatin1String("4.00"));
-    EXPECT_EQ(results[2]->test_id, 7);
+    // The line without a speed is skipped.
+    EXPECT_EQ(stored(),
+              (QStringList{"0.00-1.00 1200 9600 | 7", "1.00-2.00 1200 9600 | 7", "3.00-4.00 1300 10400 | 7"}));
     EXPECT_TRUE(delegate->outcomes().empty());
 
     auto reverse = makeRun(1, 1, 10);
     reverse->didReceivePerfTestRespnose(QStringLiteral("RESULT_$#0.00-1.00 sec$#1200$#9600$#0.1 ms$#0/10\n"));
-    results = stored();
-    ASSERT_EQ(results.size(), 4U);
-    EXPECT_EQ(results[3]->jitter, QLatin1String("0.1 ms"));
-    EXPECT_EQ(results[3]->datagrams, QLatin1String("0/10"));
+    EXPECT_EQ(stored().mid(3), QStringList{"0.00-1.00 1200 9600 0.1 ms|0/10 7"});
 }
 
 TEST_F(PerfTestParser, TheFinalLineFillsTheSummaryAndItsTimeAndFinishesOnce)
@@ -184,10 +180,7 @@ TEST_F(PerfTestParser, TheFinalLineFillsTheSummaryAndItsTimeAndFinishesOnce)
     EXPECT_EQ(execution->dataTransfered(), 123456);
     EXPECT_EQ(execution->execution_duration(), 10);
     // The interval line and the first final line; the final phase ended there.
-    const auto results = stored();
-    ASSERT_EQ(results.size(), 2U);
-    EXPECT_EQ(results[1]->jitter, QLatin1String("0.2 ms"));
-    EXPECT_EQ(results[1]->datagrams, QLatin1String("1/100"));
+    EXPECT_EQ(stored(), (QStringList{"9.00-10.00 1000 8000 | 7", "0.00-10.00 123456 98765.9 0.2 ms|1/100 7"}));
     EXPECT_TRUE(log.messages().contains(
         QLatin1String("PerfTest: final interval result has been received from native iperf, stopping test.. ")));
 
@@ -222,9 +215,7 @@ TEST_F(PerfTestParser, AFailureWordFailsTheRunWithTheWholeChunkKeepingWhatCameBe
     EXPECT_TRUE(run->hasCancelled());
     // The interval line before the failure word; nothing after it, and not the final line of 3 seconds
     // in a 10-second test.
-    const auto results = stored();
-    ASSERT_EQ(results.size(), 2U);
-    EXPECT_EQ(results[1]->end_time, QLatin1String("2.00"));
+    EXPECT_EQ(stored(), (QStringList{"0.00-1.00 1 8 | 7", "1.00-2.00 1 8 | 7"}));
 }
 
 TEST_F(PerfTestParser, AFinalLineThatIsNoResultFailsTheRunAndAnIntervalPrintedTwiceIsStoredOnce)
@@ -240,8 +231,7 @@ TEST_F(PerfTestParser, AFinalLineThatIsNoResultFailsTheRunAndAnIntervalPrintedTw
     EXPECT_EQ(delegate->outcomes()[0].reason, QStringLiteral("The final result covers only 2.00 of 6 seconds."));
     EXPECT_LE(execution->averageSpeed(), 0); // never filled
     EXPECT_TRUE(run->hasCancelled());
-    ASSERT_EQ(stored().size(), 2U);
-    EXPECT_EQ(stored()[1]->end_time, QLatin1String("2.00"));
+    EXPECT_EQ(stored(), (QStringList{"0.00-1.00 1000 8000 | 7", "1.00-2.00 1000 8000 | 7"}));
 
     auto empty = makeRun(0, 0, 2);
     empty->didReceivePerfTestRespnose(
