@@ -97,8 +97,7 @@ private slots:
 
     void aUserComposesTheQueueFromPresetsAndAgents();
     void anAdHocRunShowsEachTestsStateAndItsFailure();
-    void whileAnotherProgramHoldsTheDatabaseNothingIsShownAsSaved();
-    void theKeyboardReachesEveryListAndTheTestMenu();
+    void theKeyboardReachesEveryListAndTheTestMenuAndALockedDatabaseSavesNothing();
 
 private:
     QList<FNWAlertRequest> m_alerts;
@@ -285,55 +284,7 @@ void FNWHomeViewGuiTest::anAdHocRunShowsEachTestsStateAndItsFailure()
     manager->setDelegate(nullptr);
 }
 
-void FNWHomeViewGuiTest::whileAnotherProgramHoldsTheDatabaseNothingIsShownAsSaved()
-{
-    storeAgent(QStringLiteral("Lab"), freePort());
-    auto preset = timedPreset(2);
-    preset->name = QStringLiteral("Short");
-    QVERIFY(preset->save());
-    FNWMainWindow window;
-    auto* home = new FNWHomeView;
-    window.setHomePage(home, home);
-    window.prepareMainWindow();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(home->isSetUp());
-    clickRow(home->presetsTable(), 0);
-    clickRow(home->agentsTable(), 0);
-    QCOMPARE(home->queueListView()->rowCount(), 1);
-
-    auto other = std::make_unique<DatabaseLockHolder>(DBUtils::appDBPath(), 10000);
-    QVERIFY(other->locked());
-    // A new preset: the editor stays open with what was typed, and one alert says why.
-    QTest::mouseClick(home->addPresetButton(), Qt::LeftButton);
-    auto* name = home->presetEditor()->findChild<QLineEdit*>(QStringLiteral("presetName"));
-    QTest::keyClicks(name, QStringLiteral("Survey"));
-    auto* save = home->presetEditor()->findChild<QPushButton*>(QStringLiteral("saveButton"));
-    QTest::mouseClick(save, Qt::LeftButton);
-    QTRY_COMPARE(m_alerts.size(), 1);
-    QCOMPARE(m_alerts[0].message, QStringLiteral("Your Change Was Not Saved"));
-    QVERIFY(m_alerts[0].informativeText.contains(DBUtils::appDBPath()));
-    QVERIFY(home->presetEditor()->isVisible());
-    QCOMPARE(name->text(), QStringLiteral("Survey"));
-    QCOMPARE(home->presetListView()->rowCount(), 1);
-
-    // A start that cannot record the queue runs nothing and alerts once, for the same reason.
-    QTRY_VERIFY(window.startStopButton()->isVisible());
-    QTest::mouseClick(window.startStopButton(), Qt::LeftButton);
-    QTRY_COMPARE(m_alerts.size(), 2);
-    QCOMPARE(m_alerts[1].message, QStringLiteral("Your Change Was Not Saved"));
-    QCOMPARE(window.coordinator()->startStopTag(), int(FNWMainWindowCoordinator::OffersStart));
-    QVERIFY(TestExecutionDAO().getAllRecords().empty());
-
-    other.reset();
-    QTest::mouseClick(save, Qt::LeftButton);
-    QTRY_VERIFY(!home->presetEditor()->isVisible());
-    QCOMPARE(home->presetListView()->rowCount(), 2);
-    QCOMPARE(home->presetListView()->index(1).data().toString(), QStringLiteral("Survey"));
-    QCOMPARE(m_alerts.size(), 2);
-}
-
-void FNWHomeViewGuiTest::theKeyboardReachesEveryListAndTheTestMenu()
+void FNWHomeViewGuiTest::theKeyboardReachesEveryListAndTheTestMenuAndALockedDatabaseSavesNothing()
 {
     auto preset = timedPreset(2);
     preset->name = QStringLiteral("Short");
@@ -379,6 +330,39 @@ void FNWHomeViewGuiTest::theKeyboardReachesEveryListAndTheTestMenu()
     stop->trigger();
     QVERIFY(waitUntil([&] { return manager->isFreeToUse(); }, 20000));
     QTRY_VERIFY(start->isEnabled());
+
+    // While another program holds the database, a new preset: the editor stays open with what was
+    // typed, and one alert says why.
+    const size_t executions = TestExecutionDAO().getAllRecords().size();
+    auto other = std::make_unique<DatabaseLockHolder>(DBUtils::appDBPath(), 10000);
+    QVERIFY(other->locked());
+    QTest::mouseClick(home->addPresetButton(), Qt::LeftButton);
+    auto* name = home->presetEditor()->findChild<QLineEdit*>(QStringLiteral("presetName"));
+    QTest::keyClicks(name, QStringLiteral("Survey"));
+    auto* save = home->presetEditor()->findChild<QPushButton*>(QStringLiteral("saveButton"));
+    QTest::mouseClick(save, Qt::LeftButton);
+    QTRY_COMPARE(m_alerts.size(), 1);
+    QCOMPARE(m_alerts[0].message, QStringLiteral("Your Change Was Not Saved"));
+    QVERIFY(m_alerts[0].informativeText.contains(DBUtils::appDBPath()));
+    QVERIFY(home->presetEditor()->isVisible());
+    QCOMPARE(name->text(), QStringLiteral("Survey"));
+    QCOMPARE(home->presetListView()->rowCount(), 1);
+
+    // A start that cannot record the queue runs nothing and alerts once, for the same reason.
+    QTRY_VERIFY(window.startStopButton()->isVisible());
+    QTest::mouseClick(window.startStopButton(), Qt::LeftButton);
+    QTRY_COMPARE(m_alerts.size(), 2);
+    QCOMPARE(m_alerts[1].message, QStringLiteral("Your Change Was Not Saved"));
+    QCOMPARE(window.coordinator()->startStopTag(), int(FNWMainWindowCoordinator::OffersStart));
+    QCOMPARE(TestExecutionDAO().getAllRecords().size(), executions);
+
+    other.reset();
+    QTest::mouseClick(save, Qt::LeftButton);
+    QTRY_VERIFY(!home->presetEditor()->isVisible());
+    QCOMPARE(home->presetListView()->rowCount(), 2);
+    QCOMPARE(home->presetListView()->index(1).data().toString(), QStringLiteral("Survey"));
+    QCOMPARE(m_alerts.size(), 2);
+    m_alerts.clear();
 
     QAction* newPreset = window.menuAction(QStringLiteral("New Preset…"));
     QCOMPARE(newPreset->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
