@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iomanip>
 #include <iterator>
 #include <sstream>
 
@@ -100,44 +101,38 @@ TEST(WrapperArguments, TranslatesTheApplicationsListOrRefusesWhatTheToolWouldMis
 
 TEST(WrapperDataLines, ReadsBothToolsLayoutsAndDerivesBytesFromTheRateWhereThatIsCloser)
 {
-    auto line = parseDataLine("[  5]   0.00-1.00   sec  2.73 GBytes  23471288 Kbits/sec   39   1023 KBytes       ");
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->id, "5");
-    EXPECT_EQ(line->startText, "0.00");
-    EXPECT_EQ(line->endText, "1.00");
-    EXPECT_DOUBLE_EQ(line->bitsPerSecond, 23471288000.0);
-    EXPECT_NEAR(line->bytes, 2.73 * 1024 * 1024 * 1024, 0.006 * 1024 * 1024 * 1024);
-    EXPECT_TRUE(line->jitter.empty());
-    EXPECT_TRUE(line->role.empty());
-
-    line = parseDataLine("[  5]   0.00-2.00   sec  2.41 MBytes  10092 Kbits/sec  0.008 ms  0/77 (0%)  receiver");
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->jitter, "0.008 ms");
-    EXPECT_EQ(line->datagrams, "0/77");
-    EXPECT_EQ(line->role, "receiver");
-
-    line = parseDataLine("[ *1] 0.0000-2.0018 sec  2625420 Bytes  10492137 bits/sec   0.001 ms 0/ 1786 (0%)");
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->id, "1");
-    EXPECT_EQ(line->endText, "2.0018");
-    EXPECT_DOUBLE_EQ(line->bytes, 2625420);
-    EXPECT_EQ(line->datagrams, "0/1786");
-
-    line = parseDataLine("[SUM]   0.00-1.00   sec  2.76 GBytes  23702923 Kbits/sec    8             sender");
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->id, "SUM");
-    EXPECT_EQ(line->role, "sender");
+    const struct
+    {
+        const char* text;
+        const char* row; // id start-end bytes bits/s jitter|datagrams role
+    } lines[] = {
+        // Transfers in binary units, rates in decimal ones.
+        {"[  5]   0.00-1.00   sec  2.73 GBytes  23471288 Kbits/sec   39   1023 KBytes       ",
+            "5 0.00-1.00 2931315179.52 23471288000 | "},
+        {"[  5]   0.00-2.00   sec  2.41 MBytes  10092 Kbits/sec  0.008 ms  0/77 (0%)  receiver",
+            "5 0.00-2.00 2527068.16 10092000 0.008 ms|0/77 receiver"},
+        {"[ *1] 0.0000-2.0018 sec  2625420 Bytes  10492137 bits/sec   0.001 ms 0/ 1786 (0%)",
+            "1 0.0000-2.0018 2625420 10492137 0.001 ms|0/1786 "},
+        {"[SUM]   0.00-1.00   sec  2.76 GBytes  23702923 Kbits/sec    8             sender",
+            "SUM 0.00-1.00 2963527434.24 23702923000 | sender"},
+        // "10.0 MBytes" is known to 0.5 %; 8400 Kbits/sec over exactly 10 seconds pins the bytes far closer.
+        {"[  5]   0.00-10.00  sec  10.0 MBytes  8400 Kbits/sec  receiver", "5 0.00-10.00 10500000 8400000 | receiver"},
+    };
+    for (const auto& l : lines) {
+        const auto line = parseDataLine(l.text);
+        ASSERT_TRUE(line) << l.text;
+        std::ostringstream row;
+        row << std::setprecision(15) << line->id << ' ' << line->startText << '-' << line->endText << ' ' << line->bytes
+            << ' ' << line->bitsPerSecond << ' ' << line->jitter << '|' << line->datagrams << ' ' << line->role;
+        EXPECT_EQ(row.str(), l.row);
+    }
+    EXPECT_EQ(formatLine("Finished_", *parseDataLine(lines[4].text), false),
+        "Finished_$#0.00-10.00 sec$#10500000$#8400000");
 
     for (const char* other : {"[ ID] Interval           Transfer     Bitrate", "[  1] Sent 1788 datagrams",
              "[  1] 0.0000-1.0207 sec  1 datagrams received out-of-order", "- - - - - - - -", "",
              "[  5] local 127.0.0.1 port 59388 connected to 127.0.0.1 port 15201"})
         EXPECT_FALSE(parseDataLine(other)) << other;
-
-    // "10.0 MBytes" is known to 0.5 %; 8400 Kbits/sec over exactly 10 seconds pins the bytes far closer.
-    line = parseDataLine("[  5]   0.00-10.00  sec  10.0 MBytes  8400 Kbits/sec  receiver");
-    ASSERT_TRUE(line);
-    EXPECT_DOUBLE_EQ(line->bytes, 8400e3 * 10 / 8);
-    EXPECT_EQ(formatLine("Finished_", *line, false), "Finished_$#0.00-10.00 sec$#10500000$#8400000");
 }
 
 TEST(WrapperTranslation, Iperf3RunsGiveTheIntervalsThenTheReceiversSummaryOrTheSumsOfParallelStreams)
