@@ -186,9 +186,10 @@ TEST_F(HistoryViewTest, DeleteAllWaitsForTheRunAndThenDeletesEveryStoredRun)
     EXPECT_FALSE(IndividualTestHistoryView::isEditing());
 }
 
-TEST_F(HistoryViewTest, TheResultsPageSwitchesTablesAndGoesBack)
+TEST_F(HistoryViewTest, TheResultsPageSwitchesTablesGoesBackAndRerunsFromThere)
 {
-    storeRun({StoredTest{.results = 3}, StoredTest{.results = 20}});
+    qint64 profile = 0;
+    storeRun({StoredTest{.results = 3}, StoredTest{.results = 20}}, QString(), &profile);
     history.loadViewsDataFromDatabase();
     list().didClickonTableRow(-1);
     EXPECT_EQ(history.page(), HistoryView::Page::Home);
@@ -233,13 +234,8 @@ TEST_F(HistoryViewTest, TheResultsPageSwitchesTablesAndGoesBack)
     EXPECT_EQ(history.page(), HistoryView::Page::Results);
     results().backButtonDidPressed();
     EXPECT_EQ(history.page(), HistoryView::Page::Home);
-}
 
-TEST_F(HistoryViewTest, RerunFromTheResultsGoesBackToTheListFirst)
-{
-    qint64 profile = 0;
-    storeRun({StoredTest{}}, QString(), &profile);
-    history.loadViewsDataFromDatabase();
+    // A rerun from the details reached through the summary goes back to the list first.
     list().didClickonTableRow(0);
     results().summaryButtonDidPressed();
     results().profileResultsSummaryView()->didClickonTableRow(0);

@@ -217,12 +217,12 @@ TEST_F(AgentEditorRulesTest, AStoreRefusalKeepsTheUnsavedRowsAndReportsNoSuccess
     expectNoticeOnce(QStringLiteral("New Target Server added successfully."));
 }
 
-TEST_F(AgentEditorRulesTest, EditChecksPortRangeAndAddressAgainstOtherLibraryAgents)
+TEST_F(AgentEditorRulesTest, EditChecksPortRangeAndAddressAgainstOtherLibraryAgentsBeforeAnUpdate)
 {
-    const auto edited = storeAgent(QStringLiteral("10.0.0.1"));
+    const auto agent = storeAgent(QStringLiteral("10.0.0.1"));
     storeAgent(QStringLiteral("10.0.0.2"));
     storeAgent(QStringLiteral("10.0.0.3"), true);
-    edit.setAgentBean(edited);
+    edit.setAgentBean(agent);
 
     const struct
     {
@@ -265,15 +265,10 @@ TEST_F(AgentEditorRulesTest, EditChecksPortRangeAndAddressAgainstOtherLibraryAge
     edit.setAgentIP(QStringLiteral("10.0.0.2"));
     EXPECT_TRUE(edit.controlTextDidEndEditing(QStringLiteral("ipAddress")));
     EXPECT_FALSE(edit.controlTextDidEndEditing(QStringLiteral("name")));
-}
 
-TEST_F(AgentEditorRulesTest, UpdateWritesTheFormIntoTheAgentOnlyWhenBothChecksPass)
-{
-    const auto agent = storeAgent(QStringLiteral("10.0.0.1"));
-    storeAgent(QStringLiteral("10.0.0.2"));
+    // Update writes the form into the agent only when both checks pass; the address is checked
+    // first, and its message is the one left.
     edit.setAgentBean(agent);
-
-    // The address is checked first; its message is the one left.
     edit.setAgentIP(QStringLiteral("10.0.0.2"));
     edit.setAgentPort(80);
     EXPECT_FALSE(edit.updateAgentButtonDidClicked());
