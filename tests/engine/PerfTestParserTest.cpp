@@ -106,46 +106,41 @@ TEST(PerfTestParsing, JoinsLinesCutAcrossChunks)
 
 TEST(PerfTestParsing, JudgesTheFinalLineAgainstThePreset)
 {
-    const auto line = [](const char* end, float bytes) {
-        FNWDataLine data;
-        data.start_time = QStringLiteral("0.00");
-        data.end_time = QString::fromLatin1(end);
-        data.data_transfered = bytes;
-        return data;
+    // The final line from 0.00 of a 10-second test whose intervals carried data, unless the row says otherwise.
+    const struct
+    {
+        const char* end;
+        double bytes;
+        double secondsSinceLaunch;
+        const char* problem; // none when the line stands
+        bool lastIntervalEmpty = false, byAmount = false, hadIntervalsWithData = true;
+    } cases[] = {
+        {"10.00", 5e6, 10.2, nullptr},
+        {"9.05", 5e6, 10.2, nullptr}, // within a second
+        {"2.00", 5e6, 10.2, "The final result covers only 2.00 of 10 seconds."},
+        {"10.00", 0, 10.2, "The final result reports 0 bytes after intervals that carried data."},
+        // A slow link's queue drains after the end: a few seconds late is fine while data still flowed.
+        {"12.92", 5e6, 13.1, nullptr},
+        // After intervals without data the server had stopped receiving.
+        {"20.38", 5e6, 20.4,
+         "The final result arrived 10.4 seconds after the end of the 10-second test, after intervals without data: "
+         "the server stopped receiving.",
+         true},
+        {"10.00", 5e6, 41.0, "The final result arrived 31.0 seconds after the end of the 10-second test."},
+        // A run by amount takes as long as it takes; a run without intervals may carry nothing.
+        {"0.04", 1e6, 41.0, nullptr, false, true},
+        {"10.00", 0, 10.2, nullptr, false, false, false},
     };
-    FNWFinalLineContext timed;
-    timed.duration = 10;
-    timed.hadIntervalsWithData = true;
-    timed.secondsSinceLaunch = 10.2;
-    EXPECT_FALSE(judgeFinalLine(line("10.00", 5e6F), timed));
-    EXPECT_FALSE(judgeFinalLine(line("9.05", 5e6F), timed)); // within a second
-    EXPECT_EQ(judgeFinalLine(line("2.00", 5e6F), timed), QStringLiteral("The final result covers only 2.00 of 10 seconds."));
-    EXPECT_EQ(judgeFinalLine(line("10.00", 0), timed),
-              QStringLiteral("The final result reports 0 bytes after intervals that carried data."));
-
-    // A slow link's queue drains after the end: a few seconds late is fine while data still flowed.
-    FNWFinalLineContext draining = timed;
-    draining.secondsSinceLaunch = 13.1;
-    EXPECT_FALSE(judgeFinalLine(line("12.92", 5e6F), draining));
-    // After intervals without data the server had stopped receiving.
-    FNWFinalLineContext stalled = draining;
-    stalled.lastIntervalEmpty = true;
-    stalled.secondsSinceLaunch = 20.4;
-    EXPECT_EQ(judgeFinalLine(line("20.38", 5e6F), stalled),
-              QStringLiteral("The final result arrived 10.4 seconds after the end of the 10-second test, after "
-                             "intervals without data: the server stopped receiving."));
-    FNWFinalLineContext veryLate = timed;
-    veryLate.secondsSinceLaunch = 41.0;
-    EXPECT_EQ(judgeFinalLine(line("10.00", 5e6F), veryLate),
-              QStringLiteral("The final result arrived 31.0 seconds after the end of the 10-second test."));
-
-    // A run by amount takes as long as it takes; a run without intervals may carry nothing.
-    FNWFinalLineContext amount = veryLate;
-    amount.byAmount = true;
-    EXPECT_FALSE(judgeFinalLine(line("0.04", 1e6F), amount));
-    FNWFinalLineContext quiet = timed;
-    quiet.hadIntervalsWithData = false;
-    EXPECT_FALSE(judgeFinalLine(line("10.00", 0), quiet));
+    for (const auto& c : cases) {
+        FNWDataLine line;
+        line.start_time = QStringLiteral("0.00");
+        line.end_time = QString::fromLatin1(c.end);
+        line.data_transfered = c.bytes;
+        const FNWFinalLineContext context{10, c.byAmount, c.hadIntervalsWithData, c.lastIntervalEmpty,
+                                          c.secondsSinceLaunch};
+        const auto expected = c.problem ? std::optional(QString::fromLatin1(c.problem)) : std::nullopt;
+        EXPECT_EQ(judgeFinalLine(line, context), expected) << c.end << " at " << c.secondsSinceLaunch;
+    }
 }
 
 TEST_F(PerfTestParser, StoresIntervalLinesInOrderWithJitterOnlyForReverseUdp)
