@@ -2,17 +2,15 @@
 
 #include "FNWAgentWiFiSource.h"
 
+#include "FNWLocalServers.h"
 #include "FNWTestSupport.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -82,16 +80,10 @@ TEST(FNWWiFiInfo, ReadsNothingWithoutWiFiAndNeverHangsOnTheBus)
         EXPECT_TRUE(here.isEmpty()) << here.ssid.toStdString() << " " << here.bssid.toStdString();
 
     // A bus that accepts the connection but never says a word: the handshake must give up.
-    const std::string path = QDir(fnw::test::testHome()).filePath(QStringLiteral("silent-bus")).toStdString();
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    const int listener = fnw::test::listenOnLoopback(port);
     ASSERT_GE(listener, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof address.sun_path);
-    std::memcpy(address.sun_path, path.c_str(), path.size());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + path).c_str(), 1);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", QStringLiteral("tcp:host=127.0.0.1,port=%1").arg(port).toUtf8().constData(), 1);
     timer.restart();
     const FNWWiFiDetails silent = fnw::engine::currentWiFiDetails();
     const qint64 elapsed = timer.elapsed();
