@@ -80,33 +80,29 @@ TEST(PerfTestArguments, BuildsTheListForIperf3AndIperf2)
     struct Case
     {
         qint64 version;
-        std::vector<std::pair<const char*, qint64>> edits; // on a timed TCP preset of 10 seconds
+        const char* edits; // "field=value ..." on a timed TCP preset of 10 seconds
         QStringList expected;
     };
     const Case cases[] = {
-        {0, {}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-i1", "-p5201"}},
-        {0, {{"test_type", 1}}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-i1", "-p5201"}},
-        {0, {{"test_type", 1}, {"send_bw", 0}}, {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-b0M", "-i1", "-p5201"}},
+        {0, "", {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-i1", "-p5201"}},
+        {0, "test_type=1", {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-i1", "-p5201"}},
+        {0, "test_type=1 send_bw=0", {"./iperf3 ", "-c", "10.0.0.5", "-t10", "-u", "-b0M", "-i1", "-p5201"}},
         {0,
-         {{"number_of_byte", 100},
-          {"direction", 1},
-          {"buffer_length", 128},
-          {"tcp_window_size", 64},
-          {"tcp_max_segment_size", 1460},
-          {"no_tcp_delay", 1}},
+         "number_of_byte=100 direction=1 buffer_length=128 tcp_window_size=64 tcp_max_segment_size=1460 no_tcp_delay=1",
          {"./iperf3 ", "-c", "10.0.0.5", "-R", "-n100M", "-l128KB", "-w64KB", "-M MSS-1460", "-N", "-i1", "-p5201"}},
-        {0, {{"duration", 1}}, {"./iperf3 ", "-c", "10.0.0.5", "-i1", "-p5201"}},
+        {0, "duration=1", {"./iperf3 ", "-c", "10.0.0.5", "-i1", "-p5201"}},
         {1,
-         {{"test_type", 1}, {"direction", 1}, {"buffer_length", 128}},
+         "test_type=1 direction=1 buffer_length=128",
          {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-u", "-fb", "-i1", "-p5002"}},
-        {1, {}, {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-fb", "-i1", "-p5001"}},
-        {2, {{"test_type", 1}}, {"./iperf3 ", "-c", "10.0.0.5", "-p5201"}}, // another version: no options
+        {1, "", {"./iperf2 ", "-c", "10.0.0.5", "-t10", "-fb", "-i1", "-p5001"}},
+        {2, "test_type=1", {"./iperf3 ", "-c", "10.0.0.5", "-p5201"}}, // another version: no options
     };
     for (const Case& c : cases) {
         useIperfVersion(c.version);
         auto preset = timedPreset(10);
-        for (const auto& [key, value] : c.edits)
-            ASSERT_TRUE(preset->setValueForKey(value, QLatin1String(key))) << key;
+        for (const QString& edit : QString::fromLatin1(c.edits).split(u' ', Qt::SkipEmptyParts))
+            ASSERT_TRUE(preset->setValueForKey(edit.section(u'=', 1).toLongLong(), edit.section(u'=', 0, 0)))
+                << c.edits;
         auto run = PerfTest::initWithTestBean(makeTest(preset, QStringLiteral("10.0.0.5"), 5201));
         auto execution = std::make_shared<TestExecutionBean>();
         run->setExecutionBean(execution);
