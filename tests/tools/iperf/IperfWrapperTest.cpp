@@ -218,7 +218,7 @@ TEST(WrapperTranslation, Iperf3FailuresReachStandardErrorOnlyAndASummaryStandsOn
     EXPECT_EQ(t.exitStatus, 1);
 }
 
-TEST(WrapperTranslation, Iperf2LateTcpSummaryFailsOnlyAfterIntervalsWithoutData)
+TEST(WrapperTranslation, Iperf2TcpSummaryIsKnownByItsTimesAndWhenLateFailsOnlyAfterIntervalsWithoutData)
 {
     const std::vector<std::string> start{"1|[  1] local a port 1 connected with b port 5001",
         "1|[  1] 0.0000-1.0000 sec  4158524 Bytes  33268192 bits/sec"};
@@ -243,12 +243,10 @@ TEST(WrapperTranslation, Iperf2LateTcpSummaryFailsOnlyAfterIntervalsWithoutData)
     t = translate(IperfFlavor::Iperf2, "-c h -t3 -i1 -fb", draining);
     EXPECT_EQ(t.exitStatus, 0);
     EXPECT_EQ(t.out[t.out.size() - 2], "Finished_$#0.0000-7.9174 sec$#9830400$#9932985");
-}
 
-TEST(WrapperTranslation, Iperf2FirstLineFromZeroIsHeldUntilItsMeaningIsKnown)
-{
-    // With the interval as long as the run, "0.0000-2.0000" could be the first interval or the summary.
-    auto t = translate(IperfFlavor::Iperf2, "-c h -t2 -i2 -fb",
+    // With the interval as long as the run, "0.0000-2.0000" could be the first interval or the summary:
+    // it is held until its meaning is known.
+    t = translate(IperfFlavor::Iperf2, "-c h -t2 -i2 -fb",
         {"1|[  1] local a port 1 connected with b port 5001",
             "1|[  1] 0.0000-2.0000 sec  5462818876 Bytes  21851275504 bits/sec",
             "1|[  1] 0.0000-2.0136 sec  5462949948 Bytes  21704006361 bits/sec"});
