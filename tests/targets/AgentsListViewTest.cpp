@@ -20,7 +20,7 @@ protected:
     int badge(int row) const { return agents.index(row).data(FNWListRoles::Badge).toInt(); }
 };
 
-TEST_F(AgentsListViewTest, ClicksCountQueuedTestsPerAgent)
+TEST_F(AgentsListViewTest, ClicksCountQueuedTestsPerAgentAndDeletingAllAsksFirst)
 {
     // Without a selected preset a click adds nothing.
     agents.tableViewDidClickedRow(0);
@@ -48,6 +48,18 @@ TEST_F(AgentsListViewTest, ClicksCountQueuedTestsPerAgent)
     EXPECT_TRUE(queue.testList().empty());
     EXPECT_EQ(agents.clickedCount(agents.agentsBeans()[1]->ID), 0);
     EXPECT_TRUE(agents.selectedRows().isEmpty());
+
+    // Deleting all asks first; an emptied list has no edit mode.
+    answer = 0;
+    agents.trashButtonDidClicked();
+    EXPECT_EQ(agents.agentsBeans().size(), 3u);
+    answer = 1;
+    agents.trashButtonDidClicked();
+    EXPECT_TRUE(agents.agentsBeans().empty());
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[0].informativeText, QStringLiteral("Are you sure you want to delete all agents in this list?."));
+    agents.enableAgentEditModeButtonDidClicked(true);
+    EXPECT_FALSE(agents.isEditing());
 }
 
 TEST_F(AgentsListViewTest, EditModeReordersAndDeletes)
@@ -106,20 +118,6 @@ TEST_F(AgentsListViewTest, AnEditedAgentStaysTheSameAgent)
     agents.deleteIndividualAgentButtonDidClicked(office->ID);
     ASSERT_EQ(queue.testList().size(), 1u);
     EXPECT_EQ(queue.testList()[0]->testName, QStringLiteral("127.0.0.3 - Quick"));
-}
-
-TEST_F(AgentsListViewTest, DeletingAllAsksFirst)
-{
-    answer = 0;
-    agents.trashButtonDidClicked();
-    EXPECT_EQ(agents.agentsBeans().size(), 3u);
-    answer = 1;
-    agents.trashButtonDidClicked();
-    EXPECT_TRUE(agents.agentsBeans().empty());
-    ASSERT_EQ(alerts.size(), 2u);
-    EXPECT_EQ(alerts[0].informativeText, QStringLiteral("Are you sure you want to delete all agents in this list?."));
-    agents.enableAgentEditModeButtonDidClicked(true);
-    EXPECT_FALSE(agents.isEditing()) << "an empty list has no edit mode";
 }
 
 TEST(AgentsListViewText, LastSeenUsesTwelveHourClock)
