@@ -130,7 +130,7 @@ protected:
     FNWMainWindowCoordinator coordinator{interaction};
 };
 
-TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesAndTabThreeIsIgnored)
+TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesTabThreeIsIgnoredAndOnlyTheHomeTabShowsTheControlAfterARun)
 {
     int closeRequests = 0;
     QObject::connect(&coordinator, &FNWMainWindowCoordinator::closeCreateTestWindowRequested, [&] { ++closeRequests; });
@@ -156,6 +156,16 @@ TEST_F(FNWMainWindowCoordinatorTest, TabsPrepareTheirPagesAndTabThreeIsIgnored)
     EXPECT_EQ(coordinator.visibleView(), 0);
     EXPECT_TRUE(log.messages().contains(QStringLiteral("Ideally for now should not be here..")));
     EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{2, 0}, {2, 2}, {0, 2}}));
+
+    // Ending a run shows the control on the home tab only.
+    FNWUtils::setUserSetting(false, name(kStartStopButtonVisibilityKey));
+    ASSERT_TRUE(waitUntil([&] { return !coordinator.isStartStopVisible(); }));
+    coordinator.topNativationViewButtonDidClicked(2);
+    coordinator.testDidFinished();
+    EXPECT_FALSE(coordinator.isStartStopVisible());
+    coordinator.topNativationViewButtonDidClicked(0);
+    coordinator.testDidFinished();
+    EXPECT_TRUE(coordinator.isStartStopVisible());
 }
 
 TEST_F(FNWMainWindowCoordinatorTest, StartStopAlternatesAndAStartThatCannotRunAlerts)
@@ -286,18 +296,6 @@ TEST_F(FNWMainWindowCoordinatorTest, WarningsReplaceEachOtherAndClearAfterTheLas
 
     ASSERT_TRUE(waitUntil([&] { return coordinator.warningText().isEmpty(); }));
     EXPECT_GE(sinceSecond.elapsed(), 300); // not 150 ms after the second, as the first would give
-}
-
-TEST_F(FNWMainWindowCoordinatorTest, AnEndedRunShowsTheControlOnTheHomeTabOnly)
-{
-    FNWUtils::setUserSetting(false, name(kStartStopButtonVisibilityKey));
-    ASSERT_TRUE(waitUntil([&] { return !coordinator.isStartStopVisible(); }));
-    coordinator.topNativationViewButtonDidClicked(2);
-    coordinator.testDidFinished();
-    EXPECT_FALSE(coordinator.isStartStopVisible());
-    coordinator.topNativationViewButtonDidClicked(0);
-    coordinator.testDidFinished();
-    EXPECT_TRUE(coordinator.isStartStopVisible());
 }
 
 TEST_F(FNWMainWindowCoordinatorTest, RerunStartsTheSavedProfileOrReturnsToTheStartLook)
