@@ -22,7 +22,7 @@ namespace {
 using fnw::engine::FNWWiFiDetails;
 namespace wifi = fnw::engine::wifi;
 
-TEST(FNWWiFiInfo, FormatsAccessPointAddressesInUpperCaseAndDecodesNetworkNamesIntoAscii)
+TEST(FNWWiFiInfo, FormatsAccessPointAddressesInUpperCaseAndNetworkNamesInAsciiWithinAReplyOfOneSeparator)
 {
     const unsigned char bytes[6] = {0x00, 0x1a, 0xff, 0x0b, 0xc0, 0x9e};
     EXPECT_EQ(wifi::formatMacAddress(bytes, 6), QStringLiteral("00:1A:FF:0B:C0:9E"));
@@ -48,10 +48,8 @@ TEST(FNWWiFiInfo, FormatsAccessPointAddressesInUpperCaseAndDecodesNetworkNamesIn
                                                      "c\xf0\x9f\x98\x80"
                                                      "d")),
               QByteArray("a?b?c?d"));
-}
 
-TEST(FNWWiFiInfo, ReplyHasExactlyOneSeparator)
-{
+    // The agent's reply has exactly one separator.
     EXPECT_EQ(fnw::agent::composeWiFiReply({}), QByteArray("SSID:$#$BSSID:"));
     EXPECT_EQ(fnw::agent::composeWiFiReply({QStringLiteral("Café\n"), QStringLiteral("00:1A:FF:0B:C0:9E")}),
               QByteArray("SSID:Caf??$#$BSSID:00:1A:FF:0B:C0:9E"));

@@ -135,7 +135,7 @@ TEST(WrapperDataLines, ReadsBothToolsLayoutsAndDerivesBytesFromTheRateWhereThatI
         EXPECT_FALSE(parseDataLine(other)) << other;
 }
 
-TEST(WrapperTranslation, Iperf3RunsGiveTheIntervalsThenTheReceiversSummaryOrTheSumsOfParallelStreams)
+TEST(WrapperTranslation, Iperf3RunsGiveTheIntervalsThenTheReceiversSummaryOrTheSumsOrOnlyTheirFailures)
 {
     auto t = translate(IperfFlavor::Iperf3, "./iperf3 -c 127.0.0.1 -t2 -i1",
         {"1|Connecting to host 127.0.0.1, port 5201",
@@ -170,11 +170,9 @@ TEST(WrapperTranslation, Iperf3RunsGiveTheIntervalsThenTheReceiversSummaryOrTheS
     ASSERT_EQ(t.out.size(), 4u);
     EXPECT_NE(t.out[1].find("$#23688379000"), std::string::npos);
     EXPECT_NE(t.out[2].find("$#23694797000"), std::string::npos);
-}
 
-TEST(WrapperTranslation, Iperf3FailuresReachStandardErrorOnlyAndASummaryStandsOnlyWhenTheToolEndsWell)
-{
-    auto t = translate(IperfFlavor::Iperf3, "-c h -t2",
+    // Failures reach standard error only, and a summary stands only when the tool ends well.
+    t = translate(IperfFlavor::Iperf3, "-c h -t2",
         {"1|Connecting to host h, port 5201", "2|iperf3: error - unable to connect to server: Connection refused"}, 1);
     EXPECT_TRUE(t.out.empty());
     EXPECT_EQ(t.err, std::vector<std::string>{"iperf3: error - unable to connect to server: Connection refused"});
