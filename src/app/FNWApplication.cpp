@@ -9,28 +9,17 @@
 #include "engine/TestManager.h"
 #include "results/FNWHistoryTab.h"
 #include "support/DDLog.h"
+#include "support/FNWSignalWatcher.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QProxyStyle>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdlib>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int kRunsEndWaitMs = 5000;
-
-int s_signalSocket[2] = {-1, -1};
-
-void handleTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(s_signalSocket[0], &byte, 1);
-}
 
 // Shows tool tips after the delay kept in the settings.
 class ToolTipDelayStyle final : public QProxyStyle
@@ -133,18 +122,8 @@ void FNWApplication::quitAfterCleanUp()
 void FNWApplication::watchTerminationSignals()
 {
     // A logout or Ctrl+C quits through the event loop, so the clean-up still runs.
-    if (s_signalSocket[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_signalSocket) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(s_signalSocket[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::read(s_signalSocket[1], &byte, 1);
-        quitAfterCleanUp();
-    });
-    struct sigaction action = {};
-    action.sa_handler = handleTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    m_signalWatcher = std::make_unique<FNWSignalWatcher>([this](int) { quitAfterCleanUp(); });
+    QString error;
+    if (!m_signalWatcher->install(&error))
+        DDLogError("FNWApplication: %@", error);
 }

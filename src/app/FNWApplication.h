@@ -8,6 +8,7 @@
 
 class QApplication;
 class FNWMainWindow;
+class FNWSignalWatcher;
 
 // The desktop application around one QApplication: start-up, the main window, quitting when
 // the last window closes or on SIGTERM/SIGINT, and the clean-up before exit.
@@ -40,4 +41,5 @@ private:
     QApplication& m_app;
     FNWAppDelegate m_delegate;
     std::unique_ptr<FNWMainWindow> m_window;
+    std::unique_ptr<FNWSignalWatcher> m_signalWatcher;
 };

@@ -1,7 +1,7 @@
 #include "FNWAgent.h"
 #include "FNWAgentConfig.h"
-#include "FNWAgentSignalWatcher.h"
 #include "FNWAgentSupport.h"
+#include "support/FNWSignalWatcher.h"
 
 #include <QCoreApplication>
 
@@ -28,7 +28,7 @@ int main(int argc, char** argv)
 
     FNWAgent agent(config);
     // Installed before any server starts, so a signal during start-up still stops them all.
-    FNWAgentSignalWatcher signalWatcher([&](int signalNumber) {
+    FNWSignalWatcher signalWatcher([&](int signalNumber) {
         agentLog(QStringLiteral("%1 received; stopping").arg(signalNumber == SIGINT ? "SIGINT" : "SIGTERM"));
         agent.stop();
         QCoreApplication::exit(0);

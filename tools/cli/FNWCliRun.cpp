@@ -20,14 +20,15 @@
 #include "results/FNWResultTexts.h"
 #include "support/DDLog.h"
 #include "support/FNWFormat.h"
+#include "support/FNWSignalWatcher.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <csignal>
-#include <sys/socket.h>
+#include <utility>
+
 #include <unistd.h>
 
 namespace fnw::cli {
@@ -37,14 +38,6 @@ namespace {
 constexpr int kRunsEndWaitMs = 5000;
 // A failed test's outcome reaches the view a moment after the run's end is announced.
 constexpr int kLastOutcomeWaitMs = 2000;
-
-int s_signalSocket[2] = {-1, -1};
-
-void handleStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(s_signalSocket[0], &byte, 1);
-}
 
 // The library preset with exactly this name (trimmed).
 std::shared_ptr<FNWPresetBean> presetNamed(const QString& name)
@@ -360,28 +353,22 @@ int runTests(const FNWCliRequest& request)
     FNWObserverToken failedToken = center.addObserver(QLatin1String(TestProfileExecutionDidFailedNotification), ended);
 
     // Ctrl-C stops the run as the window's stop control does.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_signalSocket) != 0) {
-        printError(QStringLiteral("the stop signal cannot be watched"));
-        return kExitFailed;
-    }
-    // With no one left to read the results the run is stopped as by Ctrl-C.
-    setOutputLostHandler([] { handleStopSignal(SIGPIPE); });
-    QSocketNotifier notifier(s_signalSocket[1], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::read(s_signalSocket[1], &byte, 1);
-        notifier.setEnabled(false);
+    bool stopping = false;
+    FNWSignalWatcher signalWatcher([&](int) {
+        if (std::exchange(stopping, true))
+            return;
         DDLogInfo("fenwave-cli: stopping the run on request");
         reporter->runWasStopped();
         manager->stopProfileExecution();
         QCoreApplication::quit();
     });
-    struct sigaction action = {};
-    action.sa_handler = handleStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    QString error;
+    if (!signalWatcher.install(&error)) {
+        printError(QStringLiteral("the stop signal cannot be watched"));
+        return kExitFailed;
+    }
+    // With no one left to read the results the run is stopped as by Ctrl-C.
+    setOutputLostHandler([] { FNWSignalWatcher::post(SIGPIPE); });
 
     manager->addTestProfileToQeue(profile);
     QCoreApplication::exec();

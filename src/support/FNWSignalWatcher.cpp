@@ -1,4 +1,4 @@
-#include "FNWAgentSignalWatcher.h"
+#include "support/FNWSignalWatcher.h"
 
 #include <QSocketNotifier>
 
@@ -9,49 +9,60 @@
 #include <cerrno>
 #include <csignal>
 
-namespace fnw::agent {
-
 namespace {
 
 std::atomic<int> g_signalPipe{-1};
 
 void onSignal(int signalNumber)
 {
-    const int savedErrno = errno;
-    const unsigned char byte = static_cast<unsigned char>(signalNumber);
-    // A full pipe already holds a signal to handle; losing this one changes nothing.
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe.load(), &byte, 1);
-    errno = savedErrno;
+    FNWSignalWatcher::post(signalNumber);
 }
 
 } // namespace
 
-FNWAgentSignalWatcher::FNWAgentSignalWatcher(Handler handler, QObject* parent)
+FNWSignalWatcher::FNWSignalWatcher(Handler handler, QObject* parent)
     : QObject(parent)
     , m_handler(std::move(handler))
 {
 }
 
-FNWAgentSignalWatcher::~FNWAgentSignalWatcher()
+FNWSignalWatcher::~FNWSignalWatcher()
 {
-    if (m_installed) {
+    // A later watcher owns the signals now; leave them to it.
+    if (m_installed && g_signalPipe.load() == m_writeEnd) {
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGINT, SIG_DFL);
         g_signalPipe = -1;
     }
+    if (m_readEnd >= 0)
+        ::close(m_readEnd);
+    if (m_writeEnd >= 0)
+        ::close(m_writeEnd);
 }
 
-bool FNWAgentSignalWatcher::install(QString* error)
+void FNWSignalWatcher::post(int signalNumber)
+{
+    const int savedErrno = errno;
+    const int pipe = g_signalPipe.load();
+    if (pipe >= 0) {
+        const unsigned char byte = static_cast<unsigned char>(signalNumber);
+        // A full pipe already holds a signal to handle; losing this one changes nothing.
+        [[maybe_unused]] const ssize_t written = ::write(pipe, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+bool FNWSignalWatcher::install(QString* error)
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
         *error = QStringLiteral("cannot make the signal pipe: %1").arg(qt_error_string(errno));
         return false;
     }
-    m_readEnd.reset(ends[0]);
-    m_writeEnd.reset(ends[1]);
-    g_signalPipe = m_writeEnd.get();
-    m_notifier = new QSocketNotifier(m_readEnd.get(), QSocketNotifier::Read, this);
+    m_readEnd = ends[0];
+    m_writeEnd = ends[1];
+    g_signalPipe = m_writeEnd;
+    m_notifier = new QSocketNotifier(m_readEnd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readSignals(); });
 
     struct sigaction action
@@ -68,14 +79,12 @@ bool FNWAgentSignalWatcher::install(QString* error)
     return true;
 }
 
-void FNWAgentSignalWatcher::readSignals()
+void FNWSignalWatcher::readSignals()
 {
     unsigned char numbers[16];
     ssize_t count = 0;
-    while ((count = ::read(m_readEnd.get(), numbers, sizeof numbers)) > 0) {
+    while ((count = ::read(m_readEnd, numbers, sizeof numbers)) > 0) {
         for (ssize_t i = 0; i < count; ++i)
             m_handler(numbers[i]);
     }
 }
-
-} // namespace fnw::agent
